@@ -1,0 +1,24 @@
+#include "common/math_vec.h"
+
+#include <cmath>
+
+float math_angle_diff(float ax, float ay, float bx, float by)
+{
+    return std::atan2(by, bx) - std::atan2(ay, ax);
+}
+
+float math_dot3(float ax, float ay, float az, float bx, float by, float bz)
+{
+    return ax * bx + ay * by + az * bz;
+}
+
+float math_length3(float x, float y, float z)
+{
+    return std::sqrt(x * x + y * y + z * z);
+}
+
+float math_distance3(float ax, float ay, float az, float bx, float by, float bz)
+{
+    float dx = bx - ax, dy = by - ay, dz = bz - az;
+    return std::sqrt(dz * dz + (dy * dy + dx * dx));
+}
