@@ -1,5 +1,6 @@
 // Small vector helpers shared by both programs.
 #pragma once
+#include <cstdint>
 
 struct Vec3 {
     float x, y, z;
@@ -11,3 +12,6 @@ float math_dot3(float ax, float ay, float az, float bx, float by, float bz);
 float math_length3(float x, float y, float z);
 // sqrt((bz - az)^2 + ((by - ay)^2 + (bx - ax)^2)), summed in that order.
 float math_distance3(float ax, float ay, float az, float bx, float by, float bz);
+// Stores the value rounded to the nearest integer, ties to even, into *out;
+// values beyond the int32 range (and NaN) are clamped (NaN gives 0).
+void math_round_int(float value, int32_t *out);
