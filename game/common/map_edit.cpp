@@ -17,20 +17,173 @@ MapRemovalBox map_removal_box;
 static const uint32_t map_dig_gradient[9] = {0x506050, 0x605848, 0x705040, 0x804838, 0x704030,
                                              0x603828, 0x503020, 0x402818, 0x302010};
 
-static int32_t edit_stub_list[MAP_LIST_INTS];
+// ---- scratch area and batch state ----
+
+#define EDIT_NO_ROW INT32_MIN
+#define EDIT_ROW_INTS (512 * MAP_LIST_INTS)
+
+// The batch's own area; a lent one replaces it only when large enough.
+static int32_t edit_own_rows[3 * EDIT_ROW_INTS];
+static uint8_t edit_own_out[MAP_COMPILE_MAX_BYTES];
+
+struct EditRow {
+    int32_t *lists;          // 512 slots of MAP_LIST_INTS
+    uint32_t stamp[512];     // slot x holds row `y`'s list when stamp == gen
+    uint32_t gen;
+    int32_t y;               // unwrapped row number
+    int32_t lo, hi;          // x range opened by the caller (lo > hi: none)
+};
+
+static EditRow edit_row_state[3];
+static EditRow *edit_rows[3] = {&edit_row_state[0], &edit_row_state[1], &edit_row_state[2]};  // y-2, y-1, y
+static uint32_t edit_gen_counter = 0;
+static int32_t edit_cur_row = EDIT_NO_ROW;
+static uint8_t *edit_out = edit_own_out;
+
+static void edit_bind_area(int32_t *rows, uint8_t *out)
+{
+    for (int i = 0; i < 3; i++) edit_row_state[i].lists = rows + i * EDIT_ROW_INTS;
+    edit_out = out;
+}
 
 int32_t map_edit_set_scratch(void *area, size_t bytes)
 {
-    (void)area;
-    (void)bytes;
-    return 0;
+    if (edit_cur_row != EDIT_NO_ROW) return 0;
+    uintptr_t a = (uintptr_t)area;
+    size_t skip = (size_t)((8 - (a & 7)) & 7);
+    if (!area || bytes < skip || bytes - skip < (size_t)3 * EDIT_ROW_INTS * 4 + MAP_COMPILE_MAX_BYTES) {
+        edit_bind_area(edit_own_rows, edit_own_out);
+        return 0;
+    }
+    int32_t *rows = (int32_t *)(a + skip);
+    edit_bind_area(rows, (uint8_t *)(rows + 3 * EDIT_ROW_INTS));
+    return 1;
+}
+
+static void edit_row_reset(EditRow *r, int32_t y)
+{
+    if (!r->lists) edit_bind_area(edit_own_rows, edit_out ? edit_out : edit_own_out);
+    r->gen = ++edit_gen_counter;
+    if (r->gen == 0) {  // the counter wrapped: old stamps could match again
+        for (int i = 0; i < 3; i++) std::memset(edit_row_state[i].stamp, 0, sizeof edit_row_state[i].stamp);
+        r->gen = edit_gen_counter = 1;
+    }
+    r->y = y;
+    r->lo = 1;
+    r->hi = 0;
+}
+
+// The list of column x of a row, expanded from the map on first use.
+static int32_t *edit_row_list(EditRow *r, int32_t x)
+{
+    x &= 511;
+    int32_t *list = r->lists + x * MAP_LIST_INTS;
+    if (r->stamp[x] != r->gen) {
+        map_expand_column(x, r->y, list);
+        r->stamp[x] = r->gen;
+    }
+    return list;
+}
+
+static void edit_start(int32_t y)
+{
+    edit_row_reset(edit_rows[0], y - 2);
+    edit_row_reset(edit_rows[1], y - 1);
+    edit_row_reset(edit_rows[2], y);
+    edit_cur_row = y;
+}
+
+static void edit_advance()
+{
+    EditRow *r = edit_rows[0];
+    edit_rows[0] = edit_rows[1];
+    edit_rows[1] = edit_rows[2];
+    edit_rows[2] = r;
+    edit_cur_row++;
+    edit_row_reset(r, edit_cur_row);
 }
 
 int32_t *map_edit_column(int32_t x, int32_t y)
 {
-    map_expand_column(x, y, edit_stub_list);
-    return edit_stub_list;
+    x &= 511;
+    y &= 511;
+    if (edit_cur_row == EDIT_NO_ROW) {
+        edit_start(y);
+    } else if (y != (edit_cur_row & 511)) {
+        if (y == ((edit_cur_row + 1) & 511)) {
+            map_edit_flush();
+            edit_advance();
+        } else {
+            // Not the next row: the rolling rows cannot hold it, so close
+            // this batch and open a new one rather than mix rows.
+            map_edit_finish();
+            edit_start(y);
+        }
+    }
+    EditRow *r = edit_rows[2];
+    if (r->lo > r->hi) {
+        r->lo = r->hi = x;
+    } else {
+        if (x < r->lo) r->lo = x;
+        if (x > r->hi) r->hi = x;
+    }
+    return edit_row_list(r, x);
 }
+
+void map_edit_flush()
+{
+    if (edit_cur_row == EDIT_NO_ROW) return;
+    EditRow *above = edit_rows[0], *row = edit_rows[1], *below = edit_rows[2];
+    // Columns of row y - 1 to compile: its own opened ones and their x
+    // neighbours, and the y neighbours of the rows above and below.
+    int32_t lo[3], hi[3];
+    lo[0] = row->lo - 1;
+    hi[0] = row->hi + 1;
+    lo[1] = below->lo;
+    hi[1] = below->hi;
+    lo[2] = above->lo;
+    hi[2] = above->hi;
+    int32_t from = INT32_MAX, to = INT32_MIN;
+    for (int i = 0; i < 3; i++) {
+        if (lo[i] > hi[i]) continue;
+        if (lo[i] < from) from = lo[i];
+        if (hi[i] > to) to = hi[i];
+    }
+    if (from > to) return;
+    uint64_t done[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+    int32_t y = row->y & 511;
+    for (int32_t u = from; u <= to; u++) {
+        int in = 0;
+        for (int i = 0; i < 3; i++) in |= u >= lo[i] && u <= hi[i];
+        int32_t x = u & 511;
+        if (!in || (done[x >> 6] >> (x & 63)) & 1) continue;
+        done[x >> 6] |= 1ull << (x & 63);
+        int32_t *own = edit_row_list(row, x);
+        int32_t *xm = edit_row_list(row, x - 1);
+        int32_t *xp = edit_row_list(row, x + 1);
+        int32_t *ym = edit_row_list(above, x);
+        int32_t *yp = edit_row_list(below, x);
+        int32_t bytes = map_compile_column(own, xm, xp, ym, yp, edit_out, x, y);
+        uint8_t **slot = &voxel_map.columns[(y << 9) | x];
+        map_column_free(*slot);
+        uint8_t *dst = map_column_alloc(bytes);
+        *slot = dst;
+        map_copy_dwords(edit_out, dst, bytes / 4);
+    }
+}
+
+void map_edit_finish()
+{
+    if (edit_cur_row == EDIT_NO_ROW) return;
+    map_edit_flush();
+    edit_advance();
+    map_edit_flush();
+    edit_advance();
+    map_edit_flush();
+    edit_cur_row = EDIT_NO_ROW;
+}
+
+// ---- interval lists ----
 
 void map_expand_column(int32_t x, int32_t y, int32_t *out)
 {
@@ -47,28 +200,145 @@ void map_expand_column(int32_t x, int32_t y, int32_t *out)
     out[n] = 64;
 }
 
+static uint64_t list_to_mask(const int32_t *list)
+{
+    uint64_t m = 0;
+    for (int32_t i = 0; i < MAP_LIST_INTS - 1; i += 2) {
+        int32_t t = list[i], e = list[i + 1];
+        if (t < 0) t = 0;
+        if (e > 64) e = 64;
+        if (t < e) m |= (~0ull << t) & (e >= 64 ? ~0ull : ((1ull << e) - 1));
+        if (list[i + 1] >= 64) break;
+    }
+    return m;
+}
+
+static void mask_to_list(uint64_t m, int32_t *list)
+{
+    m |= 1ull << 63;  // the bottom voxel is always solid
+    int32_t n = 0, z = 0;
+    while (z < 64) {
+        while (z < 64 && !((m >> z) & 1)) z++;
+        list[n++] = z;
+        while (z < 64 && ((m >> z) & 1)) z++;
+        list[n++] = z;
+    }
+}
+
+static inline uint64_t range_mask(int32_t z0, int32_t z1)
+{
+    if (z0 < 0) z0 = 0;
+    if (z0 >= z1 || z0 >= 64) return 0;
+    return (~0ull << z0) & (z1 >= 64 ? ~0ull : ((1ull << z1) - 1));
+}
+
 void map_insert_slab(int32_t *list, int32_t z0, int32_t z1)
 {
-    (void)list;
-    (void)z0;
-    (void)z1;
+    if (z0 < 0) z0 = 0;
+    if (z1 > 64) z1 = 64;
+    if (z0 >= z1) return;
+    mask_to_list(list_to_mask(list) | range_mask(z0, z1), list);
 }
 
 void map_delete_slab(int32_t *list, int32_t z0, int32_t z1)
 {
-    (void)list;
-    (void)z0;
-    (void)z1;
+    if (z0 < 0) z0 = 0;
+    if (z1 > 63) z1 = 63;
+    if (z0 >= z1) return;
+    mask_to_list(list_to_mask(list) & ~range_mask(z0, z1), list);
 }
 
-void map_edit_finish() {}
-void map_edit_flush() {}
+// ---- column compiler ----
 
 int32_t map_compile_column(const int32_t *list, const int32_t *xm, const int32_t *xp, const int32_t *ym,
                            const int32_t *yp, uint8_t *out, int32_t x, int32_t y)
 {
-    (void)list; (void)xm; (void)xp; (void)ym; (void)yp; (void)out; (void)x; (void)y;
-    return 0;
+    // Voxels with an air face neighbour (x and y +- 1).
+    const uint64_t air = ~(list_to_mask(xm) & list_to_mask(xp) & list_to_mask(ym) & list_to_mask(yp));
+
+    // Colours of the column's current storage.
+    uint32_t old[64];
+    uint64_t has_old = 0;
+    const uint8_t *p = map_column(x, y);
+    for (;;) {
+        int32_t s = p[1], e = p[2];
+        const uint32_t *c = map_span_colours(p);
+        for (int32_t z = s; z <= e; z++, c++) {
+            old[z] = *c;
+            has_old |= 1ull << z;
+        }
+        if (!p[0]) break;
+        const uint8_t *q = p + p[0] * 4;
+        int32_t a = q[3], k = p[0] - 1 - (e - s + 1);
+        for (int32_t z = a - k; z < a; z++, c++) {
+            old[z] = *c;
+            has_old |= 1ull << z;
+        }
+        p = q;
+    }
+
+    uint32_t *o = (uint32_t *)out;
+    uint8_t *hdr = out;
+    auto colour = [&](int32_t z) {
+        if ((has_old >> z) & 1) {
+            *o++ = old[z];
+        } else {
+            int32_t cx = x, cy = y, cz = z;
+            *o++ = map_colour_callback(&cx, &cy, &cz);
+        }
+    };
+    auto open_span = [&](int32_t s, int32_t e, int32_t a) {
+        hdr = (uint8_t *)o;
+        hdr[0] = 0;
+        hdr[1] = (uint8_t)s;
+        hdr[2] = (uint8_t)e;
+        hdr[3] = (uint8_t)a;
+        o++;
+    };
+    auto close_span = [&]() { hdr[0] = (uint8_t)(o - (uint32_t *)hdr); };
+
+    int32_t prev_end = 0;
+    for (int32_t j = 0;; j++) {
+        int32_t t = list[2 * j], e = list[2 * j + 1];
+        if (e > 64 || t >= e) e = 64;  // a malformed list ends the column
+        int last = e >= 64;
+        open_span(t, e - 1, j == 0 ? 0 : prev_end);
+        colour(t);
+        int first_gap = 1, ended = 0;
+        int32_t z = t + 1;
+        while (z <= e - 1) {
+            int need = (int)((air >> z) & 1) || (j == 0 && z == e - 1 && e < 64);
+            if (z == 63) need = 0;  // the bottom layer faces no air
+            if (need) {
+                colour(z);
+                z++;
+                continue;
+            }
+            if (first_gap) {
+                hdr[2] = (uint8_t)(z - 1);
+                first_gap = 0;
+            } else {
+                close_span();
+                open_span(z, z - 1, z);
+            }
+            // Jump to the next voxel that faces air, or the interval's bottom.
+            uint64_t ahead = (air & range_mask(z + 1, e)) & ~(1ull << 63);
+            int32_t target = ahead ? __builtin_ctzll(ahead) : e - 1;
+            if (last && target == 63) {
+                ended = 1;
+                break;
+            }
+            colour(target);
+            z = target + 1;
+        }
+        if (last || ended) {
+            hdr[0] = 0;
+            break;
+        }
+        close_span();
+        prev_end = e;
+    }
+    return (int32_t)((uint8_t *)o - out);
 }
 
 void map_copy_dwords(const void *src, void *dst, int32_t count)
@@ -76,32 +346,93 @@ void map_copy_dwords(const void *src, void *dst, int32_t count)
     std::memmove(dst, src, (size_t)count * 4);
 }
 
+// ---- block operations ----
+
+static inline int cell_in_map(const MapCell *c) { return (uint32_t)c->x < 512u && (uint32_t)c->y < 512u; }
+
 int32_t map_add_block(const MapCell *cell, int32_t colour)
 {
-    (void)cell;
-    (void)colour;
-    return 0;
+    if (!cell_in_map(cell) || cell->z < 0 || cell->z > 62) return 0;
+    map_placed_colour = ((uint32_t)colour & 0xFFFFFFu) | 0x7F000000u;
+    map_colour_callback = map_colour_placed_block;
+    map_damage_forget(cell);
+    map_insert_slab(map_edit_column(cell->x, cell->y), cell->z, cell->z + 1);
+    map_edit_finish();
+    return 1;
 }
 
 int32_t map_remove_block(const MapCell *cell)
 {
-    (void)cell;
-    return 0;
+    if (!cell_in_map(cell) || cell->z < 0 || cell->z > 62) return 0;
+    map_removal_box = {cell->x, cell->x + 1, cell->y, cell->y + 1, cell->z, cell->z + 1};
+    map_colour_callback = map_colour_exposed_voxel;
+    map_delete_slab(map_edit_column(cell->x, cell->y), cell->z, cell->z + 1);
+    map_edit_finish();
+    map_collect_float_seeds();
+    return 1;
+}
+
+static inline void three_high(int32_t z, int32_t *z0, int32_t *z1)
+{
+    *z0 = z - 1 > 0 ? z - 1 : 0;
+    *z1 = z >= 60 ? 62 : z + 2;
 }
 
 int32_t map_remove_column3(const MapCell *cell)
 {
-    (void)cell;
-    return 0;
+    int32_t z0, z1;
+    three_high(cell->z, &z0, &z1);
+    if (!cell_in_map(cell) || z0 >= z1) return 0;
+    map_removal_box = {cell->x, cell->x + 1, cell->y, cell->y + 1, z0, z1};
+    map_colour_callback = map_colour_exposed_voxel;
+    map_delete_slab(map_edit_column(cell->x, cell->y), z0, z1);
+    map_edit_finish();
+    map_collect_float_seeds();
+    return 1;
 }
 
 int32_t map_remove_cube3(const MapCell *cell)
 {
-    (void)cell;
-    return 0;
+    int32_t z0, z1;
+    three_high(cell->z, &z0, &z1);
+    int32_t x0 = cell->x - 1 > 0 ? cell->x - 1 : 0, x1 = cell->x + 2 < 512 ? cell->x + 2 : 512;
+    int32_t y0 = cell->y - 1 > 0 ? cell->y - 1 : 0, y1 = cell->y + 2 < 512 ? cell->y + 2 : 512;
+    if (x0 >= x1 || y0 >= y1 || z0 >= z1) return 0;
+    map_removal_box = {x0, x1, y0, y1, z0, z1};
+    map_colour_callback = map_colour_exposed_voxel;
+    for (int32_t y = y0; y < y1; y++)
+        for (int32_t x = x0; x < x1; x++) map_delete_slab(map_edit_column(x, y), z0, z1);
+    map_edit_finish();
+    map_collect_float_seeds();
+    return 1;
 }
 
-void map_collect_float_seeds() {}
+static void seed_column(int32_t x, int32_t y, int32_t zlo, int32_t zhi)
+{
+    if ((uint32_t)x >= 512u || (uint32_t)y >= 512u) return;
+    const uint8_t *p = map_column(x, y);
+    while (p[0] && p[1] <= zhi && map_seed_count < MAP_MAX_SEEDS) {
+        const uint8_t *q = p + p[0] * 4;
+        if (q[3] - 1 >= zlo) map_seeds[map_seed_count++] = {x, y, p[1]};
+        p = q;
+    }
+}
+
+void map_collect_float_seeds()
+{
+    const MapRemovalBox b = map_removal_box;
+    for (int32_t y = b.y0 - 1; y <= b.y1 && map_seed_count < MAP_MAX_SEEDS; y++) {
+        if ((uint32_t)y >= 512u) continue;
+        if (y == b.y0 - 1 || y == b.y1) {
+            for (int32_t x = b.x0; x < b.x1; x++) seed_column(x, y, b.z0, b.z1 - 1);
+        } else {
+            for (int32_t x = b.x0 - 1; x <= b.x1; x++) {
+                if (x == b.x0 - 1 || x == b.x1) seed_column(x, y, b.z0, b.z1 - 1);
+                else seed_column(x, y, b.z0 - 1, b.z1);
+            }
+        }
+    }
+}
 
 VoxelColour map_colour_placed_block(int32_t *x, int32_t *y, int32_t *z)
 {

@@ -14,9 +14,11 @@
 // Expanded column: [t0, e0, t1, e1, ..., tk, 64], solid intervals [t, e) in
 // rising z, disjoint and not touching, the last ending at 64.
 #define MAP_LIST_INTS 128
-// Scratch figures of the batch: three rows of 512 lists, plus the compile
-// output and bookkeeping. The module owns an area of this size.
-#define MAP_EDIT_SCRATCH_BYTES (3072 + 3 * 512 * MAP_LIST_INTS * 4 + 3080)
+// Largest compiled column (64 colours and their headers) with room to spare.
+#define MAP_COMPILE_MAX_BYTES 1024
+// Scratch of the batch: three rows of 512 lists plus the compile output
+// (and 8 bytes for alignment). The module owns an area of this size.
+#define MAP_EDIT_SCRATCH_BYTES (3 * 512 * MAP_LIST_INTS * 4 + MAP_COMPILE_MAX_BYTES + 8)
 #define MAP_MAX_SEEDS 4096
 
 struct MapCell {
@@ -65,7 +67,7 @@ void map_edit_flush();
 // Writes the expanded list of column (x & 511, y & 511) into out.
 void map_expand_column(int32_t x, int32_t y, int32_t *out);
 // Compiles column (x, y) from its list and the lists of its four face
-// neighbours into out (at least 512 bytes), reusing its current colours and
+// neighbours into out (MAP_COMPILE_MAX_BYTES), reusing its current colours and
 // calling the colour callback for new ones. Returns the bytes written.
 int32_t map_compile_column(const int32_t *list, const int32_t *xm, const int32_t *xp,
                            const int32_t *ym, const int32_t *yp, uint8_t *out,
