@@ -1,0 +1,38 @@
+// The arguments each caller formats into its string (see lang_ids.h).
+#include "common/lang_ids.h"
+
+const char *lang_signature(int id)
+{
+    switch (id) {
+    case LANG_KILL_LINE: return "%s%s%s";
+    case LANG_INTEL_CAPTURED:
+    case LANG_TERRITORY_CAPTURED:
+    case LANG_INTEL_DROPPED:
+    case LANG_INTEL_TAKEN:
+    case LANG_PLAYER_JOINED:
+    case LANG_CAPTURING: return "%s%s";
+    case LANG_KILL_TEAM_CHANGE:
+    case LANG_KILL_FALL:
+    case LANG_ADMIN_GRANTED:
+    case LANG_PLAYER_BANNED:
+    case LANG_PLAYER_LEFT:
+    case LANG_PLAYER_KICKED:
+    case LANG_KILL_WEAPON_CHANGE:
+    case LANG_TEAM_WINS:
+    case LANG_VOTEKICK_STARTED: return "%s";
+    case LANG_FOG_SET: return "%d%d%d";
+    case LANG_MAP_CHANGE_SCHEDULED: return "%s%d";
+    case LANG_VOTES_NEEDED:
+    case LANG_SERVER_STARTED:
+    case LANG_ID_BANNED:
+    case LANG_ID_LEFT:
+    case LANG_ID_KICKED:
+    case LANG_WEAPON_CHOICE:
+    case LANG_SPECTATOR_CHOICE:
+    case LANG_VOLUME: return "%d";
+    case LANG_PLAYER_CONNECTED: return "%d%s";
+    case LANG_TEAM_CHOICE: return "%d%s";
+    case LANG_PUBLIC_IP: return "%u";
+    default: return "";
+    }
+}
