@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/map_query.h"
 #include "common/model_table.h"
 #include "common/timer.h"
 #include "common/weapon.h"
@@ -224,6 +225,13 @@ int player_moved_beyond(const Vec3 *a, const Vec3 *b, float limit)
 {
     return std::fabs(a->x - b->x) > limit || std::fabs(a->y - b->y) > limit ||
            std::fabs(a->z - b->z) > limit;
+}
+
+int player_aim_box_test(int id, float x, float y, float z, float r)
+{
+    const PlayerRecord *p = player_get(id);
+    if (!p) return 0;
+    return map_aim_box_test(&p->eye, &p->forward, &p->right, &p->down, x, y, z, r);
 }
 
 void player_sort_by_kills(int order[PLAYER_MAX])

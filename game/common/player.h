@@ -105,5 +105,9 @@ void player_set_position(PlayerRecord *player, const Vec3 *point);
 int player_set_orientation(PlayerRecord *player, const Vec3 *forward);
 // 1 when a and b differ by strictly more than limit on some axis.
 int player_moved_beyond(const Vec3 *a, const Vec3 *b, float limit);
+// 1 when (x, y, z) lies in front of player id's eye inside his aim box of half
+// size r (map_aim_box_test with his orientation); 0 otherwise and for an id
+// outside the table.
+int player_aim_box_test(int id, float x, float y, float z, float r);
 // Fills order[0..31] with all slot ids, most kills first, ties by ascending id.
 void player_sort_by_kills(int order[PLAYER_MAX]);

@@ -393,3 +393,20 @@ TEST(ModeCapture, AdvancesByRateAndClamps)
     mode_objective_count = 0;
     game_step = 0.0f;
 }
+
+TEST_F(PlayerRules, AimBoxUsesTheSlotsEyeAndOrientation)
+{
+    PlayerRecord *p = &player_table[6];
+    p->eye = Vec3{100, 100, 40};
+    Vec3 f = {1, 0, 0};
+    ASSERT_EQ(player_set_orientation(p, &f), 1);
+    struct Case { float x, y, z; int expect; } cases[] = {
+        {110, 100.2f, 40.1f, 1},   // ahead, inside the box
+        {110, 101.0f, 40.0f, 0},   // too far to the side
+        {90, 100.0f, 40.0f, 0},    // behind
+        {100, 100.0f, 40.0f, 0},   // in the eye plane
+    };
+    for (const Case &c : cases) EXPECT_EQ(player_aim_box_test(6, c.x, c.y, c.z, 0.5f), c.expect) << c.x << "," << c.y;
+    EXPECT_EQ(player_aim_box_test(-1, 110, 100, 40, 0.5f), 0);
+    EXPECT_EQ(player_aim_box_test(PLAYER_MAX, 110, 100, 40, 0.5f), 0);
+}
