@@ -35,7 +35,7 @@ void map_column_bits(int32_t x, int32_t y, uint64_t *solid, uint64_t *coloured)
     column_bits(map_column(x, y), solid, coloured);
 }
 
-int32_t map_check(MapStats *stats, char *msg, size_t msglen, int32_t exact_colours)
+int32_t map_check(MapStats *stats, char *msg, size_t msglen, int32_t colour_rule)
 {
     MapStats st;
     std::memset(&st, 0, sizeof st);
@@ -129,7 +129,7 @@ int32_t map_check(MapStats *stats, char *msg, size_t msglen, int32_t exact_colou
             st.colour_extra += __builtin_popcountll(c & ~need);
             if ((c >> 63) & 1 && !((run_top >> 63) & 1)) st.bottom_coloured++;
         }
-        if (st.colour_missing || st.bottom_coloured || (exact_colours && st.colour_extra)) {
+        if ((colour_rule >= 1 && (st.colour_missing || st.bottom_coloured)) || (colour_rule >= 2 && st.colour_extra)) {
             if (msglen)
                 std::snprintf(msg, msglen, "colour rule broken: %d missing, %d extra, %d at z 63",
                               st.colour_missing, st.colour_extra, st.bottom_coloured);

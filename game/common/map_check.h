@@ -20,7 +20,9 @@ struct MapStats {
 // Solidity and colour bits (bit z) of column (x, y) (wrapping).
 void map_column_bits(int32_t x, int32_t y, uint64_t *solid, uint64_t *coloured);
 // Checks the whole store. Returns 1 when the structure and the bitmap are
-// sound and no required colour is missing nor z 63 wrongly coloured (with
-// exact_colours, also no extra colour); 0 otherwise with the first fault in
-// msg. stats (may be null) is filled as far as the walk got.
-int32_t map_check(MapStats *stats, char *msg, size_t msglen, int32_t exact_colours);
+// sound and the colouring meets colour_rule: 0 not tested (loaded maps are
+// taken as they are), 1 no required colour missing and z 63 coloured only at
+// the top of its run, 2 as 1 and no extra colours (what the edit compiler
+// produces). 0 otherwise, with the first fault in msg. stats (may be null)
+// is filled as far as the walk got.
+int32_t map_check(MapStats *stats, char *msg, size_t msglen, int32_t colour_rule);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "common/map_damage.h"
 #include "common/map_edit.h"
 #include "common/map_query.h"
@@ -161,8 +163,11 @@ int32_t map_save(const char *path)
         if (std::fwrite(p, 1, n, f) != n) ok = 0;
     }
     if (std::fflush(f) != 0) ok = 0;
+    // Only a regular file that we failed to fill is removed, never a device.
+    struct stat sb;
+    int regular = fstat(fileno(f), &sb) == 0 && S_ISREG(sb.st_mode);
     if (std::fclose(f) != 0) ok = 0;
-    if (!ok) std::remove(path);
+    if (!ok && regular) std::remove(path);
     return ok;
 }
 

@@ -90,7 +90,7 @@ int32_t map_voxel_shade(int32_t x, int32_t y, int32_t z);
 void map_reshade_row(int32_t dy, float cx, float cy, float fx, float fy);
 
 // Writes the VXL file. 1 written; 0 when the file cannot be created or any
-// write or the close fails (a partial file is removed).
+// write or the close fails (a partial regular file is removed).
 int32_t map_save(const char *path);
 // Reads the rest of an open file (mode "rb") into the pool from word 1 and
 // closes it. 1 read; 0 for a null file, a read error or an image larger than

@@ -1,0 +1,200 @@
+// Edit geometry, colours of placed and dug voxels, refused cells.
+#include <gtest/gtest.h>
+
+#include "common/map_edit.h"
+#include "common/map_query.h"
+#include "common/rng.h"
+#include "world_fixture.h"
+
+static uint64_t solid_bits(int32_t x, int32_t y)
+{
+    uint64_t s, c;
+    map_column_bits(x, y, &s, &c);
+    return s;
+}
+
+TEST(MapEdit, ExpandAndSlabLists)
+{
+    int32_t list[MAP_LIST_INTS] = {10, 20, 30, 64};
+    map_insert_slab(list, 20, 25);  // touching joins
+    EXPECT_EQ(std::vector<int32_t>(list, list + 4), (std::vector<int32_t>{10, 25, 30, 64}));
+    map_delete_slab(list, 12, 14);  // strictly inside splits
+    EXPECT_EQ(std::vector<int32_t>(list, list + 6), (std::vector<int32_t>{10, 12, 14, 25, 30, 64}));
+    map_insert_slab(list, 0, 64);
+    EXPECT_EQ(std::vector<int32_t>(list, list + 2), (std::vector<int32_t>{0, 64}));
+    map_delete_slab(list, 0, 64);  // the bottom voxel stays
+    EXPECT_EQ(std::vector<int32_t>(list, list + 2), (std::vector<int32_t>{63, 64}));
+}
+
+TEST(MapEdit, AddOnTopGetsPlacedColourAndHidesOldTop)
+{
+    map_make_flat(40, 0x7F406080u);
+    map_placed_rng = 0;
+    MapCell c{100, 100, 39};
+    ASSERT_EQ(map_add_block(&c, 0x112233), 1);
+    EXPECT_EQ(map_ground_z(100, 100), 39);
+    ASSERT_NE(map_colour_ptr(100, 100, 39), nullptr);
+    // First placed voxel of a run: jitter (1 & 0x70707) = 1 in blue.
+    EXPECT_EQ(*map_colour_ptr(100, 100, 39), 0x7F112232u);
+    // The old top has no air neighbour left.
+    EXPECT_EQ(map_colour_ptr(100, 100, 40), nullptr);
+    EXPECT_NE(map_colour_ptr(101, 100, 40), nullptr);
+    // A second block beside it: the first keeps its colour (still faces air).
+    MapCell d{101, 100, 39};
+    map_add_block(&d, 0x112233);
+    EXPECT_EQ(*map_colour_ptr(100, 100, 39), 0x7F112232u);
+    EXPECT_TRUE(map_valid(2));
+}
+
+TEST(MapEdit, RemovingInsideSolidMakesACave)
+{
+    map_make_flat(40, 0x7F406080u);
+    MapCell c{200, 200, 50};
+    ASSERT_EQ(map_remove_block(&c), 1);
+    EXPECT_EQ(map_is_solid(200, 200, 50), 0);
+    EXPECT_EQ(map_is_solid(200, 200, 49), 1);
+    EXPECT_EQ(map_column_size(map_column(200, 200)) > 8, true);
+    const int32_t faces[6][3] = {{199, 200, 50}, {201, 200, 50}, {200, 199, 50},
+                                 {200, 201, 50}, {200, 200, 49}, {200, 200, 51}};
+    for (auto &f : faces) {
+        VoxelColour *p = map_colour_ptr(f[0], f[1], f[2]);
+        ASSERT_NE(p, nullptr) << f[0] << "," << f[1] << "," << f[2];
+        EXPECT_EQ(VOXEL_SHADE(*p), 0x3Fu);
+    }
+    // The top kept its colour.
+    EXPECT_EQ(*map_colour_ptr(200, 200, 40), 0x7F406080u);
+    EXPECT_EQ(map_seed_count > 0, true);
+    map_seed_count = 0;
+    EXPECT_TRUE(map_valid(2));
+}
+
+TEST(MapEdit, ExposedColourFollowsGradient)
+{
+    rng_srand(5);
+    int32_t x = 4, y = 4, z = 0;
+    VoxelColour c = map_colour_exposed_voxel(&x, &y, &z);
+    rng_srand(5);
+    uint32_t jitter = (uint32_t)(rng_rand() & 7) * 0x010101u;
+    // z = 0: g0 itself; |4-4| adds nothing for x and y, |0-4| << 2 in blue.
+    EXPECT_EQ(c, (0x506050u + (4u << 2) + jitter) | 0x3F000000u);
+    z = 63;
+    x = 0;
+    y = 7;
+    c = map_colour_exposed_voxel(&x, &y, &z);
+    EXPECT_EQ(VOXEL_SHADE(c), 0x3Fu);
+}
+
+TEST(MapEdit, ThreeCellRemovalsClampTheirBoxes)
+{
+    struct Case {
+        int op;  // 0 column3, 1 cube3
+        int32_t x, y, z;
+        int32_t cx, cy;  // a column that must lose [z0, z1)
+        int32_t z0, z1;
+    } cases[] = {
+        {0, 50, 50, 61, 50, 50, 60, 62},
+        {0, 50, 50, 0, 50, 50, 0, 2},
+        {0, 50, 50, 30, 50, 50, 29, 32},
+        {1, 0, 50, 30, 1, 50, 29, 32},
+        {1, 511, 50, 30, 510, 50, 29, 32},
+        {1, 100, 0, 62, 100, 1, 61, 62},
+    };
+    for (const Case &c : cases) {
+        map_make_flat(0, 0x7F406080u);
+        MapCell cell{c.x, c.y, c.z};
+        ASSERT_EQ(c.op == 0 ? map_remove_column3(&cell) : map_remove_cube3(&cell), 1);
+        map_seed_count = 0;
+        EXPECT_EQ(solid_bits(c.cx, c.cy), ~z_range(c.z0, c.z1)) << c.x << "," << c.z;
+        EXPECT_EQ(solid_bits(c.x, c.y), ~z_range(c.z0, c.z1));
+        if (c.op == 1) {
+            // Nothing beyond the clamped box, nor across the map edge.
+            EXPECT_EQ(solid_bits(c.x == 0 ? 511 : (c.x == 511 ? 0 : c.x + 2), c.y), ~0ull);
+            EXPECT_EQ(solid_bits(c.x, c.y == 0 ? 511 : c.y + 2), ~0ull);
+        }
+        EXPECT_TRUE(map_valid(2));
+    }
+}
+
+TEST(MapEdit, CellsOutsideTheRangesAreRefused)
+{
+    map_make_flat(40, 0x7F406080u);
+    const MapCell bad_add[] = {{-1, 5, 30}, {512, 5, 30}, {5, -1, 30}, {5, 512, 30}, {5, 5, 63}, {5, 5, -1}};
+    for (const MapCell &c : bad_add) EXPECT_EQ(map_add_block(&c, 0x10), 0);
+    const MapCell bad_remove[] = {{-1, 5, 50}, {5, 600, 50}, {5, 5, 63}, {5, 5, 64}, {5, 5, -1}};
+    for (const MapCell &c : bad_remove) EXPECT_EQ(map_remove_block(&c), 0);
+    MapCell c62{5, 5, 62};
+    EXPECT_EQ(map_remove_block(&c62), 1);  // a single removal may take z 62
+    EXPECT_EQ(map_is_solid(5, 5, 62), 0);
+    EXPECT_EQ(map_is_solid(5, 5, 63), 1);
+    MapCell col63{7, 7, 63}, far{-5, -5, 30};
+    EXPECT_EQ(map_remove_column3(&col63), 0);
+    EXPECT_EQ(map_remove_cube3(&far), 0);
+    map_seed_count = 0;
+    EXPECT_TRUE(map_valid(2));
+}
+
+TEST(MapEdit, BatchOverConsecutiveRowsRecompilesTheWidenedRectangle)
+{
+    map_make_flat(40, 0x7F406080u);
+    // Column (300, 300) faces air after the batch removes its neighbours'
+    // tops, proving row y0 - 1 and y1 + 1 and x0 - 1, x1 + 1 were compiled.
+    for (int32_t y = 301; y <= 303; y++)
+        for (int32_t x = 301; x <= 303; x++) map_delete_slab(map_edit_column(x, y), 40, 45);
+    map_edit_finish();
+    EXPECT_NE(map_colour_ptr(302, 300, 44), nullptr);
+    EXPECT_NE(map_colour_ptr(300, 302, 44), nullptr);
+    EXPECT_NE(map_colour_ptr(304, 302, 44), nullptr);
+    EXPECT_NE(map_colour_ptr(302, 304, 44), nullptr);
+    EXPECT_TRUE(map_valid(2));
+    // A batch whose next row is not y + 1 is split, not mixed up.
+    map_delete_slab(map_edit_column(10, 10), 40, 42);
+    map_delete_slab(map_edit_column(10, 20), 40, 43);
+    map_edit_finish();
+    EXPECT_EQ(solid_bits(10, 10), ~z_range(0, 42));
+    EXPECT_EQ(solid_bits(10, 20), ~z_range(0, 43));
+    EXPECT_TRUE(map_valid(2));
+}
+
+TEST(MapEdit, LentScratchAreaMustBeLargeEnough)
+{
+    static uint8_t small[1000];
+    EXPECT_EQ(map_edit_set_scratch(small, sizeof small), 0);
+    std::vector<uint8_t> area(MAP_EDIT_SCRATCH_BYTES + 3);
+    EXPECT_EQ(map_edit_set_scratch(area.data() + 3, MAP_EDIT_SCRATCH_BYTES), 1);
+    map_make_flat(40, 0x7F406080u);
+    MapCell c{9, 9, 45};
+    map_remove_cube3(&c);
+    map_seed_count = 0;
+    EXPECT_TRUE(map_valid(2));
+    EXPECT_EQ(map_edit_set_scratch(nullptr, 0), 0);  // back to the module's own
+    map_remove_cube3(&c);
+    map_seed_count = 0;
+}
+
+TEST(MapEdit, SeedsAroundARemoval)
+{
+    map_make_flat(40, 0x7F406080u);
+    // A roof over (120, 120): removing the block under the roof's middle
+    // seeds the roof spans that touch the removal box.
+    for (int32_t x = 119; x <= 121; x++) {
+        MapCell c{x, 120, 30};
+        map_add_block(&c, 0x808080);
+    }
+    MapCell pillar{120, 120, 31};
+    map_seed_count = 0;
+    for (int32_t z = 31; z < 40; z++) {
+        pillar.z = z;
+        map_add_block(&pillar, 0x808080);
+    }
+    pillar.z = 35;
+    map_remove_block(&pillar);
+    ASSERT_GT(map_seed_count, 0);
+    bool roof = false;
+    for (int32_t i = 0; i < map_seed_count; i++)
+        if (map_seeds[i].x == 120 && map_seeds[i].y == 120 && map_seeds[i].z == 30) roof = true;
+    EXPECT_TRUE(roof);
+    map_seed_count = MAP_MAX_SEEDS;
+    map_remove_block(&pillar);  // a full list takes no more
+    EXPECT_EQ(map_seed_count, MAP_MAX_SEEDS);
+    map_seed_count = 0;
+}
