@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -249,6 +250,25 @@ TEST_F(Physics, StepUpConditions)
     }
 }
 
+TEST_F(Physics, StepUpOnXKeepsTheBlockedYVelocity)
+{
+    // Moving diagonally into the ledge's corner: x steps up, y is blocked at
+    // the old height but keeps its (halved) velocity.
+    Vec3 f = {1, 1, 0};
+    ASSERT_EQ(player_set_orientation(&pl, &f), 1);
+    pl.position = Vec3{19.5f, 99.6f, 47.74f};
+    pl.velocity = Vec3{0.2f, 0.2f, 0.05f};
+    player_move_box(&pl);
+    const float s = STEP * 32.0f;
+    EXPECT_EQ(pl.position.x, 19.5f + 0.2f * s);
+    EXPECT_EQ(pl.position.y, 99.6f);
+    EXPECT_NEAR(pl.position.z, 46.74f, 1e-4f);
+    EXPECT_EQ(pl.velocity.x, 0.1f);
+    EXPECT_EQ(pl.velocity.y, 0.1f);
+    EXPECT_EQ(pl.climb_time, game_time);
+    EXPECT_EQ(pl.airborne, 1);
+}
+
 TEST_F(Physics, DiagonalMoveSlidesAlongAWall)
 {
     Vec3 diag = {1, 1, 0};
@@ -387,6 +407,13 @@ TEST_F(Physics, SameKeysGiveBitIdenticalMotion)
         ASSERT_EQ(std::memcmp(&a[i].v, &b[i].v, sizeof(Vec3)), 0) << i;
         ASSERT_EQ(a[i].r, b[i].r) << i;
     }
-    // The script really moved the player and climbed the ledge on the way.
+    // The script really moved the player, up onto the ledge and into the air.
+    float lowest = a[0].p.z, highest = a[0].p.z;
+    for (const Sample &s : a) {
+        lowest = std::max(lowest, s.p.z);
+        highest = std::min(highest, s.p.z);
+    }
     EXPECT_GT(a[599].p.x - 17.0f, 5.0f);
+    EXPECT_LT(highest, 46.0f);  // jumped from the ledge
+    EXPECT_GT(lowest, 48.5f);   // crouched box settles lower
 }
