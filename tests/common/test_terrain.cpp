@@ -62,7 +62,9 @@ TEST(TerrainHeightmap, DeterministicPerSeedAndGroundInRange)
             int zr = (int)(a[y * 512 + ((x + 1) & 511)] >> 24);
             int zd = (int)(a[((y + 1) & 511) * 512 + x] >> 24);
             maxstep = std::max({maxstep, std::abs(z - zr), std::abs(z - zd)});
-            if (x == 511) EXPECT_LE(std::abs(z - zr), 12) << y;
+            if (x == 511) {
+                EXPECT_LE(std::abs(z - zr), 12) << y;
+            }
         }
     }
     EXPECT_GT(water, 0);
