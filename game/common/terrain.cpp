@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "common/map_heightmap.h"
 #include "common/rng.h"
 
 uint8_t terrain_perm[512];
@@ -166,4 +167,11 @@ void terrain_build_heightmap(int32_t seed, uint32_t *heightmap)
     }
     // Ambient bytes on top of the lit bytes; each sum stays within 255.
     for (int32_t i = 0; i < TERRAIN_COLUMNS; i++) heightmap[i] += terrain_ambient[i];
+}
+
+int terrain_generate(int32_t seed)
+{
+    static uint32_t heightmap[TERRAIN_COLUMNS];
+    terrain_build_heightmap(seed, heightmap);
+    return map_build_from_heightmap(heightmap);
 }
