@@ -64,7 +64,7 @@ TEST(MapEditModel, RandomEditsMatchDenseModelAndKeepInvariants)
 {
     map_make_flat(40, 0x7F406080u);
     model_from_map(&model);
-    run_edits(12345, 6000);
+    run_edits(12345, 30000);
     ASSERT_EQ(model_mismatch(&model), -1);
     EXPECT_TRUE(map_valid(2));
     // The sequence really built caves and overhangs: many spans, many colours.
@@ -80,7 +80,7 @@ TEST(MapEditModel, EditsOnALoadedMapKeepInvariants)
     // Build a varied map, save it, load it (border completion), then edit on.
     map_make_flat(30, 0x7F406080u);
     model_from_map(&model);
-    run_edits(777, 3000);
+    run_edits(777, 8000);
     const char *path = "model_roundtrip.vxl";
     ASSERT_EQ(map_save(path), 1);
     ASSERT_EQ(map_read_file(std::fopen(path, "rb")), 1);
@@ -88,7 +88,7 @@ TEST(MapEditModel, EditsOnALoadedMapKeepInvariants)
     std::remove(path);
     ASSERT_EQ(model_mismatch(&model), -1);
     EXPECT_TRUE(map_valid(2));
-    run_edits(4242, 3000);
+    run_edits(4242, 8000);
     ASSERT_EQ(model_mismatch(&model), -1);
     EXPECT_TRUE(map_valid(2));
 }

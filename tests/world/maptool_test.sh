@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Usage: maptool_test.sh MAPTOOL
+set -u
+tool=$1
+dir=$(mktemp -d maptool_test.XXXXXX)
+trap 'rm -rf "$dir"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+"$tool" flat "$dir/flat.vxl" 30 >/dev/null || fail "flat"
+"$tool" pillars "$dir/pillars.vxl" 2 300 >/dev/null || fail "pillars"
+"$tool" random "$dir/random.vxl" 4 3000 >/dev/null || fail "random"
+for m in flat pillars random; do
+  "$tool" check --strict "$dir/$m.vxl" > "$dir/out.txt" || fail "check $m"
+  grep -q '^columns: 262144$' "$dir/out.txt" || fail "statistics of $m"
+  grep -q '^valid$' "$dir/out.txt" || fail "verdict of $m"
+done
+[ "$(stat -c %s "$dir/flat.vxl")" = 2097152 ] || fail "flat size"
+# Truncated, padded and missing files are refused with exit code 1.
+head -c 1000000 "$dir/random.vxl" > "$dir/cut.vxl"
+"$tool" check "$dir/cut.vxl" >/dev/null; [ $? = 1 ] || fail "truncated accepted"
+{ cat "$dir/flat.vxl"; printf 'abcd'; } > "$dir/pad.vxl"
+"$tool" check "$dir/pad.vxl" >/dev/null; [ $? = 1 ] || fail "padded accepted"
+"$tool" check "$dir/none.vxl" 2>/dev/null; [ $? = 1 ] || fail "missing file accepted"
+"$tool" bogus 2>/dev/null; [ $? = 2 ] || fail "usage"
+echo ok
