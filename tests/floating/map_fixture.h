@@ -14,8 +14,9 @@ void fixture_fill(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t z0, in
 // Removes one block through the game's removal (collects seeds).
 void fixture_remove(int32_t x, int32_t y, int32_t z);
 // Every column well formed and the image valid, the bitmap marking exactly the
-// columns' words and the sentinel. Empty string when all hold, else what failed.
-std::string fixture_check_store();
+// columns' words and the sentinel, and map_check's colour rule (0 none, 1 no
+// required colour missing). Empty string when all hold, else what failed.
+std::string fixture_check_store(int32_t colour_rule = 1);
 // The whole map as the file image (columns back to back).
 std::vector<uint8_t> fixture_image();
 // Solid voxels in the box (inclusive).
