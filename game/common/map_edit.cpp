@@ -250,9 +250,14 @@ void map_delete_slab(int32_t *list, int32_t z0, int32_t z1)
 
 // ---- column compiler ----
 
-int32_t map_compile_column(const int32_t *list, const int32_t *xm, const int32_t *xp, const int32_t *ym,
+int32_t map_compile_column(const int32_t *list_in, const int32_t *xm, const int32_t *xp, const int32_t *ym,
                            const int32_t *yp, uint8_t *out, int32_t x, int32_t y)
 {
+    // Work on a canonical copy: whatever the caller passed, the intervals are
+    // sorted, disjoint and end at 64, and reading stays inside the copy.
+    int32_t list[MAP_LIST_INTS];
+    mask_to_list(list_to_mask(list_in), list);
+
     // Voxels with an air face neighbour (x and y +- 1).
     const uint64_t air = ~(list_to_mask(xm) & list_to_mask(xp) & list_to_mask(ym) & list_to_mask(yp));
 
@@ -300,7 +305,6 @@ int32_t map_compile_column(const int32_t *list, const int32_t *xm, const int32_t
     int32_t prev_end = 0;
     for (int32_t j = 0;; j++) {
         int32_t t = list[2 * j], e = list[2 * j + 1];
-        if (e > 64 || t >= e) e = 64;  // a malformed list ends the column
         int last = e >= 64;
         open_span(t, e - 1, j == 0 ? 0 : prev_end);
         colour(t);

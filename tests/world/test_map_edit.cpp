@@ -198,3 +198,52 @@ TEST(MapEdit, SeedsAroundARemoval)
     EXPECT_EQ(map_seed_count, MAP_MAX_SEEDS);
     map_seed_count = 0;
 }
+
+static VoxelColour colour_by_z(int32_t *, int32_t *, int32_t *z) { return 0x7F000000u | (uint32_t)*z; }
+
+static std::vector<uint8_t> compile_with(std::vector<int32_t> own, std::vector<int32_t> nb)
+{
+    map_make_flat(63, 0x7F000000u);  // no old colours in the way
+    own.resize(MAP_LIST_INTS, 64);
+    nb.resize(MAP_LIST_INTS, 64);
+    MapColourFn keep = map_colour_callback;
+    map_colour_callback = colour_by_z;
+    uint8_t out[MAP_COMPILE_MAX_BYTES];
+    int32_t n = map_compile_column(own.data(), nb.data(), nb.data(), nb.data(), nb.data(), out, 50, 50);
+    map_colour_callback = keep;
+    return std::vector<uint8_t>(out, out + n);
+}
+
+static std::vector<uint8_t> words(std::initializer_list<uint32_t> w)
+{
+    std::vector<uint8_t> v;
+    for (uint32_t x : w) v.insert(v.end(), {(uint8_t)x, (uint8_t)(x >> 8), (uint8_t)(x >> 16), (uint8_t)(x >> 24)});
+    return v;
+}
+
+TEST(MapCompile, RoofOverGroundGivesTheDocumentedLayout)
+{
+    // Neighbours air at 10, 11 and 41, 42; solid 12..15 and from 43 down.
+    std::vector<uint8_t> got = compile_with({10, 16, 40, 64}, {12, 16, 43, 64});
+    std::vector<uint8_t> want = words({0x000B0A04, 0x7F00000A, 0x7F00000B, 0x7F00000F, 0x102A2800, 0x7F000028,
+                                       0x7F000029, 0x7F00002A});
+    EXPECT_EQ(got, want);
+}
+
+TEST(MapCompile, ColoursInsideASolidBlockStandBeforeAHeaderWithAEqualS)
+{
+    // One block from 10 down; neighbours air at 10..12 and 21..22.
+    std::vector<uint8_t> got = compile_with({10, 64}, {13, 21, 23, 64});
+    std::vector<uint8_t> want = words({0x000C0A06, 0x7F00000A, 0x7F00000B, 0x7F00000C, 0x7F000015, 0x7F000016,
+                                       0x17161700});
+    EXPECT_EQ(got, want);
+}
+
+TEST(MapCompile, MalformedListsStayInBounds)
+{
+    std::vector<int32_t> junk(MAP_LIST_INTS, 5);  // never reaches 64
+    std::vector<uint8_t> got = compile_with(junk, junk);
+    ASSERT_GE(got.size(), 8u);
+    EXPECT_EQ(got[0], 0);  // one column, z 63 solid
+    EXPECT_LE((int)got[1], 63);
+}
