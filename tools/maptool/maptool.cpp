@@ -6,6 +6,8 @@
 
 #include "common/map_check.h"
 #include "common/map_store.h"
+#include "common/terrain.h"
+#include "floating_report.h"
 #include "map_builders.h"
 
 static int usage()
@@ -16,6 +18,8 @@ static int usage()
                  "       maptool pillars OUT [SEED] [COUNT] flat ground with COUNT pillars\n"
                  "       maptool random OUT [SEED] [EDITS]  hills with EDITS random block edits\n"
                  "       maptool check [--strict] FILE      validate FILE and print statistics\n"
+                 "       maptool gen SEED OUT               the server's generated map of SEED\n"
+                 "       maptool floating FILE              list the floating block groups of FILE\n"
                  "check exits 0 for a valid map, 1 for an invalid or unreadable one; --strict also\n"
                  "requires every exposed voxel to be coloured.\n");
     return 2;
@@ -26,14 +30,15 @@ static int32_t arg_int(int argc, char **argv, int i, int32_t def)
     return i < argc ? (int32_t)std::strtol(argv[i], nullptr, 10) : def;
 }
 
-static int check(const char *path, int strict)
+// Reads and loads FILE into the store. 0 on success, 1 (after a message) when
+// it cannot be read or is not a valid map.
+static int load(const char *path, std::vector<uint8_t> &img)
 {
     FILE *f = std::fopen(path, "rb");
     if (!f) {
         std::fprintf(stderr, "%s: cannot open\n", path);
         return 1;
     }
-    std::vector<uint8_t> img;
     uint8_t buf[1 << 16];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
@@ -56,6 +61,13 @@ static int check(const char *path, int strict)
         std::printf("invalid: refused by the store\n");
         return 1;
     }
+    return 0;
+}
+
+static int check(const char *path, int strict)
+{
+    std::vector<uint8_t> img;
+    if (load(path, img)) return 1;
     MapStats st;
     char msg[256];
     int ok = map_check(&st, msg, sizeof msg, strict ? 1 : 0);
@@ -84,8 +96,26 @@ int main(int argc, char **argv)
         if (strict && argc < 4) return usage();
         return check(argv[strict ? 3 : 2], strict);
     }
+    if (!std::strcmp(cmd, "floating")) {
+        std::vector<uint8_t> img;
+        if (load(argv[2], img)) return 1;
+        floating_report(stdout);
+        return 0;
+    }
     const char *out = argv[2];
-    if (!std::strcmp(cmd, "flat")) {
+    if (!std::strcmp(cmd, "gen")) {
+        char *end = nullptr;
+        long long seed = argc == 4 ? std::strtoll(argv[2], &end, 10) : 0;
+        if (argc != 4 || end == argv[2] || *end || seed < INT32_MIN || seed > UINT32_MAX) {
+            std::fprintf(stderr, "SEED must be an integer (32 bits)\n");
+            return 2;
+        }
+        out = argv[3];
+        if (!terrain_generate((int32_t)(uint32_t)seed)) {
+            std::fprintf(stderr, "generated map does not fit the pool\n");
+            return 1;
+        }
+    } else if (!std::strcmp(cmd, "flat")) {
         int32_t g = arg_int(argc, argv, 3, 40);
         if (g < 0 || g > 63) {
             std::fprintf(stderr, "GROUND must be 0..63\n");
