@@ -8,6 +8,8 @@ scripts/deps.sh
 cfgs=("$@")
 [ ${#cfgs[@]} -gt 0 ] || cfgs=(release asan)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+# Programs started by tests never ask a public service for their address.
+export BKM_IP_SERVICE_HOST=${BKM_IP_SERVICE_HOST-off}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 for cfg in "${cfgs[@]}"; do
   echo "== $cfg: build"
