@@ -137,8 +137,8 @@ void map_edit_flush()
     // Columns of row y - 1 to compile: its own opened ones and their x
     // neighbours, and the y neighbours of the rows above and below.
     int32_t lo[3], hi[3];
-    lo[0] = row->lo - 1;
-    hi[0] = row->hi + 1;
+    lo[0] = row->lo > row->hi ? 1 : row->lo - 1;  // nothing opened stays empty
+    hi[0] = row->lo > row->hi ? 0 : row->hi + 1;
     lo[1] = below->lo;
     hi[1] = below->hi;
     lo[2] = above->lo;

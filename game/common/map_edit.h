@@ -47,7 +47,9 @@ extern MapRemovalBox map_removal_box;
 // Offers a lent scratch area. The batch always keeps working in an area of
 // MAP_EDIT_SCRATCH_BYTES; a lent one is used only when at least that large.
 // Returns 1 when the lent area is used, 0 when it was refused (own area kept).
-// A null area returns to the module's own. Never call while a batch is open.
+// A null area returns to the module's own. Never call while a batch is open;
+// a lent area must stay allocated until it is replaced (lend null before
+// freeing it).
 int32_t map_edit_set_scratch(void *area, size_t bytes);
 
 // Opens column (x, y) (0..511) in the current batch, starting one if none is

@@ -122,6 +122,9 @@ TEST(MapEdit, CellsOutsideTheRangesAreRefused)
     for (const MapCell &c : bad_add) EXPECT_EQ(map_add_block(&c, 0x10), 0);
     const MapCell bad_remove[] = {{-1, 5, 50}, {5, 600, 50}, {5, 5, 63}, {5, 5, 64}, {5, 5, -1}};
     for (const MapCell &c : bad_remove) EXPECT_EQ(map_remove_block(&c), 0);
+    MapCell top{9, 9, 0};
+    EXPECT_EQ(map_add_block(&top, 0x10), 1);  // the top layer of the map
+    EXPECT_EQ(map_ground_z(9, 9), 0);
     MapCell c62{5, 5, 62};
     EXPECT_EQ(map_remove_block(&c62), 1);  // a single removal may take z 62
     EXPECT_EQ(map_is_solid(5, 5, 62), 0);
@@ -136,6 +139,22 @@ TEST(MapEdit, CellsOutsideTheRangesAreRefused)
 TEST(MapEdit, BatchOverConsecutiveRowsRecompilesTheWidenedRectangle)
 {
     map_make_flat(40, 0x7F406080u);
+    // Exactly rows y0..y1 over x0 - 1..x1 + 1 and rows y0 - 1, y1 + 1 over
+    // x0..x1 get new storage.
+    std::vector<uint8_t *> before(voxel_map.columns, voxel_map.columns + MAP_COLUMNS);
+    for (int32_t y = 101; y <= 103; y++)
+        for (int32_t x = 201; x <= 203; x++) map_edit_column(x, y);
+    map_edit_finish();
+    int32_t moved = 0;
+    for (int32_t i = 0; i < MAP_COLUMNS; i++) {
+        if (voxel_map.columns[i] == before[i]) continue;
+        moved++;
+        int32_t x = i & 511, y = i >> 9;
+        bool in = (y >= 101 && y <= 103 && x >= 200 && x <= 204) || ((y == 100 || y == 104) && x >= 201 && x <= 203);
+        EXPECT_TRUE(in) << x << "," << y;
+    }
+    EXPECT_EQ(moved, 21);
+
     // Column (300, 300) faces air after the batch removes its neighbours'
     // tops, proving row y0 - 1 and y1 + 1 and x0 - 1, x1 + 1 were compiled.
     for (int32_t y = 301; y <= 303; y++)
