@@ -62,6 +62,7 @@ void map_span_set_clear()
     }
     s->count = 0;
 }
+
 // ---- flood ----
 
 struct FloodEntry {
