@@ -49,6 +49,12 @@ const char *lang_get(int id)
     return s;
 }
 
+const char *lang_get_or(int id, const char *fallback)
+{
+    const char *s = lang_get(id);
+    return s[0] || !fallback ? s : fallback;
+}
+
 int lang_load_file(const char *path)
 {
     lang_free();

@@ -24,6 +24,9 @@ int lang_load_file(const char *path);
 // past the count, its offset lies past the file, or the text's printf
 // conversions differ from what callers pass for that id (lang_signature).
 const char *lang_get(int id);
+// lang_get, or fallback when that would be "" (for texts needed before or
+// without a loaded table, such as start-up errors).
+const char *lang_get_or(int id, const char *fallback);
 // The four answer letters, yes upper, yes lower, no upper, no lower ("YyNn" by default).
 const char *lang_yes_no();
 void lang_free();

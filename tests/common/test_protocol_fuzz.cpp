@@ -21,7 +21,7 @@ TEST(MsgFuzz, MutatedPacketsAreRefusedOrRoundTrip)
 {
     const auto &ops = msg_test_ops();
     uint32_t seed = 0x2545F491u;
-    const int rounds = 300000;
+    const int rounds = 2000000;
     int accepted = 0;
     for (int round = 0; round < rounds; round++) {
         const MsgOps &o = ops[round % ops.size()];

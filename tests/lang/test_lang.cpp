@@ -151,6 +151,38 @@ TEST(LangLoader, EdgeCases)
     lang_free();
     EXPECT_EQ(lang_count(), 0);
     EXPECT_STREQ(lang_get(0), "");
+    EXPECT_STREQ(lang_get_or(LANG_ERR_PROGRAM_PATH, "no folder"), "no folder");
+    EXPECT_STREQ(lang_get_or(LANG_ERR_PROGRAM_PATH, nullptr), "");
+}
+
+// Random files, mostly with a plausible header, never make a lookup leave the
+// buffer (the sanitizer build checks every read).
+TEST(LangLoader, RandomFilesStayBounded)
+{
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (int round = 0; round < 300; round++) {
+        std::vector<uint8_t> f(next() % 200);
+        for (uint8_t &b : f) b = (uint8_t)next();
+        if (f.size() >= 8 && (next() & 1)) {
+            memcpy(f.data(), "STR0", 4);
+            le_put_u32(&f[4], next() % 100);
+        }
+        std::string path = write_temp(f);
+        lang_load_file(path.c_str());
+        for (int id = -2; id < 100; id++) {
+            const char *s = lang_get(id);
+            ASSERT_NE(s, nullptr);
+            volatile size_t n = strlen(s);
+            (void)n;
+        }
+        EXPECT_EQ(strlen(lang_yes_no()), 4u);
+        unlink(path.c_str());
+    }
+    lang_free();
 }
 
 TEST(LangConversions, ParsesPrintfSpecs)

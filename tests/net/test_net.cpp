@@ -310,6 +310,45 @@ TEST(PublicIpParse, ExactLengthLeavesExactlyTheAddress)
     EXPECT_STREQ(buf, "1.2.3.4");
 }
 
+// Random replies around a valid one: the parser stays in its buffer and only
+// ever leaves a dotted address.
+TEST(PublicIpParse, RandomRepliesStayBounded)
+{
+    const std::string base = "HTTP/1.0 200 OK\r\nContent-Length: 11\r\n\r\n192.168.0.1";
+    uint32_t seed = 99;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        return seed;
+    };
+    int ok = 0;
+    for (int round = 0; round < 20000; round++) {
+        char buf[NET_PUBLIC_IP_SIZE];
+        std::string r = base;
+        int edits = (int)(next() % 4);
+        for (int e = 0; e < edits; e++) {
+            size_t at = next() % r.size();
+            switch (next() % 3) {
+            case 0: r[at] = (char)(next() % 256); break;
+            case 1: r.erase(at, 1); break;
+            default: r.insert(at, std::string(next() % 300, (char)('0' + next() % 10))); break;
+            }
+        }
+        size_t n = r.size() < sizeof buf - 1 ? r.size() : sizeof buf - 1;
+        memcpy(buf, r.data(), n);
+        buf[n] = 0;
+        if (net_parse_public_ip_reply(buf) == 0) {
+            ok++;
+            in_addr a;
+            ASSERT_EQ(inet_pton(AF_INET, buf, &a), 1) << buf;
+        } else {
+            ASSERT_EQ(buf[0], 0);
+        }
+    }
+    EXPECT_GT(ok, 0);
+}
+
 TEST(NetSocket, ReceiveTimeoutIsSplitIntoSecondsAndMicroseconds)
 {
     int s = net_tcp_socket();
