@@ -32,7 +32,7 @@ VoxelColour *map_set_voxel_rgb(const DamageRecord *record, int32_t colour)
 
 int32_t map_damage_block(const HitRecord *hit, int32_t damage, float now)
 {
-    if (hit->z >= 62 || hit->z < 0 || (uint32_t)hit->x >= 512u || (uint32_t)hit->y >= 512u) return 0;
+    if (!hit || hit->z >= 62 || hit->z < 0 || (uint32_t)hit->x >= 512u || (uint32_t)hit->y >= 512u) return 0;
     for (int32_t i = 0; i < map_damage_count; i++) {
         DamageRecord *r = damage_slot(i);
         if (r->x != hit->x || r->y != hit->y || r->z != hit->z) continue;

@@ -27,6 +27,7 @@ static inline int32_t span_bottom_count(const uint8_t *p)
 void map_ray_cast(const Vec3 *pos, const Vec3 *dir, HitRecord **hit)
 {
     HitRecord *h = *hit;
+    if (!h) return;
     if (!std::isfinite(pos->x) || !std::isfinite(pos->y) || !std::isfinite(pos->z) ||
         !std::isfinite(dir->x) || !std::isfinite(dir->y) || !std::isfinite(dir->z)) {
         *hit = nullptr;

@@ -13,6 +13,10 @@
 
 VoxelMap voxel_map;
 
+// The store holds the empty map from program start, so a query or a frame
+// drawn before the first load reads a valid table.
+static const int map_store_ready = (map_clear(), 1);
+
 // Solidity bits of every column (bit z set when solid), rebuilt at indexing
 // so that shading the whole map needs no span walks.
 static uint64_t map_solid_masks[MAP_COLUMNS];

@@ -41,7 +41,8 @@ struct FloatingChunk {
     int32_t handled;
 };
 
-// One per program, for the whole run. The renderer walks `columns` and the
+// One per program, for the whole run; it holds the empty map until the first
+// load or build. The renderer walks `columns` and the
 // spans directly; everything else goes through the queries and the edits.
 struct VoxelMap {
     uint8_t *columns[MAP_COLUMNS];     // column table: first span header of each column
