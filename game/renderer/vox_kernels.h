@@ -1,0 +1,80 @@
+// Span kernels: fill screen lines from ray samples with fog and depth. Two
+// sets with byte-identical results: SSE2 intrinsics and portable scalar code.
+// Internal to the renderer; renderworld calls them through vox_kernels.
+#pragma once
+#include <cstdint>
+
+#include "renderer/vox_start.h"
+
+// Where a ray's samples lie: sample index i (a line's index, r * s or -r * s)
+// of the ray is samples[base + clamp(i, lo, hi)].
+struct RayEntry {
+    int32_t base, lo, hi, pad;
+};
+
+// What the kernels read: the frame geometry (set at every bind) and the
+// per-pass ray and camera terms (set by renderworld before drawing).
+struct SpanKernelParams {
+    uint8_t *pixels;
+    intptr_t pitch;
+    intptr_t zoffset;
+    int32_t *columnraytable;
+    const RaySample *samples;
+    const RayEntry *rays;
+    int32_t lastray;          // rays 0..lastray are valid
+    float ax, ay, dx, dy, cx, cy; // scaled pixel-direction terms
+    uint16_t fog[4];          // blue, green, red, 0
+};
+extern SpanKernelParams vox_kparams;
+
+void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
+void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
+void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+
+// One pixel, shared by both sets so their single-pixel paths agree exactly.
+static inline const RaySample *vox_sample_at(int32_t raynumber, int32_t sampleindex)
+{
+    const SpanKernelParams &p = vox_kparams;
+    int32_t j = raynumber >> 16;
+    j = j < 0 ? 0 : j;
+    j = j > p.lastray ? p.lastray : j;
+    const RayEntry &r = p.rays[j];
+    int32_t i = sampleindex < r.lo ? r.lo : sampleindex;
+    i = i > r.hi ? r.hi : i;
+    return &p.samples[r.base + i];
+}
+
+static inline uint32_t vox_fog_pixel(uint32_t colour, int32_t dist)
+{
+    int32_t k = dist >> 20;
+    k = k < 0 ? 0 : (k > VOX_FOGRAMP_ENTRIES - 1 ? VOX_FOGRAMP_ENTRIES - 1 : k);
+    const int32_t ramp = FogRamp[k][0];
+    uint32_t out = 0;
+    for (int c = 0; c < 4; c++) {
+        const int32_t v = (int32_t)((colour >> (8 * c)) & 0xFF);
+        const int32_t d = (int16_t)(((int32_t)vox_kparams.fog[c] - v) * 2);
+        int32_t r = v + ((d * ramp) >> 16);
+        r = r < 0 ? 0 : (r > 255 ? 255 : r);
+        out |= (uint32_t)r << (8 * c);
+    }
+    return out;
+}
+
+static inline float vox_depth(int32_t dist, float x, float y)
+{
+    float sq = x * x + y * y;
+    sq = sq > 1e-30f ? sq : 1e-30f;
+    return (float)dist / __builtin_sqrtf(sq);
+}
+
+static inline void vox_put_pixel(int32_t x, int32_t y, const RaySample *s, float rowx, float rowy)
+{
+    const SpanKernelParams &p = vox_kparams;
+    uint8_t *pix = p.pixels + (intptr_t)y * p.pitch + (intptr_t)x * 4;
+    const float fx = (float)x;
+    const float X = rowx + fx * p.ax;
+    const float Y = rowy + fx * p.ay;
+    *(uint32_t *)pix = vox_fog_pixel(s->colour, s->dist);
+    *(float *)(pix + p.zoffset) = vox_depth(s->dist, X, Y);
+}

@@ -1,0 +1,27 @@
+// Portable span kernels: one pixel at a time, the reference for the SSE set.
+#include "renderer/vox_kernels.h"
+
+void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
+{
+    const SpanKernelParams &p = vox_kparams;
+    const float fy = (float)y;
+    const float rowx = p.cx + fy * p.dx;
+    const float rowy = p.cy + fy * p.dy;
+    uint32_t rn = (uint32_t)raynumber;
+    for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep)
+        vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowx, rowy);
+}
+
+void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step)
+{
+    const SpanKernelParams &p = vox_kparams;
+    const float fy = (float)y;
+    const float rowx = p.cx + fy * p.dx;
+    const float rowy = p.cy + fy * p.dy;
+    int32_t *rn = p.columnraytable;
+    for (int32_t x = x0; x < x1; x++, sampleindex += step) {
+        const int32_t r = rn[x];
+        rn[x] = (int32_t)((uint32_t)r + (uint32_t)rn[x + VOX_MAX_XRES]);
+        vox_put_pixel(x, y, vox_sample_at(r, sampleindex), rowx, rowy);
+    }
+}

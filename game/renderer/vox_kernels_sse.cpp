@@ -1,0 +1,107 @@
+// SSE2 span kernels: single pixels up to a 16-byte boundary, then four pixels
+// per step (exact sqrt and division, packed 16-bit fog, streaming stores),
+// then single pixels. Results equal the scalar kernels bit for bit.
+#include "renderer/vox_kernels.h"
+
+#include <emmintrin.h>
+
+#include <cstring>
+
+// Four pixels from x (16-byte aligned pixel address) with the given samples.
+static inline void put4(uint8_t *pix, int32_t x, const RaySample *s0, const RaySample *s1, const RaySample *s2,
+                        const RaySample *s3, __m128 rowx, __m128 rowy, __m128 ax, __m128 ay, __m128i fog)
+{
+    const __m128i dist = _mm_set_epi32(s3->dist, s2->dist, s1->dist, s0->dist);
+    const __m128i col = _mm_set_epi32((int)s3->colour, (int)s2->colour, (int)s1->colour, (int)s0->colour);
+
+    // Depth: dist / sqrt(X^2 + Y^2), with X = rowx + x * ax, as the scalar path.
+    const __m128 fx = _mm_cvtepi32_ps(_mm_setr_epi32(x, x + 1, x + 2, x + 3));
+    const __m128 X = _mm_add_ps(rowx, _mm_mul_ps(fx, ax));
+    const __m128 Y = _mm_add_ps(rowy, _mm_mul_ps(fx, ay));
+    __m128 sq = _mm_add_ps(_mm_mul_ps(X, X), _mm_mul_ps(Y, Y));
+    sq = _mm_max_ps(sq, _mm_set1_ps(1e-30f));
+    const __m128 depth = _mm_div_ps(_mm_cvtepi32_ps(dist), _mm_sqrt_ps(sq));
+
+    // Fog ramp index dist >> 20 clamped to the table.
+    __m128i k = _mm_srai_epi32(dist, 20);
+    alignas(16) int32_t ki[4];
+    _mm_store_si128((__m128i *)ki, k);
+    int64_t r[4];
+    for (int i = 0; i < 4; i++) {
+        int32_t kk = ki[i] < 0 ? 0 : (ki[i] > VOX_FOGRAMP_ENTRIES - 1 ? VOX_FOGRAMP_ENTRIES - 1 : ki[i]);
+        std::memcpy(&r[i], FogRamp[kk], 8);
+    }
+    const __m128i ramp01 = _mm_set_epi64x(r[1], r[0]);
+    const __m128i ramp23 = _mm_set_epi64x(r[3], r[2]);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_unpacklo_epi8(col, zero);
+    __m128i hi = _mm_unpackhi_epi8(col, zero);
+    const __m128i dlo = _mm_slli_epi16(_mm_sub_epi16(fog, lo), 1);
+    const __m128i dhi = _mm_slli_epi16(_mm_sub_epi16(fog, hi), 1);
+    lo = _mm_add_epi16(lo, _mm_mulhi_epi16(dlo, ramp01));
+    hi = _mm_add_epi16(hi, _mm_mulhi_epi16(dhi, ramp23));
+    _mm_stream_si128((__m128i *)pix, _mm_packus_epi16(lo, hi));
+    _mm_stream_ps((float *)(pix + vox_kparams.zoffset), depth);
+}
+
+void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
+{
+    const SpanKernelParams &p = vox_kparams;
+    const float fy = (float)y;
+    const float rowxs = p.cx + fy * p.dx;
+    const float rowys = p.cy + fy * p.dy;
+    uint8_t *line = p.pixels + (intptr_t)y * p.pitch;
+    uint32_t rn = (uint32_t)raynumber;
+    int32_t x = x0;
+    for (; x < x1 && (((uintptr_t)(line + 4 * (intptr_t)x)) & 15); x++, rn += (uint32_t)raystep)
+        vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowxs, rowys);
+    if (x + 4 <= x1) {
+        const __m128 rowx = _mm_set1_ps(rowxs), rowy = _mm_set1_ps(rowys);
+        const __m128 ax = _mm_set1_ps(p.ax), ay = _mm_set1_ps(p.ay);
+        const __m128i fog = _mm_setr_epi16((short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3],
+                                           (short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3]);
+        const uint32_t st = (uint32_t)raystep;
+        for (; x + 4 <= x1; x += 4, rn += 4 * st) {
+            const RaySample *s0 = vox_sample_at((int32_t)rn, sampleindex);
+            const RaySample *s1 = vox_sample_at((int32_t)(rn + st), sampleindex);
+            const RaySample *s2 = vox_sample_at((int32_t)(rn + 2 * st), sampleindex);
+            const RaySample *s3 = vox_sample_at((int32_t)(rn + 3 * st), sampleindex);
+            put4(line + 4 * (intptr_t)x, x, s0, s1, s2, s3, rowx, rowy, ax, ay, fog);
+        }
+    }
+    for (; x < x1; x++, rn += (uint32_t)raystep)
+        vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowxs, rowys);
+}
+
+void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step)
+{
+    const SpanKernelParams &p = vox_kparams;
+    const float fy = (float)y;
+    const float rowxs = p.cx + fy * p.dx;
+    const float rowys = p.cy + fy * p.dy;
+    uint8_t *line = p.pixels + (intptr_t)y * p.pitch;
+    int32_t *rn = p.columnraytable;
+    int32_t x = x0;
+    auto next = [&](int32_t xx) {
+        const int32_t r = rn[xx];
+        rn[xx] = (int32_t)((uint32_t)r + (uint32_t)rn[xx + VOX_MAX_XRES]);
+        return r;
+    };
+    for (; x < x1 && (((uintptr_t)(line + 4 * (intptr_t)x)) & 15); x++, sampleindex += step)
+        vox_put_pixel(x, y, vox_sample_at(next(x), sampleindex), rowxs, rowys);
+    if (x + 4 <= x1) {
+        const __m128 rowx = _mm_set1_ps(rowxs), rowy = _mm_set1_ps(rowys);
+        const __m128 ax = _mm_set1_ps(p.ax), ay = _mm_set1_ps(p.ay);
+        const __m128i fog = _mm_setr_epi16((short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3],
+                                           (short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3]);
+        for (; x + 4 <= x1; x += 4, sampleindex += 4 * step) {
+            const RaySample *s0 = vox_sample_at(next(x), sampleindex);
+            const RaySample *s1 = vox_sample_at(next(x + 1), sampleindex + step);
+            const RaySample *s2 = vox_sample_at(next(x + 2), sampleindex + 2 * step);
+            const RaySample *s3 = vox_sample_at(next(x + 3), sampleindex + 3 * step);
+            put4(line + 4 * (intptr_t)x, x, s0, s1, s2, s3, rowx, rowy, ax, ay, fog);
+        }
+    }
+    for (; x < x1; x++, sampleindex += step)
+        vox_put_pixel(x, y, vox_sample_at(next(x), sampleindex), rowxs, rowys);
+}

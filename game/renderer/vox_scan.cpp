@@ -1,0 +1,423 @@
+// Ray set-up and the column scanner: walks one ray through the map's columns
+// and resolves its samples into wall, floor, ceiling or sky colours.
+#include <cmath>
+#include <cstring>
+
+#include "common/map_store.h"
+#include "renderer/vox_camera.h"
+#include "renderer/vox_scan_state.h"
+#include "renderer/vox_world.h"
+
+VoxScanState vox_scan;
+VoxWorldStats vox_world_stats;
+
+static int32_t wallshades[8];
+
+void setwallshades(int32_t top, int32_t under, int32_t plusx, int32_t minusx, int32_t plusy, int32_t minusy)
+{
+    wallshades[3] = top & 255;
+    wallshades[2] = under & 255;
+    wallshades[4] = plusx & 255;
+    wallshades[5] = minusx & 255;
+    wallshades[6] = plusy & 255;
+    wallshades[7] = minusy & 255;
+}
+
+void roundtoint(float value, int32_t *out) { *out = (int32_t)std::nearbyint(value); }
+
+int32_t mulfix16(int32_t a, int32_t b) { return (int32_t)(uint32_t)(((int64_t)a * (int64_t)b) >> 16); }
+
+int32_t divfix16(int32_t a, int32_t b)
+{
+    if (b == 0) return a >= 0 ? INT32_MAX : INT32_MIN;
+    int64_t q = ((int64_t)a * 65536) / (int64_t)b;
+    return (int32_t)(uint32_t)q;
+}
+
+int32_t divfix16fits(int32_t a, int32_t b)
+{
+    const int64_t aa = a < 0 ? -(int64_t)a : a;
+    const int64_t bb = b < 0 ? -(int64_t)b : b;
+    return bb > (aa + 16383) / 16384 ? 1 : 0;
+}
+
+int32_t clampcoord(int32_t a, int32_t b)
+{
+    if ((uint32_t)a <= (uint32_t)b) return a;
+    return a < 0 ? 0 : b;
+}
+
+void vox_set_ray_cursor(RaySample *samples) { vox_scan.cursor = samples; }
+
+int vox_world_setup()
+{
+    VoxScanState &st = vox_scan;
+    const ViewCamera &c = vox_camera;
+    if (!voxel_map.loaded) return 0;
+    const float lim = 16777216.0f;
+    if (!(std::fabs(c.pos.x) < lim && std::fabs(c.pos.y) < lim && c.pos.z > -4096.0f && c.pos.z < 4096.0f))
+        return 0;
+    st.sign = c.forward.z < 0.0f ? -1 : 1;
+    const double fx = std::floor((double)c.pos.x), fy = std::floor((double)c.pos.y);
+    st.cellx = (int32_t)((int64_t)fx & 511);
+    st.celly = (int32_t)((int64_t)fy & 511);
+    st.fracx = (double)c.pos.x - fx;
+    st.fracy = (double)c.pos.y - fy;
+    const int32_t zi = (int32_t)std::floor(c.pos.z);
+    st.camz = (int64_t)std::nearbyint((double)c.pos.z * VOX_DEPTH_PER_BLOCK);
+    for (int a = 0; a < 260; a++) st.height[a] = (double)(st.camz - (int64_t)a * VOX_DEPTH_PER_BLOCK);
+    for (int i = 0; i < 8; i++) st.shade[i] = wallshades[i];
+
+    const uint8_t *col = voxel_map.columns[(st.celly << 9) | st.cellx];
+    if (!col) return 0;
+    st.camcolumn = col;
+    if (zi < map_span_s(col)) {
+        st.ceilingz = 0;
+        st.floorz = map_span_s(col);
+        st.camspan = col;
+        st.camprev = nullptr;
+        return 1;
+    }
+    const uint8_t *p = col, *prev = nullptr;
+    do {
+        if (map_span_n(p) == 0) return 0; // below the last span's top: in the ground
+        prev = p;
+        p = map_span_next(p);
+    } while (zi >= map_span_s(p));
+    if (zi < map_span_a(p)) return 0; // inside solid
+    st.ceilingz = map_span_a(p);
+    st.floorz = map_span_s(p);
+    st.camspan = p;
+    st.camprev = prev;
+    return 1;
+}
+
+// A voxel colour darkened by its shade byte less the face shade.
+static inline uint32_t shade_colour(uint32_t c, int32_t face)
+{
+    int32_t s = (int32_t)(c >> 24) - face;
+    s = s < 0 ? 0 : s;
+    uint32_t out = 0;
+    for (int k = 0; k < 3; k++) {
+        uint32_t v = (((c >> (8 * k)) & 0xFF) * (uint32_t)s) >> 7;
+        out |= (v > 255 ? 255 : v) << (8 * k);
+    }
+    return out;
+}
+
+// Colour i of a span's list (top run, then on into its bottom colours);
+// clamped to what the span stores, so a malformed column cannot lead the read
+// past its own words.
+static inline uint32_t span_colour(const uint8_t *p, int32_t i)
+{
+    const int32_t avail = p[0] ? p[0] - 1 : p[2] - p[1] + 1;
+    if (avail <= 0) return 0;
+    i = i < 0 ? 0 : (i >= avail ? avail - 1 : i);
+    uint32_t c;
+    std::memcpy(&c, p + 4 + 4 * i, 4);
+    return c;
+}
+
+// The colour `back` words before span p's header: the bottom colours of the
+// span `prev` before it (back = 1 is voxel A - 1).
+static inline uint32_t colour_before(const uint8_t *p, const uint8_t *prev, int32_t back)
+{
+    const int32_t avail = prev ? prev[0] - 1 : 0;
+    if (avail <= 0) return 0;
+    back = back < 1 ? 1 : (back > avail ? avail : back);
+    uint32_t c;
+    std::memcpy(&c, p - 4 * back, 4);
+    return c;
+}
+
+struct ScanFrame {
+    int32_t i0, i1; // first and last unresolved sample (i0 looks highest)
+    int32_t uz, lz; // air gap being looked through: first air z, top of the solid below
+};
+
+// The ray being scanned: sample i looks along (h, z) = (h0 + i dh, z0 + i dz).
+struct ScanRay {
+    RaySample *out;
+    double h0, dh, z0, dz;
+    const double *height;
+    // Ray at horizontal distance d (depth units) lies below level z.
+    inline bool below(int32_t i, int64_t d, int32_t z) const
+    {
+        return (h0 + (double)i * dh) * height[z] + (z0 + (double)i * dz) * (double)d > 0.0;
+    }
+    inline void put(int32_t i, uint32_t colour, int64_t d) const
+    {
+        out[i].colour = colour;
+        out[i].dist = (int32_t)(d & ~(int64_t)0xFFFF);
+    }
+};
+
+static ScanFrame frames[VOX_SPAN_FRAMES];
+
+static void fill_sky(const ScanRay &r, int32_t nf)
+{
+    for (int32_t f = 0; f < nf; f++)
+        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++) r.out[i] = SkySample;
+}
+
+// Resolves what frame f sees of span p (prev: the span before it, null for
+// the column's first): walls of the solid below the gap, walls of the solid
+// above it, the underside above and the floor top below.
+static inline void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t *p, const uint8_t *prev,
+                                   int64_t dn, int64_t df, int32_t wallshade, const int32_t *shade)
+{
+    const int32_t s = p[1];
+    for (int32_t z = f.lz - 1; z >= s && f.i0 <= f.i1; z--) {
+        if (!r.below(f.i1, dn, z)) continue;
+        const uint32_t c = shade_colour(span_colour(p, z - s), wallshade);
+        do r.put(f.i1--, c, dn);
+        while (f.i0 <= f.i1 && r.below(f.i1, dn, z));
+    }
+    f.lz = s;
+    if (prev) {
+        const int32_t a = p[3];
+        for (int32_t z = f.uz; z < a && f.i0 <= f.i1; z++) {
+            if (r.below(f.i0, dn, z + 1)) continue;
+            const uint32_t c = shade_colour(colour_before(p, prev, a - z), wallshade);
+            do r.put(f.i0++, c, dn);
+            while (f.i0 <= f.i1 && !r.below(f.i0, dn, z + 1));
+        }
+        f.uz = a;
+        if (f.i0 <= f.i1 && !r.below(f.i0, df, a)) {
+            const uint32_t c = shade_colour(colour_before(p, prev, 1), shade[2]);
+            do r.put(f.i0++, c, df);
+            while (f.i0 <= f.i1 && !r.below(f.i0, df, a));
+        }
+    } else {
+        f.uz = 0;
+    }
+    if (f.i0 <= f.i1 && r.below(f.i1, df, s)) {
+        const uint32_t c = shade_colour(span_colour(p, 0), shade[3]);
+        do r.put(f.i1--, c, df);
+        while (f.i0 <= f.i1 && r.below(f.i1, df, s));
+    }
+}
+
+// Last sample of [i0, i1] whose ray at d lies at or above level z (i0 - 1
+// when none): back 16 at a time, then one at a time.
+static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1, int64_t d, int32_t z)
+{
+    int32_t j = i1;
+    while (j - 16 >= i0 && r.below(j - 16, d, z)) j -= 16;
+    while (j >= i0 && r.below(j, d, z)) j--;
+    return j;
+}
+
+// Walks the ray from the camera's column. Boundaries: bx, by the distances
+// of the next x and y cell boundaries, stepx, stepy their spacing.
+static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, int64_t stepx, int64_t stepy,
+                          int32_t dirx, int32_t diry, int32_t shadex, int32_t shadey)
+{
+    VoxScanState &st = vox_scan;
+    const int32_t *shade = st.shade;
+    int32_t nf = 1;
+    frames[0] = ScanFrame{0, n, st.ceilingz, st.floorz};
+
+    // The camera's own column: only its ceiling and its floor can be met.
+    {
+        ScanFrame &f = frames[0];
+        const int64_t df = bx < by ? bx : by;
+        const uint8_t *p = st.camspan;
+        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df, p[3])) {
+            const uint32_t c = shade_colour(colour_before(p, st.camprev, 1), shade[2]);
+            do r.put(f.i0++, c, df);
+            while (f.i0 <= f.i1 && !r.below(f.i0, df, p[3]));
+        }
+        if (f.i0 <= f.i1 && r.below(f.i1, df, p[1])) {
+            const uint32_t c = shade_colour(span_colour(p, 0), shade[3]);
+            do r.put(f.i1--, c, df);
+            while (f.i0 <= f.i1 && r.below(f.i1, df, p[1]));
+        }
+        if (f.i0 > f.i1) return;
+        if (!st.camprev) f.uz = 0;
+    }
+
+    int32_t cx = st.cellx, cy = st.celly;
+    for (;;) {
+        int64_t dn;
+        int32_t wall;
+        if (bx <= by) {
+            dn = bx;
+            bx += stepx;
+            cx = (cx + dirx) & 511;
+            wall = shadex;
+        } else {
+            dn = by;
+            by += stepy;
+            cy = (cy + diry) & 511;
+            wall = shadey;
+        }
+        const int64_t df = bx < by ? bx : by;
+        if (df > VOX_SCAN_LIMIT) {
+            fill_sky(r, nf);
+            return;
+        }
+        const uint8_t *col = voxel_map.columns[(cy << 9) | cx];
+        const uint8_t *p = col, *prev = nullptr;
+        for (int32_t fi = 0; fi < nf;) {
+            ScanFrame &f = frames[fi];
+            while (p[0] && r.below(f.i0, dn, p[2] + 1)) {
+                prev = p;
+                p += p[0] * 4;
+            }
+            if (p[0]) {
+                const int32_t anext = p[p[0] * 4 + 3];
+                if (r.below(f.i1, dn, anext)) {
+                    // Part of the frame looks into the gap under this span:
+                    // the samples at or above its air start get a frame of
+                    // their own, the rest go on with the spans below.
+                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn, anext);
+                    if (j < f.i0) {
+                        prev = p;
+                        p += p[0] * 4;
+                        continue;
+                    }
+                    if (nf == VOX_SPAN_FRAMES) {
+                        vox_world_stats.frame_limit++;
+                        fill_sky(r, nf);
+                        return;
+                    }
+                    std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
+                    nf++;
+                    ScanFrame &u = frames[fi];
+                    ScanFrame &l = frames[fi + 1];
+                    u.i1 = j;
+                    u.lz = anext;
+                    l.i0 = j + 1;
+                    l.uz = anext;
+                    scan_frame_span(r, u, p, prev, dn, df, wall, shade);
+                    if (u.i0 > u.i1) {
+                        std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
+                        nf--;
+                    } else {
+                        fi++;
+                    }
+                    continue; // the lower part: on with the span walk
+                }
+            }
+            scan_frame_span(r, f, p, prev, dn, df, wall, shade);
+            if (f.i0 > f.i1) {
+                std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
+                nf--;
+            } else {
+                fi++;
+            }
+        }
+        if (nf == 0) return;
+    }
+}
+
+void castrayline(int32_t n, float x0, float y0, float x1, float y1)
+{
+    VoxScanState &st = vox_scan;
+    const ViewCamera &c = vox_camera;
+    RaySample *out = st.cursor;
+    if (n < 0) n = 0;
+    if (n > VOX_RECIP_ENTRIES - 1) n = VOX_RECIP_ENTRIES - 1;
+    vox_world_stats.rays++;
+    vox_world_stats.samples += n + 1;
+
+    const Vec3 &c0 = c.corner[0], &rt = c.right, &dn = c.down;
+    const float e = c0.x + x1 * rt.x + y1 * dn.x;
+    const float jj = c0.y + x1 * rt.y + y1 * dn.y;
+    const float ze = c0.z + x1 * rt.z + y1 * dn.z;
+    const float es = c0.x + x0 * rt.x + y0 * dn.x;
+    const float js = c0.y + x0 * rt.y + y0 * dn.y;
+    const float zs = c0.z + x0 * rt.z + y0 * dn.z;
+    const double k = std::sqrt((double)e * e + (double)jj * jj);
+    if (!(k > 1e-6) || !std::isfinite(k)) {
+        for (int32_t i = 0; i <= n; i++) out[i] = SkySample;
+        return;
+    }
+    double hs = std::fabs(e) >= std::fabs(jj) ? (double)es * k / (double)e : (double)js * k / (double)jj;
+    if (!(hs > 0.0)) hs = 0.0;
+    const double he = k;
+
+    // Distance between cell boundaries along the ray, and to the first one.
+    const double big = 4.0e18;
+    int64_t stepx, stepy, bx, by;
+    const double qx = std::fabs(e) > 0.0 ? k / std::fabs(e) * VOX_DEPTH_PER_BLOCK : big;
+    const double qy = std::fabs(jj) > 0.0 ? k / std::fabs(jj) * VOX_DEPTH_PER_BLOCK : big;
+    if (qx < 1.0e15) {
+        stepx = (int64_t)std::nearbyint(qx);
+        bx = (int64_t)std::nearbyint((double)stepx * (e < 0.0f ? st.fracx : 1.0 - st.fracx));
+    } else {
+        stepx = (int64_t)1 << 50;
+        bx = (int64_t)1 << 50;
+    }
+    if (qy < 1.0e15) {
+        stepy = (int64_t)std::nearbyint(qy);
+        by = (int64_t)std::nearbyint((double)stepy * (jj < 0.0f ? st.fracy : 1.0 - st.fracy));
+    } else {
+        stepy = (int64_t)1 << 50;
+        by = (int64_t)1 << 50;
+    }
+    const int32_t shadex = e < 0.0f ? st.shade[5] : st.shade[4];
+    const int32_t shadey = jj < 0.0f ? st.shade[7] : st.shade[6];
+
+    // Gradients: the first sample looks highest.
+    ScanRay r;
+    r.out = out;
+    r.height = st.height;
+    const double rc = (double)ReciprocalTable[n];
+    if (st.sign >= 0) {
+        r.h0 = std::nearbyint(he * 1048576.0);
+        r.z0 = std::nearbyint((double)ze * 1048576.0);
+        r.dh = std::nearbyint((hs - he) * rc);
+        r.dz = std::nearbyint(((double)zs - (double)ze) * rc);
+    } else {
+        r.h0 = std::nearbyint(hs * 1048576.0);
+        r.z0 = std::nearbyint((double)zs * 1048576.0);
+        r.dh = std::nearbyint((he - hs) * rc);
+        r.dz = std::nearbyint(((double)ze - (double)zs) * rc);
+    }
+    scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey);
+}
+
+// Shared by both clip routines: a is the major axis (the one the samples step
+// along), b the other; bounds of b are [lb, hb], of a [la, ha].
+static void clipline(float va, float vb, float ea, float eb, float la, float ha, float lb, float hb, int32_t *start,
+                     int32_t *end, float *bstart, float *bend)
+{
+    const float m = (eb - vb) / (ea - va); // b per a
+    float sa = va, enda = ea;
+    if (m != 0.0f && std::isfinite(m)) {
+        if (vb < lb) sa = va + (lb - vb) / m;
+        else if (vb > hb) sa = va + (hb - vb) / m;
+        if (eb < lb) enda = ea + (lb - eb) / m;
+        else if (eb > hb) enda = ea + (hb - eb) / m;
+    }
+    int32_t s, e;
+    const int32_t lo = (int32_t)std::nearbyint(la), hi = (int32_t)std::nearbyint(ha);
+    s = std::isfinite(sa) ? (int32_t)std::nearbyint(std::fmax(std::fmin(sa, 65536.0f), -65536.0f)) : lo;
+    e = std::isfinite(enda) ? (int32_t)std::nearbyint(std::fmax(std::fmin(enda, 65536.0f), -65536.0f)) : lo;
+    s = s < lo ? lo : (s > hi ? hi : s);
+    e = e < lo ? lo : (e > hi ? hi : e);
+    *start = s;
+    *end = e;
+    *bstart = std::isfinite(m) ? eb + m * ((float)s - ea) : eb;
+    *bend = std::isfinite(m) ? eb + m * ((float)e - ea) : eb;
+}
+
+void clipraylinex(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
+{
+    const float xr = (float)vox_frame.xres, yr = (float)vox_frame.yres;
+    float ys, ye;
+    clipline(vx, vy, edgex, edgey, -1.0f, xr, -1.0f, yr, start, end, &ys, &ye);
+    const int32_t n = *end > *start ? *end - *start : *start - *end;
+    castrayline(n, (float)*start, ys, (float)*end, ye);
+}
+
+void cliprayliney(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
+{
+    const float xr = (float)vox_frame.xres, yr = (float)vox_frame.yres;
+    float xs, xe;
+    clipline(vy, vx, edgey, edgex, -1.0f, yr, -1.0f, xr, start, end, &xs, &xe);
+    const int32_t n = *end > *start ? *end - *start : *start - *end;
+    castrayline(n, xs, (float)*start, xe, (float)*end);
+}

@@ -1,0 +1,339 @@
+// renderworld: the vanishing point of the vertical, the four screen regions
+// around it, one ray per pixel of each region's outer edge, and the line walk
+// that hands each screen line to the span kernels.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/map_store.h"
+#include "renderer/vox_camera.h"
+#include "renderer/vox_kernels.h"
+#include "renderer/vox_scan_state.h"
+#include "renderer/vox_world.h"
+
+static RaySample *own_samples;
+static size_t own_capacity; // samples
+static RaySample *lent_samples;
+static size_t lent_capacity;
+static RayEntry *ray_table;
+static size_t ray_capacity;
+static int32_t firstcol[VOX_MAX_YRES + 1];
+static uint16_t fogwords[4] = {0, 0, 0, 0};
+
+void voxsetfogcolour(uint32_t rgb)
+{
+    fogwords[0] = (uint16_t)(rgb & 0xFF);
+    fogwords[1] = (uint16_t)((rgb >> 8) & 0xFF);
+    fogwords[2] = (uint16_t)((rgb >> 16) & 0xFF);
+    fogwords[3] = 0;
+}
+
+void voxsetworkbuffer(void *buffer, size_t bytes)
+{
+    // Aligned to 8 for the samples.
+    uintptr_t a = ((uintptr_t)buffer + 7) & ~(uintptr_t)7;
+    if (!buffer || bytes < (a - (uintptr_t)buffer) + sizeof(RaySample)) {
+        lent_samples = nullptr;
+        lent_capacity = 0;
+        return;
+    }
+    lent_samples = (RaySample *)a;
+    lent_capacity = (bytes - (a - (uintptr_t)buffer)) / sizeof(RaySample);
+}
+
+static int grow_samples(size_t need)
+{
+    if (need <= own_capacity) return 1;
+    RaySample *p = (RaySample *)std::realloc(own_samples, need * sizeof(RaySample));
+    if (!p) return 0;
+    own_samples = p;
+    own_capacity = need;
+    return 1;
+}
+
+static int grow_rays(size_t need)
+{
+    if (need <= ray_capacity) return 1;
+    RayEntry *p = (RayEntry *)std::realloc(ray_table, need * sizeof(RayEntry));
+    if (!p) return 0;
+    ray_table = p;
+    ray_capacity = need;
+    return 1;
+}
+
+int vox_world_reserve(int32_t xres, int32_t yres)
+{
+    const size_t m = (size_t)(xres > yres ? xres : yres);
+    return grow_samples((m * 2 + 8) * (m + 4)) && grow_rays(m * 2 + 8);
+}
+
+void vox_world_release()
+{
+    std::free(own_samples);
+    own_samples = nullptr;
+    own_capacity = 0;
+    std::free(ray_table);
+    ray_table = nullptr;
+    ray_capacity = 0;
+}
+
+// Sample buffer for a region of `rays` rays of at most `len` samples each.
+static RaySample *region_buffer(int32_t rays, int32_t len)
+{
+    const size_t need = (size_t)rays * (size_t)len;
+    if (!grow_rays((size_t)rays)) return nullptr;
+    if (lent_samples && need <= lent_capacity) return lent_samples;
+    if (!grow_samples(need)) return nullptr;
+    return own_samples;
+}
+
+static inline int32_t iround(double v) { return (int32_t)std::nearbyint(v); }
+
+struct Region {
+    float vx, vy;      // vanishing point
+    int32_t xres, yres;
+    int32_t sign;
+};
+
+// Top (top = true) or bottom region: rays to the edge y = T or B for x in
+// [r0, r1], then rows from the vanishing point outward.
+static void region_rows(const Region &g, bool top, float r0, float r1)
+{
+    const int32_t n = iround((double)r1 - (double)r0);
+    if (n < 1 || n > 16 * VOX_MAX_XRES) return;
+    const float edge = top ? -1.0f : (float)g.yres;
+    RaySample *buf = region_buffer(n, g.yres + 3);
+    if (!buf) return;
+    const double u = ((double)r1 - (double)r0) / n;
+    const int32_t s = top ? g.sign : -g.sign; // sample index of row r: r * s
+    RaySample *cursor = buf;
+    for (int32_t j = 0; j < n; j++) {
+        const float ex = (float)((double)r0 + (double)(j + 1) * u);
+        int32_t st, en;
+        vox_set_ray_cursor(cursor);
+        cliprayliney(g.vx, g.vy, ex, edge, &st, &en);
+        const int32_t cnt = (en > st ? en - st : st - en) + 1;
+        const int32_t firstrow = g.sign >= 0 ? en : st; // the ray's first sample looks highest
+        RayEntry &re = ray_table[j];
+        re.base = (int32_t)(cursor - buf) - firstrow * s;
+        re.lo = firstrow * s; // reads stay inside this ray's own samples
+        re.hi = re.lo + cnt - 1;
+        cursor += cnt;
+    }
+    vox_kparams.samples = buf;
+    vox_kparams.rays = ray_table;
+    vox_kparams.lastray = n - 1;
+
+    const double dedge = (double)edge - g.vy;
+    const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
+    const int64_t o = (int64_t)std::nearbyint(((double)g.vx - (double)r0) * (double)w / dedge);
+    const int64_t vx16 = (int64_t)std::nearbyint((double)g.vx * 65536.0);
+    const int64_t vy16 = (int64_t)std::nearbyint((double)g.vy * 65536.0);
+    const int64_t nmax = (int64_t)n * 65536;
+
+    // Rows strictly on this region's side of the vanishing point.
+    const int32_t dir = top ? -1 : 1;
+    int32_t row = top ? (int32_t)std::ceil(g.vy) - 1 : (int32_t)std::floor(g.vy) + 1;
+    if (top && row > g.yres - 1) row = g.yres - 1;
+    if (!top && row < 0) row = 0;
+    const int32_t vxi = iround(g.vx);
+    int32_t x0 = clampcoord(vxi + 1, g.xres), x1 = clampcoord(vxi, g.xres);
+    const double spread = (std::fabs((double)x1 - g.vx) + 1.0) * (double)(w < 0 ? -w : w) / 2147483648.0;
+    auto inside = [&](int32_t r) { return top ? r >= 0 : r < g.yres; };
+    while (inside(row) && std::fabs((double)row - g.vy) <= spread) row += dir;
+    while (inside(row) && (row * (int64_t)65536 - vy16) != 0 &&
+           !divfix16fits((int32_t)w, (int32_t)(row * (int64_t)65536 - vy16)))
+        row += dir;
+    for (; inside(row); row += dir) {
+        const int64_t den = row * (int64_t)65536 - vy16;
+        if (den == 0) continue;
+        const int64_t step = (w * 65536) / den;
+        auto rn = [&](int32_t x) { return (((int64_t)x * 65536 - vx16) * step >> 16) + o; };
+        while (x0 > 0 && rn(x0 - 1) >= 0) x0--;
+        while (x1 < g.xres && rn(x1) < nmax) x1++;
+        while (x0 < x1 && rn(x0) < 0) x0++;
+        while (x1 > x0 && rn(x1 - 1) >= nmax) x1--;
+        if (x0 < x1 && step > -(1ll << 30) && step < (1ll << 30))
+            vox_kernels.drawspanstep(x0, row, x1, (int32_t)rn(x0), (int32_t)step, row * s);
+    }
+}
+
+// Right (right = true) or left region: rays to the edge x = R or L for y in
+// [r0, r1]; columns from the vanishing point outward fill the column ray
+// table, then the covered rows are drawn top to bottom.
+static void region_columns(const Region &g, bool right, float r0, float r1)
+{
+    const int32_t n = iround((double)r1 - (double)r0);
+    if (n < 1 || n > 16 * VOX_MAX_XRES) return;
+    const float edge = right ? (float)g.xres : -1.0f;
+    RaySample *buf = region_buffer(n, g.xres + 3);
+    if (!buf) return;
+    const double u = ((double)r1 - (double)r0) / n;
+    const int32_t s = right ? -g.sign : g.sign; // sample index of column c: c * s
+    RaySample *cursor = buf;
+    for (int32_t j = 0; j < n; j++) {
+        const float ey = (float)((double)r0 + (double)(j + 1) * u);
+        int32_t st, en;
+        vox_set_ray_cursor(cursor);
+        clipraylinex(g.vx, g.vy, edge, ey, &st, &en);
+        const int32_t cnt = (en > st ? en - st : st - en) + 1;
+        const int32_t firstc = g.sign >= 0 ? en : st;
+        RayEntry &re = ray_table[j];
+        re.base = (int32_t)(cursor - buf) - firstc * s;
+        re.lo = firstc * s;
+        re.hi = re.lo + cnt - 1;
+        cursor += cnt;
+    }
+    vox_kparams.samples = buf;
+    vox_kparams.rays = ray_table;
+    vox_kparams.lastray = n - 1;
+
+    const double dedge = (double)edge - g.vx;
+    const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
+    const int64_t o = (int64_t)std::nearbyint(((double)g.vy - (double)r0) * (double)w / dedge);
+    const int64_t vx16 = (int64_t)std::nearbyint((double)g.vx * 65536.0);
+    const int64_t vy16 = (int64_t)std::nearbyint((double)g.vy * 65536.0);
+    const int64_t nmax = (int64_t)n * 65536;
+    int32_t *crt = vox_frame.columnraytable;
+
+    const int32_t dir = right ? 1 : -1;
+    int32_t col = right ? (int32_t)std::floor(g.vx) + 1 : (int32_t)std::ceil(g.vx) - 1;
+    if (right && col < 0) col = 0;
+    if (!right && col > g.xres - 1) col = g.xres - 1;
+    const int32_t vyi = iround(g.vy);
+    int32_t y0 = clampcoord(vyi + 1, g.yres), y1 = clampcoord(vyi, g.yres);
+    const double spread = (std::fabs((double)y1 - g.vy) + 1.0) * (double)(w < 0 ? -w : w) / 2147483648.0;
+    auto inside = [&](int32_t c) { return right ? c < g.xres : c >= 0; };
+    while (inside(col) && std::fabs((double)col - g.vx) <= spread) col += dir;
+    while (inside(col) && (col * (int64_t)65536 - vx16) != 0 &&
+           !divfix16fits((int32_t)w, (int32_t)(col * (int64_t)65536 - vx16)))
+        col += dir;
+    int32_t cy0 = 0, cy1 = 0; // rows covered so far
+    bool any = false;
+    for (; inside(col); col += dir) {
+        const int64_t den = col * (int64_t)65536 - vx16;
+        int64_t step = den != 0 ? (w * 65536) / den : 0;
+        if (den == 0 || step <= -(1ll << 30) || step >= (1ll << 30)) {
+            step = 0;
+        }
+        auto rn = [&](int32_t y) { return (((int64_t)y * 65536 - vy16) * step >> 16) + o; };
+        if (step != 0) {
+            while (y0 > 0 && rn(y0 - 1) >= 0) y0--;
+            while (y1 < g.yres && rn(y1) < nmax) y1++;
+        }
+        if (y0 < y1) {
+            if (!any) {
+                for (int32_t r = y0; r < y1; r++) firstcol[r] = col;
+                cy0 = y0;
+                cy1 = y1;
+                any = true;
+            } else {
+                for (int32_t r = y0; r < cy0; r++) firstcol[r] = col;
+                for (int32_t r = cy1; r < y1; r++) firstcol[r] = col;
+                if (y0 < cy0) cy0 = y0;
+                if (y1 > cy1) cy1 = y1;
+            }
+            int64_t v = rn(y0);
+            v = v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v);
+            crt[col] = (int32_t)v;
+            crt[col + VOX_MAX_XRES] = (int32_t)step;
+        }
+    }
+    if (!any) return;
+    for (int32_t r = cy0; r < cy1; r++) {
+        const int32_t f = firstcol[r];
+        if (right) vox_kernels.drawspantable(f, r, g.xres, f * s, s);
+        else vox_kernels.drawspantable(0, r, f + 1, 0, s);
+    }
+}
+
+int renderworld()
+{
+    std::memset(&vox_world_stats, 0, sizeof vox_world_stats);
+    if (!vox_frame_bound() || vox_kernel_set() < 0) return 0;
+    const ViewCamera &c = vox_camera;
+    const FrameBufferDesc &fb = vox_frame;
+    if (c.focal < 1) return 0;
+    const float *cv = &c.pos.x;
+    for (int i = 0; i < 12; i++)
+        if (!std::isfinite(cv[i])) return 0;
+    if (!vox_world_setup()) return 0;
+
+    Region g;
+    g.xres = fb.xres;
+    g.yres = fb.yres;
+    g.sign = vox_scan.sign;
+
+    // Vanishing point of the vertical.
+    float t = c.forward.z != 0.0f ? (float)c.focal / c.forward.z : 32000.0f;
+    t = t < -32000.0f ? -32000.0f : (t > 32000.0f ? 32000.0f : t);
+    const float vx = t * c.right.z + (float)c.halfwidth;
+    const float vy = t * c.down.z + (float)c.halfheight;
+    if (!std::isfinite(vx) || !std::isfinite(vy)) return 0;
+    g.vx = vx;
+    g.vy = vy;
+    vox_world_stats.vpx = iround(vx);
+    vox_world_stats.vpy = iround(vy);
+
+    // Region ranges, split on the diagonals through the vanishing point.
+    const float L = -1.0f, R = (float)fb.xres, T = -1.0f, B = (float)fb.yres;
+    const float dl = L - vx, dr = R - vx, dt = T - vy, db = B - vy;
+    float tx0 = L, tx1 = R, ry0 = T, ry1 = B, bx0 = L, bx1 = R, ly0 = T, ly1 = B;
+    if (dt < 0.0f) {
+        if (dl < 0.0f) {
+            const float d = std::sqrt(dt * dl);
+            tx0 = vx - d;
+            ly0 = vy - d;
+        }
+        if (dr > 0.0f) {
+            const float d = std::sqrt(-dr * dt);
+            tx1 = vx + d;
+            ry0 = vy - d;
+        }
+    }
+    if (db > 0.0f) {
+        if (dr > 0.0f) {
+            const float d = std::sqrt(db * dr);
+            bx1 = vx + d;
+            ry1 = vy + d;
+        }
+        if (dl < 0.0f) {
+            const float d = std::sqrt(-dl * db);
+            bx0 = vx - d;
+            ly1 = vy + d;
+        }
+    }
+    if (tx1 < tx0) {
+        if (dl < 0.0f) ly0 = vy + dt * dl / dr;
+        else ry0 = vy + dt * dr / dl;
+    }
+    if (ry1 < ry0) {
+        if (dt < 0.0f) tx1 = vx + dr * dt / db;
+        else bx1 = vx + dr * db / dt;
+    }
+    if (bx0 > bx1) {
+        if (dl < 0.0f) ly1 = vy + db * dl / dr;
+        else ry1 = vy + db * dr / dl;
+    }
+    if (ly0 > ly1) {
+        if (dt < 0.0f) tx0 = vx + dl * dt / db;
+        else bx0 = vx + dl * db / dt;
+    }
+
+    // Pixel-direction terms for the kernels' depth.
+    const float k = (float)(VOX_DEPTH_PER_BLOCK / c.focal);
+    vox_kparams.ax = k * c.right.x;
+    vox_kparams.ay = k * c.right.y;
+    vox_kparams.dx = k * c.down.x;
+    vox_kparams.dy = k * c.down.y;
+    vox_kparams.cx = k * c.corner[0].x;
+    vox_kparams.cy = k * c.corner[0].y;
+    std::memcpy(vox_kparams.fog, fogwords, sizeof fogwords);
+
+    if (dt < 0.0f) region_rows(g, true, tx0, tx1);
+    if (dr > 0.0f) region_columns(g, true, ry0, ry1);
+    if (db > 0.0f) region_rows(g, false, bx0, bx1);
+    if (dl < 0.0f) region_columns(g, false, ly0, ly1);
+    if (vox_kernel_set() == VOX_KERNELS_SSE) __builtin_ia32_sfence();
+    return 1;
+}
