@@ -7,6 +7,7 @@
 
 #include "common/map_store.h"
 #include "renderer/vox_camera.h"
+#include "renderer/vox_cpu.h"
 #include "renderer/vox_kernels.h"
 #include "renderer/vox_scan_state.h"
 #include "renderer/vox_world.h"
