@@ -78,6 +78,13 @@ int vxmap_random(uint32_t seed)
     return vxmap_heights(g.data(), c.data());
 }
 
+int vxmap_generated(int32_t seed)
+{
+    // As the server does: generate, then index (shading) like a loaded map.
+    if (!terrain_generate(seed)) return 0;
+    return map_index_columns();
+}
+
 int vxmap_terrain(int32_t seed)
 {
     std::vector<uint32_t> hm(MAP_COLUMNS);

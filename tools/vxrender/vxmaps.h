@@ -20,7 +20,10 @@ int vxmap_towers();
 // A town: blocks of buildings with streets and overhangs over terrain-like
 // ground; the "built-up area" view of the benchmark.
 int vxmap_town(uint32_t seed);
-// Terrain from the shared generator's height map for a seed.
+// The generated map of a seed (terrain_generate, then indexed and shaded).
+int vxmap_generated(int32_t seed);
+// Terrain from the shared generator's height map for a seed, loaded as an
+// image of single-span columns.
 int vxmap_terrain(int32_t seed);
 
 // Colours used by vxmap_towers.

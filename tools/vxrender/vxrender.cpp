@@ -88,7 +88,7 @@ int main(int argc, char **argv)
         }
         ok = map_read_file(f) && map_index_columns();
     } else if (gen_given) {
-        ok = vxmap_terrain(gen);
+        ok = vxmap_generated(gen);
     } else if (testmap == "flat") ok = vxmap_flat(40, 0x3C8C3C);
     else if (testmap == "towers") ok = vxmap_towers();
     else if (testmap == "random") ok = vxmap_random((uint32_t)seed);
