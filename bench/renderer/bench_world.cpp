@@ -1,0 +1,93 @@
+// World pass timings, one core: generated terrain seen level (the worst case),
+// 30 degrees down and straight down, and a built-up area; three frame sizes;
+// SSE and scalar kernels. Prints the milliseconds per world pass.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "common/map_query.h"
+#include "renderer/voxrender.h"
+#include "vxmaps.h"
+
+namespace {
+
+enum MapId { MAP_NONE, MAP_GENERATED, MAP_TOWN };
+MapId current = MAP_NONE;
+
+bool use_map(MapId m)
+{
+    if (current == m) return true;
+    current = MAP_NONE;
+    if (!(m == MAP_GENERATED ? vxmap_generated(1) : vxmap_town(3))) return false;
+    current = m;
+    return true;
+}
+
+struct View {
+    const char *name;
+    MapId map;
+    float x, y, eye; // eye: blocks above the ground there
+    float yaw, pitch;
+};
+
+const View views[] = {
+    {"level", MAP_GENERATED, 256.5f, 256.5f, 2.5f, 30.0f, 0.0f},
+    {"down30", MAP_GENERATED, 256.5f, 256.5f, 2.5f, 30.0f, 30.0f},
+    {"straightdown", MAP_GENERATED, 256.5f, 256.5f, 2.5f, 30.0f, 90.0f},
+    {"builtup", MAP_TOWN, 254.0f, 262.0f, 2.5f, 10.0f, 0.0f},
+};
+
+void world_pass(benchmark::State &state, const View *v, int w, int h, int kernels)
+{
+    if (startrenderer(getcpufeatures()) != 0 || !use_map(v->map)) {
+        state.SkipWithError("renderer or map not available");
+        return;
+    }
+    vox_use_kernels(kernels);
+    setwallshades(0, 64, 32, 32, 16, 48);
+    voxsetfogcolour(0x7F7F7F);
+    std::vector<uint32_t> frame((size_t)w * h);
+    if (!voxsetframebuffer(frame.data(), w * 4, w, h)) {
+        state.SkipWithError("frame refused");
+        return;
+    }
+    const float ground = (float)map_ground_z((int32_t)v->x, (int32_t)v->y);
+    const Vec3 pos{v->x, v->y, ground - v->eye};
+    Vec3 r, d, f;
+    const float deg = 3.14159265f / 180.0f;
+    vox_axes_from_angles(v->yaw * deg, v->pitch * deg, 0.0f, &r, &d, &f);
+    setviewpoint(&pos, &r, &d, &f, w / 2, h / 2, w / 2);
+    if (!renderworld()) {
+        state.SkipWithError("camera inside solid");
+        return;
+    }
+    for (auto _ : state) {
+        renderworld();
+        benchmark::ClobberMemory();
+    }
+    state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+    state.SetLabel(kernels == VOX_KERNELS_SSE ? "sse" : "scalar");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int sizes[3][2] = {{640, 480}, {800, 600}, {1280, 960}};
+    for (const View &v : views)
+        for (const auto &s : sizes)
+            for (int k : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
+                char name[96];
+                std::snprintf(name, sizeof name, "world/%s/%dx%d/%s", v.name, s[0], s[1],
+                              k == VOX_KERNELS_SSE ? "sse" : "scalar");
+                benchmark::RegisterBenchmark(name, world_pass, &v, s[0], s[1], k)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.2);
+            }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
