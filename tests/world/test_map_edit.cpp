@@ -6,6 +6,8 @@
 #include "common/rng.h"
 #include "world_fixture.h"
 
+#include <cmath>
+
 static uint64_t solid_bits(int32_t x, int32_t y)
 {
     uint64_t s, c;
@@ -265,4 +267,34 @@ TEST(MapCompile, MalformedListsStayInBounds)
     ASSERT_GE(got.size(), 8u);
     EXPECT_EQ(got[0], 0);  // one column, z 63 solid
     EXPECT_LE((int)got[1], 63);
+}
+
+TEST(MapColour, ShadedRgbAndDarkening)
+{
+    const struct { VoxelColour v; int32_t rgb; } cases[] = {
+        {0x7F804020u, 0x7F3F1F},   // 127/128 of each channel
+        {0x80804020u, 0x804020},   // 128: unchanged
+        {0xFF804020u, 0xFF7F3F},   // red capped at 255
+        {0x00FFFFFFu, 0x000000},
+    };
+    for (auto &c : cases) EXPECT_EQ(map_shaded_rgb(&c.v), c.rgb) << std::hex << c.v;
+    VoxelColour p = 0x3F000000u;
+    map_darken_colour(&p, 0x7F648C28, 50);
+    EXPECT_EQ(p, 0x3F324614u);
+    map_darken_colour(&p, 0x7F648C28, 100);
+    EXPECT_EQ(p, 0x3F648C28u);
+}
+
+TEST(MapColour, ReshadeRowFollowsSolidityChanges)
+{
+    std::vector<uint8_t> img = flat_image(40, 0x7F406080u);
+    ASSERT_EQ(map_load_image(img.data(), img.size()), 1);
+    MapCell c{100, 99, 39};
+    map_add_block(&c, 0x406080);
+    // The column below keeps its stored shade until the camera row passes.
+    EXPECT_EQ(VOXEL_SHADE(*map_colour_ptr(100, 100, 40)), 127u);
+    map_reshade_row(0, 100.0f, 84.0f, 0.0f, 1.0f);  // row y = 100, x 84..115
+    EXPECT_EQ(VOXEL_SHADE(*map_colour_ptr(100, 100, 40)), 127u - 18);
+    EXPECT_EQ(VOXEL_SHADE(*map_colour_ptr(100, 99, 39)), 127u);
+    map_reshade_row(0, std::nanf(""), 0.0f, 0.0f, 1.0f);  // nothing, no fault
 }
