@@ -10,6 +10,7 @@
 
 VoxScanState vox_scan;
 VoxWorldStats vox_world_stats;
+int32_t vox_scan_frame_limit = VOX_SPAN_FRAMES;
 
 static int32_t wallshades[8];
 
@@ -277,7 +278,7 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
                         p += p[0] * 4;
                         continue;
                     }
-                    if (nf == VOX_SPAN_FRAMES) {
+                    if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
                         vox_world_stats.frame_limit++;
                         fill_sky(r, nf);
                         return;

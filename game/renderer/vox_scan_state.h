@@ -22,3 +22,6 @@ struct VoxScanState {
     RaySample *cursor;      // where the next ray's samples go
 };
 extern VoxScanState vox_scan;
+// Span frames a ray may hold (1..VOX_SPAN_FRAMES); a ray that needs more ends
+// with its open samples set to the sky sample. Lowered only by tests.
+extern int32_t vox_scan_frame_limit;

@@ -253,6 +253,7 @@ std::vector<RaySample> cast_centre_column(const Cam &c, int32_t w, int32_t h)
     Frame fr(w, h);
     fr.bind();
     set_camera(c, w, h);
+    vox_world_stats = VoxWorldStats{};
     EXPECT_EQ(vox_world_setup(), 1);
     std::vector<RaySample> s((size_t)h + 2, RaySample{kSentinel, -1});
     vox_set_ray_cursor(s.data());
@@ -296,6 +297,26 @@ TEST_F(WorldTest, FaceShadesLandOnTheirFaces)
     // Under the bridge (z 40..41, air below) looking up: the underside.
     const std::vector<RaySample> s = cast_centre_column(angles("under", v3(240.5, 301.5, 45.0), 0, -60, 0), w, h);
     EXPECT_EQ(s[(size_t)(h / 2 + 1)].colour, shaded(VXMAP_BRIDGE_RGB, 127 - 64));
+}
+
+TEST_F(WorldTest, SamplesAbandonedAtTheFrameLimitAreSky)
+{
+    const int32_t w = 64, h = 64;
+    // Beside the bridge, level with it: the rays split at the gap under it.
+    const Cam c = angles("limit", v3(236.5, 296.5, 41.5), 90, 0, 0);
+    const std::vector<RaySample> full = cast_centre_column(c, w, h);
+    EXPECT_EQ(vox_world_stats.frame_limit, 0);
+    vox_scan_frame_limit = 1;
+    const std::vector<RaySample> cut = cast_centre_column(c, w, h);
+    vox_scan_frame_limit = VOX_SPAN_FRAMES;
+    EXPECT_GT(vox_world_stats.frame_limit, 0);
+    int sky = 0, differ = 0;
+    for (size_t i = 0; i < cut.size(); i++) {
+        sky += cut[i].colour == SkySample.colour && cut[i].dist == SkySample.dist;
+        differ += cut[i].colour != full[i].colour;
+    }
+    EXPECT_GT(sky, 0);
+    EXPECT_GT(differ, 0);
 }
 
 TEST_F(WorldTest, TowerAcrossTheMapEdgeIsSeenThroughTheWrap)
