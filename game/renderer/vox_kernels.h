@@ -22,6 +22,7 @@ struct SpanKernelParams {
     const RaySample *samples;
     const RayEntry *rays;
     int32_t lastray;          // rays 0..lastray are valid
+    int32_t safelo, safehi;   // sample indices every ray holds
     float ax, ay, dx, dy, cx, cy; // scaled pixel-direction terms
     uint16_t fog[4];          // blue, green, red, 0
 };
@@ -31,6 +32,22 @@ void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32
 void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
 void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
 void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+
+// True when pixels x0..x1-1 of a drawspanstep row all read an existing ray
+// and sample without clamping (then vox_sample_fast gives the same sample).
+static inline bool vox_span_in_range(int32_t x0, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
+{
+    const SpanKernelParams &p = vox_kparams;
+    if (sampleindex < p.safelo || sampleindex > p.safehi || x1 <= x0) return false;
+    const int64_t last = (int64_t)raynumber + (int64_t)(x1 - x0 - 1) * raystep;
+    const int64_t lim = ((int64_t)p.lastray + 1) << 16;
+    return raynumber >= 0 && raynumber < lim && last >= 0 && last < lim;
+}
+
+static inline const RaySample *vox_sample_fast(int32_t raynumber, int32_t sampleindex)
+{
+    return &vox_kparams.samples[vox_kparams.rays[raynumber >> 16].base + sampleindex];
+}
 
 // One pixel, shared by both sets so their single-pixel paths agree exactly.
 static inline const RaySample *vox_sample_at(int32_t raynumber, int32_t sampleindex)

@@ -8,6 +8,11 @@ void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, in
     const float rowx = p.cx + fy * p.dx;
     const float rowy = p.cy + fy * p.dy;
     uint32_t rn = (uint32_t)raynumber;
+    if (vox_span_in_range(x0, x1, raynumber, raystep, sampleindex)) {
+        for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep)
+            vox_put_pixel(x, y, vox_sample_fast((int32_t)rn, sampleindex), rowx, rowy);
+        return;
+    }
     for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep)
         vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowx, rowy);
 }

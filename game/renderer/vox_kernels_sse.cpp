@@ -44,7 +44,14 @@ static inline void put4(uint8_t *pix, int32_t x, const RaySample *s0, const RayS
     _mm_stream_ps((float *)(pix + vox_kparams.zoffset), depth);
 }
 
-void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
+template <bool Fast>
+static inline const RaySample *pick(int32_t rn, int32_t sampleindex)
+{
+    return Fast ? vox_sample_fast(rn, sampleindex) : vox_sample_at(rn, sampleindex);
+}
+
+template <bool Fast>
+static void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
 {
     const SpanKernelParams &p = vox_kparams;
     const float fy = (float)y;
@@ -54,7 +61,7 @@ void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32
     uint32_t rn = (uint32_t)raynumber;
     int32_t x = x0;
     for (; x < x1 && (((uintptr_t)(line + 4 * (intptr_t)x)) & 15); x++, rn += (uint32_t)raystep)
-        vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowxs, rowys);
+        vox_put_pixel(x, y, pick<Fast>((int32_t)rn, sampleindex), rowxs, rowys);
     if (x + 4 <= x1) {
         const __m128 rowx = _mm_set1_ps(rowxs), rowy = _mm_set1_ps(rowys);
         const __m128 ax = _mm_set1_ps(p.ax), ay = _mm_set1_ps(p.ay);
@@ -62,15 +69,23 @@ void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32
                                            (short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3]);
         const uint32_t st = (uint32_t)raystep;
         for (; x + 4 <= x1; x += 4, rn += 4 * st) {
-            const RaySample *s0 = vox_sample_at((int32_t)rn, sampleindex);
-            const RaySample *s1 = vox_sample_at((int32_t)(rn + st), sampleindex);
-            const RaySample *s2 = vox_sample_at((int32_t)(rn + 2 * st), sampleindex);
-            const RaySample *s3 = vox_sample_at((int32_t)(rn + 3 * st), sampleindex);
+            const RaySample *s0 = pick<Fast>((int32_t)rn, sampleindex);
+            const RaySample *s1 = pick<Fast>((int32_t)(rn + st), sampleindex);
+            const RaySample *s2 = pick<Fast>((int32_t)(rn + 2 * st), sampleindex);
+            const RaySample *s3 = pick<Fast>((int32_t)(rn + 3 * st), sampleindex);
             put4(line + 4 * (intptr_t)x, x, s0, s1, s2, s3, rowx, rowy, ax, ay, fog);
         }
     }
     for (; x < x1; x++, rn += (uint32_t)raystep)
-        vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowxs, rowys);
+        vox_put_pixel(x, y, pick<Fast>((int32_t)rn, sampleindex), rowxs, rowys);
+}
+
+void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
+{
+    if (vox_span_in_range(x0, x1, raynumber, raystep, sampleindex))
+        spanstep<true>(x0, y, x1, raynumber, raystep, sampleindex);
+    else
+        spanstep<false>(x0, y, x1, raynumber, raystep, sampleindex);
 }
 
 void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step)

@@ -144,7 +144,16 @@ struct ScanRay {
     // Ray at horizontal distance d (depth units) lies below level z.
     inline bool below(int32_t i, int64_t d, int32_t z) const
     {
-        return (h0 + (double)i * dh) * height[z] + (z0 + (double)i * dz) * (double)d > 0.0;
+        return (h0 * height[z] + z0 * (double)d) + (double)i * (dh * height[z] + dz * (double)d) > 0.0;
+    }
+    // The same test as a line in i, for runs of samples against one level.
+    struct Lin {
+        double a, b;
+        inline bool at(int32_t i) const { return a + (double)i * b > 0.0; }
+    };
+    inline Lin lin(int64_t d, int32_t z) const
+    {
+        return Lin{h0 * height[z] + z0 * (double)d, dh * height[z] + dz * (double)d};
     }
     inline void put(int32_t i, uint32_t colour, int64_t d) const
     {
@@ -169,33 +178,37 @@ static inline void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t
 {
     const int32_t s = p[1];
     for (int32_t z = f.lz - 1; z >= s && f.i0 <= f.i1; z--) {
-        if (!r.below(f.i1, dn, z)) continue;
+        const ScanRay::Lin t = r.lin(dn, z);
+        if (!t.at(f.i1)) continue;
         const uint32_t c = shade_colour(span_colour(p, z - s), wallshade);
         do r.put(f.i1--, c, dn);
-        while (f.i0 <= f.i1 && r.below(f.i1, dn, z));
+        while (f.i0 <= f.i1 && t.at(f.i1));
     }
     f.lz = s;
     if (prev) {
         const int32_t a = p[3];
         for (int32_t z = f.uz; z < a && f.i0 <= f.i1; z++) {
-            if (r.below(f.i0, dn, z + 1)) continue;
+            const ScanRay::Lin t = r.lin(dn, z + 1);
+            if (t.at(f.i0)) continue;
             const uint32_t c = shade_colour(colour_before(p, prev, a - z), wallshade);
             do r.put(f.i0++, c, dn);
-            while (f.i0 <= f.i1 && !r.below(f.i0, dn, z + 1));
+            while (f.i0 <= f.i1 && !t.at(f.i0));
         }
         f.uz = a;
-        if (f.i0 <= f.i1 && !r.below(f.i0, df, a)) {
+        const ScanRay::Lin t = r.lin(df, a);
+        if (f.i0 <= f.i1 && !t.at(f.i0)) {
             const uint32_t c = shade_colour(colour_before(p, prev, 1), shade[2]);
             do r.put(f.i0++, c, df);
-            while (f.i0 <= f.i1 && !r.below(f.i0, df, a));
+            while (f.i0 <= f.i1 && !t.at(f.i0));
         }
     } else {
         f.uz = 0;
     }
-    if (f.i0 <= f.i1 && r.below(f.i1, df, s)) {
+    const ScanRay::Lin t = r.lin(df, s);
+    if (f.i0 <= f.i1 && t.at(f.i1)) {
         const uint32_t c = shade_colour(span_colour(p, 0), shade[3]);
         do r.put(f.i1--, c, df);
-        while (f.i0 <= f.i1 && r.below(f.i1, df, s));
+        while (f.i0 <= f.i1 && t.at(f.i1));
     }
 }
 

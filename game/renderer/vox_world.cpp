@@ -108,6 +108,7 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
     const double u = ((double)r1 - (double)r0) / n;
     const int32_t s = top ? g.sign : -g.sign; // sample index of row r: r * s
     RaySample *cursor = buf;
+    int32_t safelo = 0, safehi = -1;
     for (int32_t j = 0; j < n; j++) {
         const float ex = (float)((double)r0 + (double)(j + 1) * u);
         int32_t st, en;
@@ -119,11 +120,15 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
         re.base = (int32_t)(cursor - buf) - firstrow * s;
         re.lo = firstrow * s; // reads stay inside this ray's own samples
         re.hi = re.lo + cnt - 1;
+        if (j == 0 || re.lo > safelo) safelo = re.lo;
+        if (j == 0 || re.hi < safehi) safehi = re.hi;
         cursor += cnt;
     }
     vox_kparams.samples = buf;
     vox_kparams.rays = ray_table;
     vox_kparams.lastray = n - 1;
+    vox_kparams.safelo = safelo;
+    vox_kparams.safehi = safehi;
 
     const double dedge = (double)edge - g.vy;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
@@ -172,6 +177,7 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
     const double u = ((double)r1 - (double)r0) / n;
     const int32_t s = right ? -g.sign : g.sign; // sample index of column c: c * s
     RaySample *cursor = buf;
+    int32_t safelo = 0, safehi = -1;
     for (int32_t j = 0; j < n; j++) {
         const float ey = (float)((double)r0 + (double)(j + 1) * u);
         int32_t st, en;
@@ -183,11 +189,15 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
         re.base = (int32_t)(cursor - buf) - firstc * s;
         re.lo = firstc * s;
         re.hi = re.lo + cnt - 1;
+        if (j == 0 || re.lo > safelo) safelo = re.lo;
+        if (j == 0 || re.hi < safehi) safehi = re.hi;
         cursor += cnt;
     }
     vox_kparams.samples = buf;
     vox_kparams.rays = ray_table;
     vox_kparams.lastray = n - 1;
+    vox_kparams.safelo = safelo;
+    vox_kparams.safehi = safehi;
 
     const double dedge = (double)edge - g.vx;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
