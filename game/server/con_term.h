@@ -1,0 +1,29 @@
+// The server's console over a terminal, a pipe or nothing at all.
+// Standard input may be a terminal (non-canonical mode while the server
+// runs, restored at exit), a pipe (a test harness) or closed (CI); at its end
+// the console simply stops being polled.
+#pragma once
+
+// Puts a terminal on standard input into non-canonical, no-echo mode and
+// arranges its restoration at exit. Harmless for pipes and closed input.
+// Also makes standard output line buffered.
+void con_init();
+// Restores the terminal mode saved by con_init (idempotent).
+void con_restore();
+// 1 when a character can be read now without blocking (the `_kbhit` test);
+// 0 when none is waiting or the input has ended.
+int con_key_waiting();
+// Reads one waiting character and echoes it (`_getche`); carriage return and
+// line feed both come back as 13, DEL as Backspace 8. Returns -1 when the
+// input has ended (from then on con_key_waiting stays 0).
+int con_read_char();
+// 1 once standard input has reached its end or is unusable.
+int con_input_ended();
+// Reads one line (without its newline) in canonical fashion for the set-up
+// questions. Returns 1, or 0 at end of input.
+int con_read_line(char *buf, int size);
+// The "pause" before a failed start exits: waits for a key, only when
+// standard input is a terminal.
+void con_pause();
+// Set by SIGINT/SIGTERM: the main loop treats it as "quit".
+extern volatile int con_stop_requested;

@@ -1,0 +1,301 @@
+// Map transfer, game state and joins.
+#include "server/srv_join.h"
+
+#include <enet/enet.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "common/map_query.h"
+#include "common/map_store.h"
+#include "common/mode_objective.h"
+#include "common/rng.h"
+#include "server/srv_access.h"
+#include "server/srv_log.h"
+#include "server/srv_net.h"
+#include "server/srv_send.h"
+#include "server/srv_state.h"
+
+// Spawn areas of capture the flag: team 0 on the west side, team 1 east.
+static const MapRect srv_ctf_spawn_area[2] = {{0, 128, 128, 386}, {386, 128, 512, 386}};
+
+// The transfer buffers live for the run: the serialized map of the last
+// compression (to tell whether the map changed), a scratch image and the
+// compressed stream. A burst of joins on an unchanged map compresses once.
+#define SRV_IMAGE_BYTES (16u * 1024u * 1024u)
+static uint8_t *srv_image_last = nullptr;
+static uint8_t *srv_image_scratch = nullptr;
+static size_t srv_image_last_len = 0;
+static uint8_t *srv_zmap = nullptr;
+static size_t srv_zmap_cap = 0;
+static size_t srv_zmap_len = 0;
+static int srv_zmap_valid = 0;
+
+int srv_map_cache_init()
+{
+    if (srv_image_last && srv_image_scratch && srv_zmap)
+        return 1;
+    if (!srv_image_last)
+        srv_image_last = (uint8_t *)malloc(SRV_IMAGE_BYTES);
+    if (!srv_image_scratch)
+        srv_image_scratch = (uint8_t *)malloc(SRV_IMAGE_BYTES);
+    if (!srv_zmap) {
+        srv_zmap_cap = compressBound(SRV_IMAGE_BYTES);
+        srv_zmap = (uint8_t *)malloc(srv_zmap_cap);
+    }
+    srv_zmap_valid = 0;
+    return srv_image_last && srv_image_scratch && srv_zmap;
+}
+
+void srv_map_cache_free()
+{
+    free(srv_image_last);
+    free(srv_image_scratch);
+    free(srv_zmap);
+    srv_image_last = srv_image_scratch = srv_zmap = nullptr;
+    srv_zmap_cap = srv_zmap_len = srv_image_last_len = 0;
+    srv_zmap_valid = 0;
+}
+
+// All columns back to back in index order; 0 when the map would not fit.
+static size_t srv_serialize_map(uint8_t *out, size_t cap)
+{
+    size_t total = 0;
+    for (int i = 0; i < MAP_COLUMNS; i++) {
+        const uint8_t *col = voxel_map.columns[i];
+        if (!col)
+            return 0;
+        size_t n = (size_t)map_column_size(col);
+        if (n == 0 || n > cap - total)
+            return 0;
+        memcpy(out + total, col, n);
+        total += n;
+    }
+    return total;
+}
+
+int srv_map_compress()
+{
+    if (!srv_map_cache_init())
+        return 0;
+    size_t len = srv_serialize_map(srv_image_scratch, SRV_IMAGE_BYTES);
+    if (len == 0)
+        return 0;
+    if (srv_zmap_valid && len == srv_image_last_len && memcmp(srv_image_scratch, srv_image_last, len) == 0)
+        return 1;
+    uLongf out_len = (uLongf)srv_zmap_cap;
+    srv_zmap_valid = 0;
+    if (compress2(srv_zmap, &out_len, srv_image_scratch, (uLong)len, Z_DEFAULT_COMPRESSION) != Z_OK)
+        return 0;
+    srv_zmap_len = (size_t)out_len;
+    uint8_t *t = srv_image_last;
+    srv_image_last = srv_image_scratch;
+    srv_image_scratch = t;
+    srv_image_last_len = len;
+    srv_zmap_valid = 1;
+    return 1;
+}
+
+const uint8_t *srv_map_compressed(size_t *length)
+{
+    if (length)
+        *length = srv_zmap_valid ? srv_zmap_len : 0;
+    return srv_zmap_valid ? srv_zmap : nullptr;
+}
+
+// Sends one packet to one player or to all.
+static void srv_send_one_or_all(int player, ENetPacket *packet)
+{
+    if (player < 0) {
+        srv_send_all(packet);
+        return;
+    }
+    const PlayerRecord *p = player_get(player);
+    if (p && p->present)
+        srv_send_to(p->peer, packet);
+    else if (packet)
+        enet_packet_destroy(packet);
+}
+
+static void srv_drop_for_map(int player)
+{
+    for (int i = 0; i < PLAYER_MAX; i++) {
+        if ((player < 0 || i == player) && player_table[i].present) {
+            ENetPeer *peer = player_table[i].peer;
+            srv_log_info(srv_log, "map transfer failed; dropping player %d", i);
+            srv_remove_player(i, REMOVE_LEFT);
+            if (peer)
+                enet_peer_disconnect(peer, 0);
+        }
+    }
+}
+
+int srv_send_map(int player)
+{
+    if (!srv_map_compress()) {
+        srv_drop_for_map(player);
+        return 0;
+    }
+    size_t zlen = srv_zmap_len;
+    uint8_t buf[8];
+    MapBeginMsg begin = {(uint32_t)zlen};
+    srv_send_one_or_all(player, srv_packet(buf, msg_write_map_begin(buf, sizeof buf, &begin)));
+    size_t pos = 0;
+    int pieces = 0;
+    while (pos < zlen) {
+        size_t n = zlen - pos < SRV_MAP_CHUNK_DATA ? zlen - pos : SRV_MAP_CHUNK_DATA;
+        ENetPacket *packet = enet_packet_create(nullptr, n + 1, ENET_PACKET_FLAG_RELIABLE);
+        if (!packet) {
+            srv_drop_for_map(player);
+            return 0;
+        }
+        MapChunkMsg chunk = {srv_zmap + pos, (uint32_t)n};
+        msg_write_map_chunk(packet->data, n + 1, &chunk);
+        srv_send_one_or_all(player, packet);
+        pos += n;
+        if (++pieces % SRV_MAP_FLUSH_EVERY == 0 && srv_host)
+            enet_host_flush(srv_host);
+    }
+    return 1;
+}
+
+void srv_send_state(int player)
+{
+    GameStateMsg m;
+    memset(&m, 0, sizeof m);
+    m.player = player >= 0 ? (uint8_t)player : 0;
+    const ServerSettings &s = srv_settings;
+    m.fog_colour = ((uint32_t)s.fog_r << 16) | ((uint32_t)s.fog_g << 8) | s.fog_b;
+    for (int t = 0; t < 2; t++) {
+        m.team_colour[t] = ((uint32_t)s.team_r[t] << 16) | ((uint32_t)s.team_g[t] << 8) | s.team_b[t];
+        snprintf(m.team_name[t], sizeof m.team_name[t], "%s", s.team_name[t]);
+    }
+    m.game_mode = (uint8_t)srv_mode_flag;
+    if (srv_mode.fill_state)
+        srv_mode.fill_state(&m);
+    uint8_t buf[MSG_MAX_SIZE];
+    srv_send_one_or_all(player, srv_packet(buf, msg_write_game_state(buf, sizeof buf, &m)));
+}
+
+void srv_send_existing_players(int player)
+{
+    const PlayerRecord *to = player_get(player);
+    if (!to || !to->present)
+        return;
+    for (int i = 0; i < PLAYER_MAX; i++) {
+        const PlayerRecord *q = &player_table[i];
+        if (i == player || !q->present || q->team == TEAM_NONE)
+            continue;
+        PlayerInfoMsg info;
+        memset(&info, 0, sizeof info);
+        info.player = (uint8_t)i;
+        info.team = q->team;
+        if (q->team != TEAM_SPECTATOR) {
+            info.weapon = (uint8_t)q->weapon;
+            info.tool = (uint8_t)q->tool;
+            info.kills = (uint32_t)q->kills;
+            info.colour = q->colour;
+        }
+        snprintf(info.name, sizeof info.name, "%s", q->name);
+        uint8_t buf[MSG_MAX_SIZE];
+        srv_send_to(to->peer, srv_packet(buf, msg_write_player_info(buf, sizeof buf, &info)));
+    }
+    srv_send_state(player);
+}
+
+void srv_send_spawn(int player, const Vec3 *point, int with_name)
+{
+    const PlayerRecord *p = player_get(player);
+    if (!p || !point)
+        return;
+    PlayerSpawnMsg m;
+    memset(&m, 0, sizeof m);
+    m.player = (uint8_t)player;
+    m.weapon = (uint8_t)p->weapon;
+    m.team = p->team;
+    m.pos = *point;
+    m.has_name = with_name ? 1 : 0;
+    if (with_name)
+        snprintf(m.name, sizeof m.name, "%s", p->name);
+    uint8_t buf[MSG_MAX_SIZE];
+    srv_send_all(srv_packet(buf, msg_write_player_spawn(buf, sizeof buf, &m)));
+}
+
+// The join spawn point of a team player: the team's area in capture the flag,
+// a random owned territory in territory control (territory 0 when the team
+// owns none).
+static void srv_join_point(const PlayerRecord *p, Vec3 *point)
+{
+    if (srv_mode_flag == GAME_MODE_CTF) {
+        map_random_point_in_rect(point, &srv_ctf_spawn_area[p->team == TEAM_GREEN ? 1 : 0]);
+        return;
+    }
+    int owned[OBJECTIVE_MAX];
+    int n = 0;
+    uint32_t count = mode_objective_count < OBJECTIVE_MAX ? mode_objective_count : OBJECTIVE_MAX;
+    for (uint32_t i = 0; i < count; i++)
+        if (mode_objectives[i].owner == p->team)
+            owned[n++] = (int)i;
+    int pick = n > 0 ? owned[rng_rand() % n] : 0;
+    const ObjectiveState *o = &mode_objectives[pick];
+    MapRect r = {o->x0, o->y0, o->x1, o->y1};
+    map_random_point_in_rect(point, &r);
+}
+
+void srv_on_join(ENetEvent *event)
+{
+    int id = srv_peer_player_id(event);
+    if (id < 0)
+        return;
+    PlayerRecord *p = &player_table[id];
+    if (team_is_playing(p->team))
+        return;
+    int first_join = 0;
+    int team, weapon;
+    char name[PLAYER_NAME_SIZE];
+    if (p->team == TEAM_NONE) {
+        PlayerInfoMsg info;
+        if (msg_type(event->packet) != MSG_PLAYER_INFO || msg_read_player_info(event->packet, &info) != MSG_OK)
+            return;
+        team = info.team;
+        weapon = info.weapon;
+        snprintf(name, sizeof name, "%s", info.name);
+        if (strcmp(name, "Zarar") == 0)
+            snprintf(name, sizeof name, "Zarar%d", id);
+        first_join = 1;
+    } else {
+        RejoinMsg rejoin;
+        if (msg_type(event->packet) != MSG_REJOIN || msg_read_rejoin(event->packet, &rejoin) != MSG_OK)
+            return;
+        team = rejoin.team;
+        weapon = rejoin.weapon;
+        snprintf(name, sizeof name, "%s", p->name);
+    }
+    // Values outside the player record's data model are refused, not stored.
+    if ((team != TEAM_BLUE && team != TEAM_GREEN && team != TEAM_SPECTATOR) || !weapon_is_valid(weapon))
+        return;
+    ENetPeer *peer = p->peer;
+    if (!player_init(p, id, team, weapon, TOOL_GUN, 0, 0x7F7F7F, name))
+        return;
+    p->peer = peer;
+    p->present = 1;
+
+    Vec3 point;
+    if (team < 0) {
+        point.x = 256.0f;
+        point.y = 256.0f;
+        point.z = (float)map_ground_z(256, 256);
+    } else {
+        srv_join_point(p, &point);
+        player_respawn(p, &point);
+    }
+    srv_send_spawn(id, &point, 1);
+
+    if (first_join && p->peer) {
+        char dotted[16];
+        srv_dotted_address(p->peer->address.host, dotted);
+        if (srv_access_match(SRV_ADMIN_LIST, dotted))
+            srv_grant_admin(id);
+    }
+}

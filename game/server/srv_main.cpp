@@ -1,0 +1,417 @@
+// Start-up, main loop and shutdown of the dedicated server.
+#include "server/srv_main.h"
+
+#include <arpa/inet.h>
+#include <enet/enet.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "common/lang.h"
+#include "common/map_edit.h"
+#include "common/map_float.h"
+#include "common/map_store.h"
+#include "common/net_connect.h"
+#include "common/rng.h"
+#include "common/terrain.h"
+#include "common/timer.h"
+#include "server/con_term.h"
+#include "server/srv_console.h"
+#include "server/srv_join.h"
+#include "server/srv_log.h"
+#include "server/srv_master.h"
+#include "server/srv_modes.h"
+#include "server/srv_net.h"
+#include "server/srv_rules.h"
+#include "server/srv_send.h"
+#include "server/srv_state.h"
+#include "server/sys_host.h"
+
+int srv_main(int argc, char **argv)
+{
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc > 1 && argv[1])
+        snprintf(srv_config_path, sizeof srv_config_path, "%s", argv[1]);
+    return srv_run();
+}
+
+int srv_run()
+{
+    int r = srv_init();
+    if (r != 0)
+        return r;
+    return srv_main_loop();
+}
+
+int srv_init()
+{
+    srv_read_config();
+    if (srv_settings.logging == 1)
+        srv_log = srv_log_open(&srv_log_main);
+    if (srv_settings.perflogging == 1)
+        srv_perf = srv_log_open(&srv_log_perf);
+    lang_load("BkmLang", srv_settings.language);
+    if (srv_settings.interactive != 1)
+        return srv_setup_from_config() < 0 ? -1 : 0;
+    return srv_setup_interactive() < 0 ? -2 : 0;
+}
+
+static FILE *srv_open_map(const char *name)
+{
+    char path[SRV_PATH_MAX + 16];
+    srv_map_file_path(name, path, sizeof path);
+    return fopen(path, "rb");
+}
+
+int srv_setup_from_config()
+{
+    const ServerSettings &s = srv_settings;
+    FILE *file = nullptr;
+    if (s.has_map) {
+        snprintf(srv_map_name, sizeof srv_map_name, "%s", s.map);
+        file = srv_open_map(srv_map_name);
+    } else {
+        snprintf(srv_map_name, sizeof srv_map_name, "gen");
+    }
+    int mode = strcmp(s.gamemode, "ctf") == 0 ? GAME_MODE_CTF : GAME_MODE_TC;
+    srv_player_count = (uint32_t)s.players;
+    srv_register = s.register_master == 1;
+    return srv_start(file, mode, s.name);
+}
+
+// One answer line; 0 at the end of the input (the set-up then fails rather
+// than asking forever).
+static int srv_ask(const char *question, char *line, int size)
+{
+    if (question)
+        printf("%s\n", question);
+    fflush(stdout);
+    return con_read_line(line, size);
+}
+
+int srv_setup_interactive()
+{
+    char line[512];
+    FILE *file = nullptr;
+    // 1. Map.
+    for (;;) {
+        char name[32];
+        if (!srv_ask(lang_get(38), line, sizeof line))
+            return -1;
+        if (sscanf(line, " %31[ ./a-zA-Z0-9]", name) != 1) {
+            if (!srv_ask(nullptr, line, sizeof line))
+                return -1;
+            if (sscanf(line, " %31[ ./a-zA-Z0-9]", name) != 1)
+                continue;
+        }
+        snprintf(srv_map_name, sizeof srv_map_name, "%s", name);
+        if (strcmp(name, "gen") == 0)
+            break;
+        file = srv_open_map(name);
+        if (file)
+            break;
+    }
+    // 2. Game mode.
+    int mode = -1;
+    while (mode < 0) {
+        char word[260];
+        if (!srv_ask("Game mode ('ctf' or 'tc'):", line, sizeof line))
+            goto fail;
+        if (sscanf(line, "%259s", word) != 1) {
+            if (!srv_ask(nullptr, line, sizeof line))
+                goto fail;
+            if (sscanf(line, "%259s", word) != 1)
+                continue;
+        }
+        if (strcmp(word, "ctf") == 0)
+            mode = GAME_MODE_CTF;
+        else if (strcmp(word, "tc") == 0)
+            mode = GAME_MODE_TC;
+    }
+    // 3. Player count.
+    for (;;) {
+        unsigned n = 0;
+        if (!srv_ask(lang_get(46), line, sizeof line))
+            goto fail;
+        if (sscanf(line, "%u", &n) == 1 && n >= 1 && n <= 32) {
+            srv_player_count = n;
+            break;
+        }
+    }
+    // 4. Server name.
+    for (;;) {
+        char name[32];
+        if (!srv_ask(lang_get(73), line, sizeof line))
+            goto fail;
+        if (sscanf(line, "%31[ a-zA-Z0-9]", name) != 1) {
+            if (!srv_ask(nullptr, line, sizeof line))
+                goto fail;
+            if (sscanf(line, "%31[ a-zA-Z0-9]", name) != 1)
+                continue;
+        }
+        if (name[0] != ' ') {
+            snprintf(srv_server_name, sizeof srv_server_name, "%s", name);
+            break;
+        }
+    }
+    // 5. Registration.
+    for (;;) {
+        char word[260];
+        if (!srv_ask(lang_get(0), line, sizeof line))
+            goto fail;
+        if (sscanf(line, "%259s", word) != 1)
+            continue;
+        const char *yn = lang_yes_no();
+        if (word[0] == yn[0] || word[0] == yn[1]) {
+            srv_register = 1;
+            break;
+        }
+        if (word[0] == yn[2] || word[0] == yn[3]) {
+            srv_register = 0;
+            break;
+        }
+    }
+    {
+        char name[32];
+        snprintf(name, sizeof name, "%s", srv_server_name);
+        return srv_start(file, mode, name);
+    }
+fail:
+    if (file)
+        fclose(file);
+    return -1;
+}
+
+int srv_load_map_file(FILE *file)
+{
+    if (!file)
+        return 0;
+    // Read and check the whole image first, so a bad file never replaces a
+    // good map.
+    uint8_t *bytes = (uint8_t *)malloc((size_t)MAP_IMAGE_MAX_BYTES + 1);
+    if (!bytes) {
+        fclose(file);
+        return 0;
+    }
+    size_t n = fread(bytes, 1, (size_t)MAP_IMAGE_MAX_BYTES + 1, file);
+    int read_error = ferror(file);
+    fclose(file);
+    int ok = 0;
+    const char *why = nullptr;
+    if (!read_error && n <= (size_t)MAP_IMAGE_MAX_BYTES && map_validate_image(bytes, n, &why))
+        ok = map_load_image(bytes, n);
+    else
+        srv_log_info(srv_log, "map file refused: %s", why ? why : "too large or unreadable");
+    free(bytes);
+    return ok;
+}
+
+// Generates a map from the time, saves it as "gen" and loads the saved file.
+static int srv_generate_map()
+{
+    srv_console_print(lang_get(33));
+    terrain_generate((int32_t)sys_time_seconds());
+    snprintf(srv_map_name, sizeof srv_map_name, "gen");
+    char path[SRV_PATH_MAX + 16];
+    srv_map_file_path("gen", path, sizeof path);
+    if (!map_save(path))
+        srv_log_info(srv_log, "cannot save the generated map as %s", path);
+    FILE *file = fopen(path, "rb");
+    if (file && srv_load_map_file(file))
+        return 1;
+    // The saved copy is unusable: index the map built in memory instead.
+    return map_index_columns();
+}
+
+int srv_start(FILE *map_file, int mode_flag, const char *server_name)
+{
+    snprintf(srv_server_name, sizeof srv_server_name, "%s", server_name ? server_name : "");
+    rng_srand((uint32_t)sys_time_seconds());
+    memset(player_table, 0, sizeof player_table);
+
+    srv_work_area = (uint8_t *)malloc(SRV_WORK_AREA_SIZE);
+    if (!srv_work_area) {
+        if (map_file)
+            fclose(map_file);
+        return -1;
+    }
+    map_edit_set_scratch(srv_work_area, SRV_WORK_AREA_SIZE);
+    srv_reset_players();
+
+    if (!map_file || !srv_load_map_file(map_file))
+        srv_generate_map();
+
+    timer_start(&srv_now);
+    srv_last_tick = srv_now;
+    srv_next_world_update = srv_now + 0.1f;
+    map_remove_all_floating();
+
+    if (mode_flag == GAME_MODE_TC) {
+        snprintf(srv_mode_word, sizeof srv_mode_word, "tc");
+        srv_mode_flag = GAME_MODE_TC;
+        srv_mode = {srv_tc_tick, srv_tc_fill_state, srv_tc_reset, srv_tc_rules, srv_tc_spawn};
+    } else {
+        snprintf(srv_mode_word, sizeof srv_mode_word, "ctf");
+        srv_mode_flag = GAME_MODE_CTF;
+        srv_mode = {srv_ctf_tick, srv_ctf_fill_state, srv_ctf_reset, srv_ctf_rules, srv_ctf_spawn};
+    }
+    srv_mode.reset();
+
+    srv_connected_count = 0;
+    srv_count_changed = 0;
+    srv_last_second = sys_time_seconds();
+    srv_last_kicked = 0;
+
+    if (enet_initialize() != 0)
+        return -2;
+
+    char dir[SRV_PATH_MAX];
+    if (!sys_program_dir(dir, sizeof dir) || chdir(dir) != 0)
+        return -1;
+
+    if (srv_player_count == 0)
+        srv_player_count = 1;
+    else if (srv_player_count > PLAYER_MAX)
+        srv_player_count = PLAYER_MAX;
+
+    ENetAddress address;
+    address.host = ENET_HOST_ANY;
+    address.port = srv_settings.port;
+    srv_host = enet_host_create(&address, srv_player_count + 1, 1, 0, 0);
+    if (!srv_host) {
+        srv_console_print(lang_get(20));
+        con_pause();
+        return -3;
+    }
+    enet_host_compress_with_range_coder(srv_host);
+    srv_console_print(lang_get(81));
+
+    // Compressed once now, so a burst of joins on the fresh map only copies.
+    srv_map_compress();
+
+    if (!srv_register || srv_master_connect() != 0) {
+        srv_master_host = nullptr;
+        srv_master_peer = nullptr;
+    }
+
+    srv_console_printf(lang_get(50), (int)srv_settings.port);
+    srv_console_print(lang_get(74));
+    srv_console_print(lang_get(69));
+
+    if (srv_settings.query_address) {
+        char text[260];
+        struct in_addr a;
+        if (net_query_public_ip(text) != 0 || inet_pton(AF_INET, text, &a) != 1)
+            srv_console_print(lang_get(49));
+        else
+            srv_console_printf(lang_get(72), (unsigned)a.s_addr);
+    }
+    return 0;
+}
+
+void srv_service_clients()
+{
+    if (!srv_host)
+        return;
+    ENetEvent event;
+    while (enet_host_service(srv_host, &event, 0) > 0) {
+        switch (event.type) {
+        case ENET_EVENT_TYPE_CONNECT: srv_on_connect(&event); break;
+        case ENET_EVENT_TYPE_DISCONNECT: srv_on_disconnect(&event); break;
+        case ENET_EVENT_TYPE_RECEIVE: srv_dispatch_message(&event); break;
+        default: break;
+        }
+    }
+}
+
+// The scheduled map change, once its second has come.
+static void srv_change_map()
+{
+    srv_master_register();
+    FILE *file = srv_open_map(srv_map_name);
+    if (!file || !srv_load_map_file(file)) {
+        srv_console_print(lang_get(25));
+        return; // still due: tried again next second
+    }
+    map_remove_all_floating();
+    srv_reset_players();
+    srv_mode.reset();
+    srv_send_map(-1);
+    srv_send_state(-1);
+    srv_console_print(lang_get(48));
+}
+
+void srv_tick(float now, float delta)
+{
+    srv_last_tick = now;
+    srv_tick_delta = delta;
+    game_time = now;
+    game_step = delta;
+    int64_t t = sys_time_seconds();
+
+    if (srv_vote.target >= 0 && t > srv_vote.deadline) {
+        srv_system_chat(-1, lang_get(90));
+        srv_vote.target = -1;
+    }
+    if (t != srv_last_second) {
+        srv_last_second = t;
+        if (srv_map_change_time != 0 && t >= srv_map_change_time)
+            srv_change_map();
+        for (int i = 0; i < PLAYER_MAX; i++)
+            if (player_table[i].flood > 0)
+                player_table[i].flood -= 3;
+    }
+    srv_master_tick(t, now);
+    srv_tick_players(t);
+    if (srv_mode.tick)
+        srv_mode.tick();
+    srv_update_grenades();
+    srv_world_step();
+}
+
+int srv_main_loop()
+{
+    con_init();
+    for (;;) {
+        if (con_stop_requested)
+            break;
+        if (con_key_waiting()) {
+            if (srv_console_command() == -1)
+                break;
+            continue;
+        }
+        timer_read(&srv_now);
+        float delta = std::fabs(srv_now - srv_last_tick);
+        if (delta < SRV_TICK_SECONDS) {
+            srv_service_master();
+            srv_service_clients();
+            sys_sleep_ms(1);
+            continue;
+        }
+        srv_tick(srv_now, delta);
+    }
+    srv_shutdown();
+    return 0;
+}
+
+void srv_shutdown()
+{
+    map_edit_set_scratch(nullptr, 0);
+    free(srv_work_area);
+    srv_work_area = nullptr;
+    srv_map_cache_free();
+    lang_free();
+    srv_master_shutdown();
+    if (srv_host)
+        enet_host_destroy(srv_host);
+    srv_host = nullptr;
+    enet_deinitialize();
+    if (srv_log)
+        srv_log_close(srv_log);
+    if (srv_perf)
+        srv_log_close(srv_perf);
+    srv_log = srv_perf = nullptr;
+    con_restore();
+}

@@ -1,0 +1,31 @@
+// The senders every outgoing game message passes through (channel 0). Each
+// takes a packet made by the caller and hands it to ENet; a packet that ends
+// up with no recipient is destroyed here. With the performance log on, one
+// line per packet is written before ENet gets it.
+#pragma once
+#include <cstdint>
+
+typedef struct _ENetPacket ENetPacket;
+typedef struct _ENetPeer ENetPeer;
+
+// Every peer of the game host (ENet broadcast).
+void srv_send_all(ENetPacket *packet);
+// One peer. Returns 0 when ENet queued it, -1 otherwise (packet destroyed).
+int srv_send_to(ENetPeer *peer, ENetPacket *packet);
+// Each connected slot, one srv_send_to each.
+void srv_send_each(ENetPacket *packet);
+// Each connected slot except `player`.
+void srv_send_all_but(ENetPacket *packet, int player);
+// Each connected slot whose team is not -2 and equals the player's team.
+void srv_send_team(ENetPacket *packet, int player);
+// Each connected slot except `player` whose eye lies within 32 blocks of the
+// player's eye on x and on y (each axis alone).
+void srv_send_nearby(int player, ENetPacket *packet);
+
+// Convenience: a packet of buf[0..len) with the message's delivery flag.
+// Null when len is not positive or ENet has no memory.
+ENetPacket *srv_packet(const uint8_t *buf, int len);
+// The "recv:" trace line of a received packet (dispatch).
+void srv_trace_recv(int player, const ENetPacket *packet);
+// A system chat line (player 255, type 2): to one player, or to all with -1.
+void srv_system_chat(int player, const char *text);
