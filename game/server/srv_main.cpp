@@ -11,7 +11,7 @@
 
 #include "common/lang.h"
 #include "common/map_edit.h"
-#include "common/map_float.h"
+#include "common/map_floating.h"
 #include "common/map_store.h"
 #include "common/net_connect.h"
 #include "common/rng.h"
@@ -70,7 +70,8 @@ int srv_setup_from_config()
     const ServerSettings &s = srv_settings;
     FILE *file = nullptr;
     if (s.has_map) {
-        snprintf(srv_map_name, sizeof srv_map_name, "%s", s.map);
+        memcpy(srv_map_name, s.map, sizeof srv_map_name);
+        srv_map_name[sizeof srv_map_name - 1] = 0;
         file = srv_open_map(srv_map_name);
     } else {
         snprintf(srv_map_name, sizeof srv_map_name, "gen");
@@ -371,6 +372,20 @@ void srv_tick(float now, float delta)
     srv_world_step();
 }
 
+int srv_loop_step()
+{
+    timer_read(&srv_now);
+    float delta = std::fabs(srv_now - srv_last_tick);
+    if (delta < SRV_TICK_SECONDS) {
+        srv_service_master();
+        srv_service_clients();
+        sys_sleep_ms(1);
+        return 0;
+    }
+    srv_tick(srv_now, delta);
+    return 1;
+}
+
 int srv_main_loop()
 {
     con_init();
@@ -382,15 +397,7 @@ int srv_main_loop()
                 break;
             continue;
         }
-        timer_read(&srv_now);
-        float delta = std::fabs(srv_now - srv_last_tick);
-        if (delta < SRV_TICK_SECONDS) {
-            srv_service_master();
-            srv_service_clients();
-            sys_sleep_ms(1);
-            continue;
-        }
-        srv_tick(srv_now, delta);
+        srv_loop_step();
     }
     srv_shutdown();
     return 0;

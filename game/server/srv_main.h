@@ -20,6 +20,10 @@ int srv_setup_interactive();
 int srv_start(FILE *map_file, int mode_flag, const char *server_name);
 // Runs until "quit" (or SIGINT/SIGTERM), then shuts down. Returns 0.
 int srv_main_loop();
+// One pass of the loop without the console: a tick when 1/60 s has passed
+// since the last, otherwise a poll of the master link and the game host and
+// a 1 ms sleep. Returns 1 when a tick ran.
+int srv_loop_step();
 // One iteration of the loop's network poll: drains the game host's events.
 void srv_service_clients();
 // One tick (the work of a loop pass whose delta reached 1/60 s).

@@ -161,6 +161,10 @@ bool tcl_connect(TestClient *c, uint16_t port, uint32_t connect_data, int timeou
     if (!c->peer)
         return false;
     tcl_wait(c, [c] { return c->connected || c->disconnected; }, timeout_ms);
+    // The acknowledgement of the server's verify goes out only with the next
+    // send: flush now, so the server sees the connection even if the caller
+    // does not service this client for a while.
+    enet_host_flush(c->host);
     return c->connected;
 }
 

@@ -1,0 +1,90 @@
+// Shared set-up of the server end-to-end tests: a fresh folder per test with
+// a copy of the program, its language files and a small flat map, a free
+// port, and the language texts the server prints.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/lang.h"
+#include "common/map_store.h"
+#include "support/test_client.h"
+#include "support/test_server.h"
+
+// Bounded waits; generous for the sanitizer build.
+#define E2E_START_MS 60000
+#define E2E_WAIT_MS 20000
+
+// A language text with its arguments, as the server prints it.
+template <typename... A> std::string e2e_text(int id, A... args)
+{
+    char buf[1024];
+    snprintf(buf, sizeof buf, lang_get(id), args...);
+    return buf;
+}
+inline std::string e2e_text(int id) { return lang_get(id); }
+
+class ServerE2E : public ::testing::Test {
+protected:
+    TestServer srv;
+    uint16_t port = 0;
+
+    static void SetUpTestSuite()
+    {
+        tcl_enet_init();
+        std::filesystem::create_directories(BKM_E2E_ROOT);
+        lang_load("BkmLang", 0);
+        // One small map for the whole run: flat ground at z 40.
+        map_make_flat(40, 0x7F336699u);
+        map_save(BKM_E2E_ROOT "/flat.vxl");
+    }
+
+    // Fresh folder named for the running test, holding vxl/flat.vxl.
+    void make_folder()
+    {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "." + info->name();
+        srv.dir = tsv_make_dir(BKM_E2E_ROOT, name, BKM_SERVER_BIN, BKM_DIST_DIR);
+        tsv_write_file(srv.dir + "/vxl/flat.vxl", tsv_read_file(BKM_E2E_ROOT "/flat.vxl"));
+        port = tsv_free_port();
+    }
+
+    // Config lines on top of the test defaults: this port, the flat map, no
+    // master and no public-address query, so nothing leaves the machine.
+    void write_config(std::vector<std::string> extra, bool with_map = true)
+    {
+        std::vector<std::string> lines = {"port = " + std::to_string(port), "register = 0", "queryaddress = 0",
+                                          "masterhost = 127.0.0.1"};
+        if (with_map)
+            lines.push_back("map = flat");
+        for (auto &l : extra)
+            lines.push_back(l);
+        tsv_write_config(srv.dir, lines);
+    }
+
+    // Starts the server and waits for its "started on port" line.
+    bool start()
+    {
+        if (!tsv_start(&srv))
+            return false;
+        return tsv_wait_output(&srv, e2e_text(50, (int)port), E2E_START_MS);
+    }
+
+    // Types "quit" and returns the exit code.
+    int quit()
+    {
+        tsv_type(&srv, "quit\n");
+        return tsv_wait_exit(&srv, E2E_WAIT_MS);
+    }
+
+    void TearDown() override { tsv_stop(&srv); }
+
+    // A client that connected and downloaded the map and state.
+    bool connect_and_download(TestClient *c)
+    {
+        return tcl_connect(c, port) && tcl_download(c, E2E_WAIT_MS);
+    }
+};

@@ -1,0 +1,251 @@
+// End-to-end tests of the server program: real process, real ENet, 127.0.0.1.
+#include "e2e_common.h"
+
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include "common/byteio.h"
+
+static int reason_of_refusal(TestClient *c, uint16_t port, uint32_t data = 2)
+{
+    tcl_connect(c, port, data);
+    tcl_wait(c, [c] { return c->disconnected; }, E2E_WAIT_MS);
+    int r = c->disconnected ? (int)c->disconnect_data : -1;
+    tcl_abort(c);
+    return r;
+}
+
+// The whole transfer arrived in chunks of 1,024 bytes, the last shorter, and
+// expands to a full map.
+static void expect_complete_map(const TestClient &c)
+{
+    ASSERT_TRUE(c.map_done);
+    EXPECT_EQ(c.map_z.size(), c.map_size);
+    EXPECT_EQ(c.map_columns, 262144);
+    ASSERT_FALSE(c.chunk_lengths.empty());
+    int expected_chunks = (int)((c.map_size + 1022) / 1023);
+    EXPECT_EQ(c.map_chunks, expected_chunks);
+    for (size_t i = 0; i + 1 < c.chunk_lengths.size(); i++)
+        ASSERT_EQ(c.chunk_lengths[i], 1024) << i;
+    EXPECT_EQ(c.chunk_lengths.back(), (int)(c.map_size - 1023u * (expected_chunks - 1)) + 1);
+}
+
+TEST_F(ServerE2E, MissingMapIsGeneratedSavedAsGenAndLoadedAgain)
+{
+    make_folder();
+    write_config({}, false); // no "server:map" key
+    ASSERT_TRUE(start()) << srv.output;
+    EXPECT_NE(srv.output.find(e2e_text(33)), std::string::npos);
+    EXPECT_TRUE(tsv_file_exists(srv.dir + "/vxl/gen.vxl"));
+    TestClient a;
+    ASSERT_TRUE(connect_and_download(&a));
+    expect_complete_map(a);
+    std::vector<uint8_t> first = a.map_image;
+    tcl_close(&a);
+    ASSERT_EQ(quit(), 0) << srv.output;
+
+    // map = gen loads the saved map: no generation message, the same map.
+    write_config({"map = gen"}, false);
+    srv.output.clear();
+    ASSERT_TRUE(start()) << srv.output;
+    EXPECT_EQ(srv.output.find(e2e_text(33)), std::string::npos) << srv.output;
+    TestClient b;
+    ASSERT_TRUE(connect_and_download(&b));
+    EXPECT_TRUE(b.map_image == first);
+    tcl_close(&b);
+    ASSERT_EQ(quit(), 0);
+
+    // A map name whose file is missing generates a map too.
+    std::remove((srv.dir + "/vxl/gen.vxl").c_str());
+    write_config({"map = nosuch"}, false);
+    srv.output.clear();
+    ASSERT_TRUE(start()) << srv.output;
+    EXPECT_NE(srv.output.find(e2e_text(33)), std::string::npos);
+    EXPECT_TRUE(tsv_file_exists(srv.dir + "/vxl/gen.vxl"));
+    ASSERT_EQ(quit(), 0);
+}
+
+TEST_F(ServerE2E, TwoClientsJoinAndSeeEachOther)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+
+    TestClient a, b, z;
+    ASSERT_TRUE(connect_and_download(&a));
+    expect_complete_map(a);
+    EXPECT_EQ(a.own_id, 0);
+    EXPECT_TRUE(tcl_messages(&a, 9).empty()); // nobody else has joined
+    ASSERT_TRUE(tcl_join(&a, 0, 1, "Alice"));
+    auto spawn_a = tcl_messages(&a, 12).back();
+    ASSERT_EQ(spawn_a.size(), 17u + 5u);
+    EXPECT_EQ(spawn_a[1], 0);
+    EXPECT_EQ(spawn_a[2], 1); // weapon
+    EXPECT_EQ(spawn_a[3], 0); // team
+    float x = le_get_f32(&spawn_a[4]), y = le_get_f32(&spawn_a[8]);
+    EXPECT_TRUE(x >= 0 && x < 128 && y >= 128 && y < 386) << x << "," << y;
+    EXPECT_EQ(tcl_name_at(spawn_a, 16), "Alice");
+
+    ASSERT_TRUE(connect_and_download(&b));
+    EXPECT_EQ(b.own_id, 1);
+    // The info of the joined player comes before the state.
+    ASSERT_GE(b.messages.size(), 2u);
+    const auto &info = b.messages[0];
+    ASSERT_EQ(info[0], 9);
+    ASSERT_EQ(info.size(), 13u + 5u);
+    EXPECT_EQ(info[1], 0);
+    EXPECT_EQ(info[2], 0);
+    EXPECT_EQ(info[3], 1);
+    EXPECT_EQ(info[4], 2);
+    EXPECT_EQ(le_get_u32(&info[5]), 0u);
+    EXPECT_EQ(info[9], 127);
+    EXPECT_EQ(tcl_name_at(info, 12), "Alice");
+    EXPECT_EQ(b.messages[1][0], 15);
+    EXPECT_EQ(b.messages[1].size(), 244u);
+
+    ASSERT_TRUE(tcl_join(&b, 1, 2, "Bob"));
+    ASSERT_TRUE(tcl_wait(&a, [&a] { return tcl_messages(&a, 12).size() >= 2; }, E2E_WAIT_MS));
+    auto spawn_b = tcl_messages(&a, 12).back();
+    EXPECT_EQ(spawn_b[1], 1);
+    EXPECT_EQ(spawn_b[3], 1);
+    EXPECT_EQ(tcl_name_at(spawn_b, 16), "Bob");
+
+    // The name "Zarar" gets the id appended; values outside the data model
+    // are refused.
+    ASSERT_TRUE(connect_and_download(&z));
+    EXPECT_EQ(z.own_id, 2);
+    EXPECT_FALSE(tcl_join(&z, 7, 0, "Bad", 500));
+    EXPECT_FALSE(tcl_join(&z, 0, 3, "Bad", 500));
+    ASSERT_TRUE(tcl_join(&z, 255, 0, "Zarar"));
+    EXPECT_EQ(tcl_name_at(tcl_messages(&z, 12).back(), 16), "Zarar2");
+    EXPECT_EQ(tcl_messages(&z, 12).back()[3], 255);
+
+    // A player who leaves is announced to the others.
+    tcl_close(&b);
+    ASSERT_TRUE(tcl_wait(&a, [&a] { return !tcl_messages(&a, 20).empty(); }, E2E_WAIT_MS));
+    EXPECT_EQ(tcl_messages(&a, 20)[0][1], 1);
+    tcl_close(&a);
+    tcl_close(&z);
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(ServerE2E, RefusalsCarryTheirReasons)
+{
+    make_folder();
+    write_config({"players = 1"});
+    ASSERT_TRUE(start()) << srv.output;
+
+    TestClient wrong, full, banned, kicked, first, second;
+    EXPECT_EQ(reason_of_refusal(&wrong, port, 3), 3); // REJECT_WRONG_VERSION
+    ASSERT_TRUE(connect_and_download(&first));
+    EXPECT_EQ(reason_of_refusal(&full, port), 4); // REJECT_SERVER_FULL with one slot
+    tcl_close(&first);
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(57, 0), E2E_WAIT_MS));
+
+    tsv_write_file(srv.dir + "/banlist.txt", "\n127.0.0.1\t# someone\n");
+    EXPECT_EQ(reason_of_refusal(&banned, port), 1); // REJECT_BANNED
+    std::remove((srv.dir + "/banlist.txt").c_str());
+
+    ASSERT_TRUE(connect_and_download(&second));
+    EXPECT_EQ(second.own_id, 0);
+    size_t mark = srv.output.size();
+    tsv_type(&srv, "kick 0\n");
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(58, 0), E2E_WAIT_MS, mark));
+    tcl_abort(&second);
+    EXPECT_EQ(reason_of_refusal(&kicked, port), 2); // REJECT_KICKED
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(ServerE2E, LeavingFreesTheLowestSlot)
+{
+    make_folder();
+    write_config({"players = 4"});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient c[4], extra, again;
+    for (int i = 0; i < 4; i++) {
+        ASSERT_TRUE(connect_and_download(&c[i])) << i;
+        EXPECT_EQ(c[i].own_id, i);
+    }
+    EXPECT_EQ(reason_of_refusal(&extra, port), 4);
+    size_t mark = srv.output.size();
+    tcl_close(&c[1]);
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(57, 1), E2E_WAIT_MS, mark));
+    ASSERT_TRUE(connect_and_download(&again));
+    EXPECT_EQ(again.own_id, 1);
+    for (auto &cl : c)
+        tcl_close(&cl);
+    tcl_close(&again);
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(ServerE2E, QuitExitsWithZeroAndBothLogsHoldTheirLines)
+{
+    make_folder();
+    std::string logs = srv.dir + "/mylogs";
+    mkdir(logs.c_str(), 0755);
+    write_config({"logging = 1", "perflogging = 1", "logfolder = " + logs, "logfilename = main.log",
+                  "perffilename = perf.dat"});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a;
+    ASSERT_TRUE(connect_and_download(&a));
+    ASSERT_TRUE(tcl_join(&a, 1, 0, "Logger%s"));
+    tcl_close(&a);
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(54, "Logger%s"), E2E_WAIT_MS));
+    ASSERT_EQ(quit(), 0);
+
+    std::string log = tsv_read_file(logs + "/main.log");
+    EXPECT_NE(log.find("[INFO] " + e2e_text(50, (int)port) + "\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[INFO] " + e2e_text(53, 0, "127.0.0.1") + "\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[INFO] " + e2e_text(54, "Logger%s") + "\n"), std::string::npos) << log;
+    std::string perf = tsv_read_file(logs + "/perf.dat");
+    EXPECT_NE(perf.find("[DEBUG] send: time "), std::string::npos);
+    EXPECT_NE(perf.find(" packet 18 len 5\n"), std::string::npos); // the map begin
+    EXPECT_NE(perf.find("[DEBUG] sendall: time "), std::string::npos);
+    EXPECT_NE(perf.find(" packet 12 len 25\n"), std::string::npos); // spawn with "Logger%s"
+    EXPECT_NE(perf.find("[DEBUG] recv: time "), std::string::npos);
+    EXPECT_NE(perf.find(" peer 0 packet 9 len 21\n"), std::string::npos); // the join
+    EXPECT_EQ(log.find("send: time"), std::string::npos);
+}
+
+TEST_F(ServerE2E, ClosedInputLeavesTheServerRunningUntilTerminated)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    tsv_close_input(&srv);
+    TestClient a;
+    ASSERT_TRUE(connect_and_download(&a));
+    EXPECT_EQ(tsv_wait_exit(&srv, 300), -1000); // still running
+    tcl_close(&a);
+    kill(srv.pid, SIGTERM);
+    EXPECT_EQ(tsv_wait_exit(&srv, E2E_WAIT_MS), 0);
+}
+
+TEST_F(ServerE2E, InteractiveSetUpAsksUntilTheAnswersAreValid)
+{
+    make_folder();
+    write_config({"interactive = 1"}, false);
+    ASSERT_TRUE(tsv_start(&srv));
+    tsv_type(&srv, "missing\nflat\nCTF\ntc\n0\n40\n2\n bad\nMy Server\nmaybe\nn\n");
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(50, (int)port), E2E_START_MS)) << srv.output;
+    EXPECT_NE(srv.output.find("Game mode ('ctf' or 'tc'):"), std::string::npos);
+    EXPECT_EQ(srv.output.find(e2e_text(33)), std::string::npos); // flat.vxl was loaded
+    TestClient a, b, c;
+    ASSERT_TRUE(connect_and_download(&a));
+    ASSERT_GE(a.messages.size(), 1u);
+    EXPECT_EQ(a.messages.back()[11], 1); // territory control
+    ASSERT_TRUE(connect_and_download(&b));
+    EXPECT_EQ(reason_of_refusal(&c, port), 4); // two slots
+    tcl_close(&a);
+    tcl_close(&b);
+    EXPECT_EQ(quit(), 0);
+
+    // Input that ends before the answers are complete fails the set-up.
+    srv.output.clear();
+    ASSERT_TRUE(tsv_start(&srv));
+    tsv_type(&srv, "flat\n");
+    tsv_close_input(&srv);
+    EXPECT_EQ(tsv_wait_exit(&srv, E2E_WAIT_MS), -2);
+}

@@ -1,0 +1,201 @@
+// Unit tests of the server modules that need no network: settings clamps,
+// log lines and paths, the access-list reader, the console editor and the
+// master registration bytes.
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "server/srv_access.h"
+#include "server/srv_console.h"
+#include "server/srv_log.h"
+#include "server/srv_master.h"
+#include "server/srv_settings.h"
+#include "server/srv_state.h"
+#include "server/sys_host.h"
+
+namespace fs = std::filesystem;
+
+static std::string read_all(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+static fs::path fresh_dir(const std::string &name)
+{
+    fs::path d = fs::current_path() / "unit_tmp" / name;
+    fs::remove_all(d);
+    fs::create_directories(d);
+    return d;
+}
+
+static void write_config(const fs::path &path, const std::string &body)
+{
+    std::ofstream f(path);
+    f << "[server]\n" << body;
+}
+
+TEST(ServerSettings, CapLimitAndPlayerValuesAreClampedAndDefaultsHold)
+{
+    struct Case { const char *value; int caplimit; };
+    const Case cases[] = {{"0", 1}, {"-5", 1}, {"64", 63}, {"63", 63}, {"3", 3}};
+    fs::path dir = fresh_dir("settings");
+    for (const Case &c : cases) {
+        write_config(dir / "cfg.ini", std::string("caplimit = ") + c.value + "\nteam1name = ABCDEFGHIJKL\n");
+        snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "cfg.ini").c_str());
+        srv_read_config();
+        EXPECT_EQ(srv_settings.caplimit, c.caplimit) << c.value;
+        EXPECT_STREQ(srv_settings.team_name[0], "ABCDEFGHI"); // cut to 9
+        EXPECT_STREQ(srv_settings.team_name[1], "Team 2");
+        EXPECT_EQ(srv_settings.has_map, 0);
+    }
+    snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "missing.ini").c_str());
+    srv_read_config();
+    EXPECT_EQ(srv_settings.port, 32887);
+    EXPECT_EQ(srv_settings.masterport, 32885);
+    EXPECT_STREQ(srv_settings.masterhost, SRV_DEFAULT_MASTER_HOST);
+    EXPECT_STREQ(srv_settings.name, "Zedeza Diro");
+    EXPECT_EQ(srv_settings.players, 32);
+    EXPECT_EQ(srv_settings.register_master, 1);
+    EXPECT_EQ(srv_settings.fog_b, 127);
+    EXPECT_EQ(srv_settings.team_b[0], 196);
+    EXPECT_EQ(srv_settings.team_g[1], 196);
+
+    write_config(dir / "cfg.ini", "map = gen\nbfog = 300\ngfog = -4\nlanguage = -2\n");
+    snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "cfg.ini").c_str());
+    srv_read_config();
+    EXPECT_EQ(srv_settings.has_map, 1);
+    EXPECT_STREQ(srv_settings.map, "gen");
+    EXPECT_EQ(srv_settings.fog_b, 255);
+    EXPECT_EQ(srv_settings.fog_g, 0);
+    EXPECT_EQ(srv_settings.language, 0);
+}
+
+static void log_line(ServerLog *log, const char *tag, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    srv_log_write(log, tag, format, args);
+    va_end(args);
+}
+
+TEST(ServerLog, LinesAreTaggedCutAndLiteral)
+{
+    fs::path dir = fresh_dir("log");
+    ServerLog log = {};
+    snprintf(log.path, sizeof log.path, "%s", (dir / "a.txt").c_str());
+    // Writing before opening does nothing.
+    srv_log_info(&log, "%s", "lost");
+    ASSERT_EQ(srv_log_open(&log), &log);
+    EXPECT_EQ(srv_log_open(&log), &log); // already open
+    std::string long_text(2000, 'x');
+    srv_log_info(&log, "%s", long_text.c_str());
+    srv_log_info(&log, "%s", "name %s with percent");
+    srv_log_debug(&log, "recv: time %u peer %d", 5u, 3);
+    std::string long_format(1020, 'f');
+    log_line(&log, "[WARN]", long_format.c_str()); // 6 + 1020 > 1024: dropped
+    srv_log_close(&log);
+    srv_log_info(&log, "%s", "after close");
+    srv_log_close(&log);
+
+    std::string text = read_all(log.path);
+    std::istringstream in(text);
+    std::string l1, l2, l3, l4;
+    std::getline(in, l1);
+    std::getline(in, l2);
+    std::getline(in, l3);
+    EXPECT_FALSE(std::getline(in, l4)) << l4.substr(0, 40);
+    EXPECT_EQ(l1.size(), 1022u);
+    EXPECT_EQ(l1.substr(0, 9), "[INFO] xx");
+    EXPECT_EQ(l2, "[INFO] name %s with percent");
+    EXPECT_EQ(l3, "[DEBUG] recv: time 5 peer 3");
+}
+
+TEST(ServerLog, PathGetsSlashAndMissingFolderFallsBackToDefault)
+{
+    fs::path dir = fresh_dir("logpath");
+    char path[SRV_PATH_MAX];
+    snprintf(srv_settings.logfolder, sizeof srv_settings.logfolder, "%s", dir.c_str());
+    ASSERT_EQ(srv_log_path("x.txt", path), 1);
+    EXPECT_EQ(std::string(path), (dir / "x.txt").string());
+
+    snprintf(srv_settings.logfolder, sizeof srv_settings.logfolder, "%s", (dir / "nope").c_str());
+    ASSERT_EQ(srv_log_path("y.txt", path), 1);
+    char prog[SRV_PATH_MAX];
+    ASSERT_TRUE(sys_program_dir(prog, sizeof prog));
+    EXPECT_EQ(std::string(path), std::string(prog) + "/logs/y.txt");
+    EXPECT_TRUE(fs::is_directory(std::string(prog) + "/logs"));
+}
+
+TEST(ServerAccessList, FirstWordOfALineMatchesExactly)
+{
+    fs::path dir = fresh_dir("access");
+    std::string list = (dir / "banlist.txt").string();
+    std::ofstream(list) << "\n10.0.0.5\t# some player\n#10.0.0.7 commented\n   10.0.0.9   trailing words\n"
+                        << "1.2.3.4 " << std::string(80, 'c') << " 10.0.0.8\n# 10.0.0.6\n";
+    struct Case { const char *address; int banned; };
+    const Case cases[] = {{"10.0.0.5", 1}, {"10.0.0.55", 0}, {"10.0.0.7", 0}, {"10.0.0.9", 1},
+                          {"1.2.3.4", 1}, {"10.0.0.8", 0}, {"10.0.0.6", 0}, {"#", 0}};
+    for (const Case &c : cases)
+        EXPECT_EQ(srv_access_match(list.c_str(), c.address), c.banned) << c.address;
+    EXPECT_EQ(srv_access_match((dir / "none.txt").c_str(), "10.0.0.5"), 0);
+
+    std::string fresh = (dir / "adminlist.txt").string();
+    ASSERT_EQ(srv_access_append(fresh.c_str(), "127.0.0.1", "Bob"), 1);
+    ASSERT_EQ(srv_access_append(fresh.c_str(), "10.1.1.1", "Al"), 1);
+    EXPECT_EQ(read_all(fresh), "\n127.0.0.1\t# Bob\n10.1.1.1\t# Al");
+    EXPECT_EQ(srv_access_match(fresh.c_str(), "10.1.1.1"), 1);
+    EXPECT_EQ(srv_access_append((dir / "no/such/file").c_str(), "1.1.1.1", "x"), 0);
+}
+
+static int feed_text(const std::string &s)
+{
+    int r = 0;
+    for (char ch : s)
+        r = srv_console_feed(ch == '\n' ? 13 : (unsigned char)ch);
+    return r;
+}
+
+TEST(ServerConsole, EditorKeepsSixtyThreeCharactersAndQuitEndsTheLoop)
+{
+    feed_text(std::string(70, 'a'));
+    EXPECT_EQ(strlen(srv_console_line()), 63u); // the 64th and later are ignored
+    for (int i = 0; i < 70; i++)
+        srv_console_feed(8);
+    EXPECT_STREQ(srv_console_line(), ""); // Backspace on an empty line does nothing
+    srv_console_feed(0);
+    EXPECT_EQ(srv_console_feed(13), 0); // Enter on an empty line runs nothing
+    EXPECT_EQ(feed_text("quix"), 0);
+    srv_console_feed(8);
+    EXPECT_STREQ(srv_console_line(), "qui");
+    EXPECT_EQ(feed_text("t\n"), -1);
+    EXPECT_STREQ(srv_console_line(), ""); // cleared after running
+    EXPECT_EQ(feed_text("quit now\n"), 0);
+    EXPECT_EQ(feed_text("kick 40\n"), 0); // no such player: ignored
+}
+
+TEST(ServerMaster, RegistrationBytesFollowTheLayout)
+{
+    snprintf(srv_server_name, sizeof srv_server_name, "Zedeza Diro");
+    snprintf(srv_mode_word, sizeof srv_mode_word, "ctf");
+    snprintf(srv_map_name, sizeof srv_map_name, "gen");
+    srv_player_count = 32;
+    srv_settings.port = 32887;
+    uint8_t buf[128];
+    ASSERT_EQ(srv_master_build_registration(buf, sizeof buf), 24);
+    const uint8_t expect[23] = {32, 0x77, 0x80, 'Z', 'e', 'd', 'e', 'z', 'a', ' ', 'D', 'i', 'r', 'o', 0,
+                                'c', 't', 'f', 0, 'g', 'e', 'n', 0};
+    EXPECT_EQ(memcmp(buf, expect, sizeof expect), 0);
+    EXPECT_EQ(srv_master_build_registration(buf, 23), 0); // too small: nothing
+    snprintf(srv_mode_word, sizeof srv_mode_word, "tc");
+    snprintf(srv_map_name, sizeof srv_map_name, "island");
+    srv_player_count = 4;
+    EXPECT_EQ(srv_master_build_registration(buf, sizeof buf), 7 + 11 + 2 + 6);
+    EXPECT_EQ(buf[0], 4);
+}
