@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the optimised configuration and runs the main job: for now maptool
-# writes a map with random edits and checks it (exit code non-zero if invalid).
+# Builds the optimised configuration and runs the main job: the dedicated
+# server in its ready-to-run folder build/release/dist, on a freshly
+# generated map (dist/server_config.ini names no map). It prints its start-up
+# lines and waits for players; type "quit" to stop it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh release
-mkdir -p build/maps
-build/release/tools/maptool/maptool random build/maps/random.vxl 1 20000
-build/release/tools/maptool/maptool check --strict build/maps/random.vxl
+cd build/release/dist
+exec ./server "$@"

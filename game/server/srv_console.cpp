@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/lang.h"
+#include "common/lang_ids.h"
 #include "server/con_term.h"
 #include "server/srv_log.h"
 #include "server/srv_net.h"
@@ -26,14 +27,14 @@ static void srv_console_map(const char *name)
     srv_map_file_path(srv_map_name, path, sizeof path);
     FILE *f = fopen(path, "rb");
     if (!f) {
-        printf("\n%s\n", lang_get(41));
+        printf("\n%s\n", lang_get(LANG_MAP_NOT_FOUND));
         fflush(stdout);
         return;
     }
     fclose(f);
     srv_map_change_time = srv_last_second + 10;
     char text[SRV_LOG_LINE];
-    snprintf(text, sizeof text, lang_get(45), srv_map_name, 10);
+    snprintf(text, sizeof text, lang_get(LANG_MAP_CHANGE_SCHEDULED), srv_map_name, 10);
     srv_system_chat(-1, text);
     srv_console_print(text);
 }
@@ -53,7 +54,7 @@ int srv_console_execute(const char *line)
     }
     if (strcmp(line, "quit") == 0)
         return -1;
-    printf("\n%s\n", lang_get(39));
+    printf("\n%s\n", lang_get(LANG_UNKNOWN_COMMAND));
     fflush(stdout);
     return 0;
 }

@@ -97,6 +97,8 @@ int srv_map_compress()
     return 1;
 }
 
+void srv_map_cache_invalidate() { srv_zmap_valid = 0; }
+
 const uint8_t *srv_map_compressed(size_t *length)
 {
     if (length)

@@ -20,6 +20,8 @@ void srv_map_cache_free();
 // when the map changed since the last call). Returns 1, or 0 on failure
 // (no memory, oversized map or a compression error).
 int srv_map_compress();
+// Forgets the compressed image, so the next srv_map_compress compresses again.
+void srv_map_cache_invalidate();
 // The compressed image of the last srv_map_compress and its length.
 const uint8_t *srv_map_compressed(size_t *length);
 // The map transfer (MSG_MAP_BEGIN, then the chunks) to one player, or to all

@@ -10,10 +10,11 @@
 #include <unistd.h>
 
 #include "common/lang.h"
+#include "common/lang_ids.h"
 #include "common/map_edit.h"
 #include "common/map_floating.h"
 #include "common/map_store.h"
-#include "common/net_connect.h"
+#include "common/net.h"
 #include "common/rng.h"
 #include "common/terrain.h"
 #include "common/timer.h"
@@ -99,7 +100,7 @@ int srv_setup_interactive()
     // 1. Map.
     for (;;) {
         char name[32];
-        if (!srv_ask(lang_get(38), line, sizeof line))
+        if (!srv_ask(lang_get(LANG_ASK_MAP), line, sizeof line))
             return -1;
         if (sscanf(line, " %31[ ./a-zA-Z0-9]", name) != 1) {
             if (!srv_ask(nullptr, line, sizeof line))
@@ -134,7 +135,7 @@ int srv_setup_interactive()
     // 3. Player count.
     for (;;) {
         unsigned n = 0;
-        if (!srv_ask(lang_get(46), line, sizeof line))
+        if (!srv_ask(lang_get(LANG_ASK_PLAYERS), line, sizeof line))
             goto fail;
         if (sscanf(line, "%u", &n) == 1 && n >= 1 && n <= 32) {
             srv_player_count = n;
@@ -144,7 +145,7 @@ int srv_setup_interactive()
     // 4. Server name.
     for (;;) {
         char name[32];
-        if (!srv_ask(lang_get(73), line, sizeof line))
+        if (!srv_ask(lang_get(LANG_ASK_SERVER_NAME), line, sizeof line))
             goto fail;
         if (sscanf(line, "%31[ a-zA-Z0-9]", name) != 1) {
             if (!srv_ask(nullptr, line, sizeof line))
@@ -160,7 +161,7 @@ int srv_setup_interactive()
     // 5. Registration.
     for (;;) {
         char word[260];
-        if (!srv_ask(lang_get(0), line, sizeof line))
+        if (!srv_ask(lang_get(LANG_ASK_REGISTER), line, sizeof line))
             goto fail;
         if (sscanf(line, "%259s", word) != 1)
             continue;
@@ -212,7 +213,7 @@ int srv_load_map_file(FILE *file)
 // Generates a map from the time, saves it as "gen" and loads the saved file.
 static int srv_generate_map()
 {
-    srv_console_print(lang_get(33));
+    srv_console_print(lang_get(LANG_GENERATING_MAP));
     terrain_generate((int32_t)sys_time_seconds());
     snprintf(srv_map_name, sizeof srv_map_name, "gen");
     char path[SRV_PATH_MAX + 16];
@@ -282,12 +283,12 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     address.port = srv_settings.port;
     srv_host = enet_host_create(&address, srv_player_count + 1, 1, 0, 0);
     if (!srv_host) {
-        srv_console_print(lang_get(20));
+        srv_console_print(lang_get(LANG_ERR_HOST_CREATE));
         con_pause();
         return -3;
     }
     enet_host_compress_with_range_coder(srv_host);
-    srv_console_print(lang_get(81));
+    srv_console_print(lang_get(LANG_COMPRESSION_ON));
 
     // Compressed once now, so a burst of joins on the fresh map only copies.
     srv_map_compress();
@@ -297,17 +298,17 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
         srv_master_peer = nullptr;
     }
 
-    srv_console_printf(lang_get(50), (int)srv_settings.port);
-    srv_console_print(lang_get(74));
-    srv_console_print(lang_get(69));
+    srv_console_printf(lang_get(LANG_SERVER_STARTED), (int)srv_settings.port);
+    srv_console_print(lang_get(LANG_QUIT_HINT));
+    srv_console_print(lang_get(LANG_CONSOLE_HELP));
 
     if (srv_settings.query_address) {
         char text[260];
         struct in_addr a;
         if (net_query_public_ip(text) != 0 || inet_pton(AF_INET, text, &a) != 1)
-            srv_console_print(lang_get(49));
+            srv_console_print(lang_get(LANG_PUBLIC_IP_FAILED));
         else
-            srv_console_printf(lang_get(72), (unsigned)a.s_addr);
+            srv_console_printf(lang_get(LANG_PUBLIC_IP), (unsigned)a.s_addr);
     }
     return 0;
 }
@@ -333,7 +334,7 @@ static void srv_change_map()
     srv_master_register();
     FILE *file = srv_open_map(srv_map_name);
     if (!file || !srv_load_map_file(file)) {
-        srv_console_print(lang_get(25));
+        srv_console_print(lang_get(LANG_MAP_CHANGE_FAILED));
         return; // still due: tried again next second
     }
     map_remove_all_floating();
@@ -341,7 +342,7 @@ static void srv_change_map()
     srv_mode.reset();
     srv_send_map(-1);
     srv_send_state(-1);
-    srv_console_print(lang_get(48));
+    srv_console_print(lang_get(LANG_MAP_CHANGED));
 }
 
 void srv_tick(float now, float delta)
@@ -353,7 +354,7 @@ void srv_tick(float now, float delta)
     int64_t t = sys_time_seconds();
 
     if (srv_vote.target >= 0 && t > srv_vote.deadline) {
-        srv_system_chat(-1, lang_get(90));
+        srv_system_chat(-1, lang_get(LANG_VOTE_TIMED_OUT));
         srv_vote.target = -1;
     }
     if (t != srv_last_second) {

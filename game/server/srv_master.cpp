@@ -6,7 +6,8 @@
 #include <cstring>
 
 #include "common/lang.h"
-#include "common/net_connect.h"
+#include "common/lang_ids.h"
+#include "common/net.h"
 #include "server/srv_log.h"
 #include "server/srv_send.h"
 #include "server/srv_state.h"
@@ -39,14 +40,14 @@ int srv_master_build_registration(uint8_t *buf, size_t cap)
 
 int srv_master_connect()
 {
-    srv_console_print(lang_get(12));
+    srv_console_print(lang_get(LANG_MASTER_CONNECTING));
     // Resolve first: a failed look-up must never become a connection to an
     // unset address.
     ENetAddress address;
     memset(&address, 0, sizeof address);
     if (srv_settings.masterhost[0] == 0 || enet_address_set_host(&address, srv_settings.masterhost) != 0 ||
         address.host == 0) {
-        srv_console_print(lang_get(18));
+        srv_console_print(lang_get(LANG_MASTER_CONNECT_FAILED));
         return -1;
     }
     ENetHost *host = nullptr;
@@ -55,12 +56,12 @@ int srv_master_connect()
         !host || !peer) {
         if (host)
             enet_host_destroy(host);
-        srv_console_print(lang_get(18));
+        srv_console_print(lang_get(LANG_MASTER_CONNECT_FAILED));
         return -1;
     }
     srv_master_host = host;
     srv_master_peer = peer;
-    srv_console_print(lang_get(14));
+    srv_console_print(lang_get(LANG_MASTER_ATTEMPT_STARTED));
     return 0;
 }
 
@@ -72,7 +73,7 @@ void srv_master_register()
     int len = srv_master_build_registration(buf, sizeof buf);
     ENetPacket *packet = len > 0 ? enet_packet_create(buf, (size_t)len, ENET_PACKET_FLAG_RELIABLE) : nullptr;
     if (!packet || srv_send_to(srv_master_peer, packet) != 0)
-        srv_console_print(lang_get(28));
+        srv_console_print(lang_get(LANG_MASTER_SEND_FAILED));
 }
 
 static void srv_master_drop_link()
@@ -92,12 +93,12 @@ void srv_service_master()
         return;
     switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
-        srv_console_print(lang_get(67));
+        srv_console_print(lang_get(LANG_MASTER_CONNECTED));
         srv_master_register();
-        srv_console_print(lang_get(68));
+        srv_console_print(lang_get(LANG_MASTER_REGISTERED));
         break;
     case ENET_EVENT_TYPE_DISCONNECT:
-        srv_console_print(lang_get(13));
+        srv_console_print(lang_get(LANG_MASTER_DISCONNECTED));
         srv_master_drop_link();
         srv_next_master_retry = srv_now + SRV_MASTER_RETRY_SECONDS;
         break;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/lang.h"
+#include "common/lang_ids.h"
 #include "server/srv_access.h"
 #include "server/srv_handlers.h"
 #include "server/srv_join.h"
@@ -51,7 +52,7 @@ void srv_on_connect(ENetEvent *event)
         return;
     }
 
-    srv_console_printf(lang_get(53), slot, dotted);
+    srv_console_printf(lang_get(LANG_PLAYER_CONNECTED), slot, dotted);
     srv_connected_count++;
     srv_count_changed = 1;
     // Nothing of a previous occupant (admin flag, kills, stock) carries over.
@@ -105,15 +106,15 @@ void srv_remove_player(int player, int mode)
     if (mode == REMOVE_KICK) {
         if (p->peer)
             srv_last_kicked = p->peer->address.host;
-        with_name_id = 55;
-        with_id_id = 58;
+        with_name_id = LANG_PLAYER_KICKED;
+        with_id_id = LANG_ID_KICKED;
     } else if (mode == REMOVE_BAN) {
         srv_access_append(SRV_BAN_LIST, dotted, p->name);
-        with_name_id = 52;
-        with_id_id = 56;
+        with_name_id = LANG_PLAYER_BANNED;
+        with_id_id = LANG_ID_BANNED;
     } else {
-        with_name_id = 54;
-        with_id_id = 57;
+        with_name_id = LANG_PLAYER_LEFT;
+        with_id_id = LANG_ID_LEFT;
     }
     if (joined)
         snprintf(text, sizeof text, lang_get(with_name_id), p->name);
@@ -151,8 +152,8 @@ void srv_grant_admin(int player)
     if (!p || !p->present)
         return;
     p->admin = 1;
-    srv_console_printf(lang_get(42), p->name);
-    srv_system_chat(player, lang_get(36));
+    srv_console_printf(lang_get(LANG_ADMIN_GRANTED), p->name);
+    srv_system_chat(player, lang_get(LANG_YOU_ARE_ADMIN));
 }
 
 void srv_dispatch_message(ENetEvent *event)

@@ -6,9 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
-extern "C" {
-#include <iniparser/iniparser.h>
-}
+#include "common/cfg.h"
 
 ServerSettings srv_settings;
 char srv_config_path[SRV_PATH_MAX] = "server_config.ini";
@@ -17,6 +15,12 @@ const char *const srv_spectator_name = "Spectator";
 static void srv_copy_text(char *out, size_t size, const char *text)
 {
     snprintf(out, size, "%s", text ? text : "");
+}
+
+// A settings file that cannot be parsed is reported on the console.
+static void srv_cfg_report(const char *text, const char *caption)
+{
+    srv_console_printf("%s: %s", caption ? caption : "", text ? text : "");
 }
 
 static int srv_clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -45,31 +49,33 @@ void srv_settings_defaults()
     s.register_master = 1;
 }
 
-static uint8_t srv_byte_key(dictionary *d, const char *key, int def)
+static uint8_t srv_byte_key(const ConfigDict *d, const char *key, int def)
 {
-    return (uint8_t)srv_clamp(iniparser_getint(d, key, def), 0, 255);
+    return (uint8_t)srv_clamp(cfg_get_int(d, key, def), 0, 255);
 }
 
 int srv_read_config()
 {
     srv_settings_defaults();
-    dictionary *d = iniparser_load(srv_config_path);
+    cfg_set_report(srv_cfg_report);
+    ConfigDict *d = nullptr;
+    cfg_load(srv_config_path, &d);
     ServerSettings &s = srv_settings;
     if (d) {
-        s.port = (uint16_t)iniparser_getint(d, "server:port", SRV_DEFAULT_PORT);
-        s.language = iniparser_getint(d, "server:language", 0);
+        s.port = (uint16_t)cfg_get_int(d, "server:port", SRV_DEFAULT_PORT);
+        s.language = cfg_get_int(d, "server:language", 0);
         if (s.language < 0)
             s.language = 0; // a negative index would address outside the code table
-        s.interactive = iniparser_getint(d, "server:interactive", 0);
-        s.logging = iniparser_getint(d, "server:logging", 0);
+        s.interactive = cfg_get_int(d, "server:interactive", 0);
+        s.logging = cfg_get_int(d, "server:logging", 0);
         srv_copy_text(s.logfilename, sizeof s.logfilename,
-                      iniparser_getstring(d, "server:logfilename", s.logfilename));
-        s.perflogging = iniparser_getint(d, "server:perflogging", 0);
+                      cfg_get_string(d, "server:logfilename", s.logfilename));
+        s.perflogging = cfg_get_int(d, "server:perflogging", 0);
         srv_copy_text(s.perffilename, sizeof s.perffilename,
-                      iniparser_getstring(d, "server:perffilename", s.perffilename));
+                      cfg_get_string(d, "server:perffilename", s.perffilename));
         srv_copy_text(s.logfolder, sizeof s.logfolder,
-                      iniparser_getstring(d, "server:logfolder", s.logfolder));
-        s.caplimit = srv_clamp(iniparser_getint(d, "server:caplimit", 3), 1, 63);
+                      cfg_get_string(d, "server:logfolder", s.logfolder));
+        s.caplimit = srv_clamp(cfg_get_int(d, "server:caplimit", 3), 1, 63);
         s.fog_b = srv_byte_key(d, "server:bfog", 127);
         s.fog_g = srv_byte_key(d, "server:gfog", 127);
         s.fog_r = srv_byte_key(d, "server:rfog", 127);
@@ -80,21 +86,21 @@ int srv_read_config()
         s.team_g[1] = srv_byte_key(d, "server:gteam2", 196);
         s.team_r[1] = srv_byte_key(d, "server:rteam2", 0);
         srv_copy_text(s.team_name[0], sizeof s.team_name[0],
-                      iniparser_getstring(d, "server:team1name", "Team 1"));
+                      cfg_get_string(d, "server:team1name", "Team 1"));
         srv_copy_text(s.team_name[1], sizeof s.team_name[1],
-                      iniparser_getstring(d, "server:team2name", "Team 2"));
+                      cfg_get_string(d, "server:team2name", "Team 2"));
         srv_copy_text(s.masterhost, sizeof s.masterhost,
-                      iniparser_getstring(d, "server:masterhost", SRV_DEFAULT_MASTER_HOST));
-        s.masterport = (uint16_t)iniparser_getint(d, "server:masterport", SRV_DEFAULT_MASTER_PORT);
-        s.query_address = iniparser_getint(d, "server:queryaddress", 1);
+                      cfg_get_string(d, "server:masterhost", SRV_DEFAULT_MASTER_HOST));
+        s.masterport = (uint16_t)cfg_get_int(d, "server:masterport", SRV_DEFAULT_MASTER_PORT);
+        s.query_address = cfg_get_int(d, "server:queryaddress", 1);
         s.has_map = iniparser_find_entry(d, "server:map") ? 1 : 0;
         if (s.has_map)
-            srv_copy_text(s.map, sizeof s.map, iniparser_getstring(d, "server:map", ""));
-        srv_copy_text(s.gamemode, sizeof s.gamemode, iniparser_getstring(d, "server:gamemode", "ctf"));
-        s.players = iniparser_getint(d, "server:players", 32);
-        srv_copy_text(s.name, sizeof s.name, iniparser_getstring(d, "server:name", "Zedeza Diro"));
-        s.register_master = iniparser_getint(d, "server:register", 1);
-        iniparser_freedict(d);
+            srv_copy_text(s.map, sizeof s.map, cfg_get_string(d, "server:map", ""));
+        srv_copy_text(s.gamemode, sizeof s.gamemode, cfg_get_string(d, "server:gamemode", "ctf"));
+        s.players = cfg_get_int(d, "server:players", 32);
+        srv_copy_text(s.name, sizeof s.name, cfg_get_string(d, "server:name", "Zedeza Diro"));
+        s.register_master = cfg_get_int(d, "server:register", 1);
+        cfg_free(d);
     }
     if (s.logging == 1 && !srv_log_path(s.logfilename, srv_log_main.path))
         s.logging = 0;

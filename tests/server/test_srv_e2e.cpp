@@ -53,7 +53,13 @@ TEST_F(ServerE2E, MissingMapIsGeneratedSavedAsGenAndLoadedAgain)
     EXPECT_EQ(srv.output.find(e2e_text(33)), std::string::npos) << srv.output;
     TestClient b;
     ASSERT_TRUE(connect_and_download(&b));
-    EXPECT_TRUE(b.map_image == first);
+    // The same map: same layout; only the colours that each load gives the
+    // completed border voxels (with the random jitter) may differ.
+    ASSERT_EQ(b.map_image.size(), first.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < first.size(); i++)
+        differ += b.map_image[i] != first[i];
+    EXPECT_LT(differ, first.size() / 1000);
     tcl_close(&b);
     ASSERT_EQ(quit(), 0);
 
