@@ -127,6 +127,7 @@ static void srv_drop_for_map(int player)
             ENetPeer *peer = player_table[i].peer;
             srv_log_info(srv_log, "map transfer failed; dropping player %d", i);
             srv_remove_player(i, REMOVE_LEFT);
+            srv_pending_discard(i);
             if (peer)
                 enet_peer_disconnect(peer, 0);
         }
@@ -142,23 +143,25 @@ int srv_send_map(int player)
     size_t zlen = srv_zmap_len;
     uint8_t buf[8];
     MapBeginMsg begin = {(uint32_t)zlen};
-    srv_send_one_or_all(player, srv_packet(buf, msg_write_map_begin(buf, sizeof buf, &begin)));
+    int failed = srv_send_held(player, srv_packet(buf, msg_write_map_begin(buf, sizeof buf, &begin))) != 0;
     size_t pos = 0;
-    int pieces = 0;
-    while (pos < zlen) {
+    while (pos < zlen && !failed) {
         size_t n = zlen - pos < SRV_MAP_CHUNK_DATA ? zlen - pos : SRV_MAP_CHUNK_DATA;
         ENetPacket *packet = enet_packet_create(nullptr, n + 1, ENET_PACKET_FLAG_RELIABLE);
-        if (!packet) {
-            srv_drop_for_map(player);
-            return 0;
-        }
+        if (!packet)
+            break;
         MapChunkMsg chunk = {srv_zmap + pos, (uint32_t)n};
         msg_write_map_chunk(packet->data, n + 1, &chunk);
-        srv_send_one_or_all(player, packet);
+        failed = srv_send_held(player, packet) != 0;
         pos += n;
-        if (++pieces % SRV_MAP_FLUSH_EVERY == 0 && srv_host)
-            enet_host_flush(srv_host);
     }
+    if (pos < zlen) {
+        // Out of memory or a full hold: that client (or all) cannot get the map.
+        srv_drop_for_map(player);
+        return 0;
+    }
+    // The first batch leaves at once; the rest follows pass by pass.
+    srv_pending_release();
     return 1;
 }
 

@@ -10,7 +10,6 @@
 typedef struct _ENetEvent ENetEvent;
 
 #define SRV_MAP_CHUNK_DATA 1023 // compressed bytes per MSG_MAP_CHUNK
-#define SRV_MAP_FLUSH_EVERY 32  // the host is flushed after every 32nd chunk
 
 // Allocates the transfer buffers (once). Returns 1, or 0 when memory is short.
 int srv_map_cache_init();
@@ -25,7 +24,9 @@ void srv_map_cache_invalidate();
 // The compressed image of the last srv_map_compress and its length.
 const uint8_t *srv_map_compressed(size_t *length);
 // The map transfer (MSG_MAP_BEGIN, then the chunks) to one player, or to all
-// peers with -1. A failure drops the player(s) concerned, never the server.
+// connected players with -1, handed to ENet a batch per loop pass behind
+// which the player's later messages wait. A failure drops the player(s)
+// concerned, never the server.
 // Returns 1 when sent.
 int srv_send_map(int player);
 // MSG_GAME_STATE to one player, or to all with -1.

@@ -317,6 +317,12 @@ void srv_service_clients()
 {
     if (!srv_host)
         return;
+    // Events are drained until none is left, but never for longer than a
+    // slice of the tick: a burst of joins (each queuing a whole map that ENet
+    // compresses as it sends) must not hold the tick back. What is left stays
+    // queued in ENet, in order, for the next pass.
+    srv_pending_release();
+    uint32_t start = enet_time_get();
     ENetEvent event;
     while (enet_host_service(srv_host, &event, 0) > 0) {
         switch (event.type) {
@@ -325,6 +331,8 @@ void srv_service_clients()
         case ENET_EVENT_TYPE_RECEIVE: srv_dispatch_message(&event); break;
         default: break;
         }
+        if (enet_time_get() - start >= SRV_SERVICE_BUDGET_MS)
+            break;
     }
 }
 
@@ -412,6 +420,8 @@ void srv_shutdown()
     srv_map_cache_free();
     lang_free();
     srv_master_shutdown();
+    for (int i = 0; i < PLAYER_MAX; i++)
+        srv_pending_discard(i);
     if (srv_host)
         enet_host_destroy(srv_host);
     srv_host = nullptr;

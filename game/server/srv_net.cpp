@@ -57,6 +57,7 @@ void srv_on_connect(ENetEvent *event)
     srv_count_changed = 1;
     // Nothing of a previous occupant (admin flag, kills, stock) carries over.
     PlayerRecord *p = &player_table[slot];
+    srv_pending_discard(slot);
     memset(p, 0, sizeof *p);
     p->present = 1;
     p->team = TEAM_NONE;
@@ -135,6 +136,7 @@ void srv_remove_player(int player, int mode)
 
     p->present = 0;
     p->peer = nullptr;
+    srv_pending_discard(player);
     srv_connected_count--;
     srv_count_changed = 1;
     if (!joined)

@@ -29,3 +29,17 @@ ENetPacket *srv_packet(const uint8_t *buf, int len);
 void srv_trace_recv(int player, const ENetPacket *packet);
 // A system chat line (player 255, type 2): to one player, or to all with -1.
 void srv_system_chat(int player, const char *text);
+
+// Map transfers are handed to ENet a batch at a time (see srv_send.cpp).
+// Holds a packet for the player (every connected player with -1) behind what
+// is already held; the player's later packets wait behind it. Traced like
+// srv_send_to / srv_send_all. Returns 0, or -1 when a player is not
+// connected or his hold is full (the transfer cannot go on in order).
+int srv_send_held(int player, ENetPacket *packet);
+// Hands the next batch of each player's held packets to ENet once ENet has
+// sent the previous one. Called every pass of the main loop.
+void srv_pending_release();
+// Drops what is held for a player (removal, a new occupant, shutdown).
+void srv_pending_discard(int player);
+// Packets held for a player.
+int srv_pending_count(int player);

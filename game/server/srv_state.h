@@ -12,6 +12,7 @@ typedef struct _ENetHost ENetHost;
 typedef struct _ENetPeer ENetPeer;
 
 #define SRV_TICK_SECONDS 0.016666668f
+#define SRV_SERVICE_BUDGET_MS 8u // longest drain of the game host's events per pass
 #define SRV_WORK_AREA_SIZE 792584 // scratch block of the map-editing module
 
 // The five per-mode operations, chosen once at start by the mode flag.

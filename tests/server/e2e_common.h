@@ -11,6 +11,7 @@
 
 #include "common/lang.h"
 #include "common/map_store.h"
+#include "common/terrain.h"
 #include "support/test_client.h"
 #include "support/test_server.h"
 
@@ -40,6 +41,9 @@ protected:
         // One small map for the whole run: flat ground at z 40.
         map_make_flat(40, 0x7F336699u);
         map_save(BKM_E2E_ROOT "/flat.vxl");
+        // And a generated one, whose transfer takes many passes.
+        terrain_generate(77);
+        map_save(BKM_E2E_ROOT "/hills.vxl");
     }
 
     // Fresh folder named for the running test, holding vxl/flat.vxl.
@@ -49,17 +53,18 @@ protected:
         std::string name = std::string(info->test_suite_name()) + "." + info->name();
         srv.dir = tsv_make_dir(BKM_E2E_ROOT, name, BKM_SERVER_BIN, BKM_DIST_DIR);
         tsv_write_file(srv.dir + "/vxl/flat.vxl", tsv_read_file(BKM_E2E_ROOT "/flat.vxl"));
+        tsv_write_file(srv.dir + "/vxl/hills.vxl", tsv_read_file(BKM_E2E_ROOT "/hills.vxl"));
         port = tsv_free_port();
     }
 
     // Config lines on top of the test defaults: this port, the flat map, no
     // master and no public-address query, so nothing leaves the machine.
-    void write_config(std::vector<std::string> extra, bool with_map = true)
+    void write_config(std::vector<std::string> extra, bool with_map = true, const char *map = "flat")
     {
         std::vector<std::string> lines = {"port = " + std::to_string(port), "register = 0", "queryaddress = 0",
                                           "masterhost = 127.0.0.1"};
         if (with_map)
-            lines.push_back("map = flat");
+            lines.push_back(std::string("map = ") + map);
         for (auto &l : extra)
             lines.push_back(l);
         tsv_write_config(srv.dir, lines);

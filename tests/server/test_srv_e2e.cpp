@@ -137,6 +137,29 @@ TEST_F(ServerE2E, TwoClientsJoinAndSeeEachOther)
     EXPECT_EQ(quit(), 0);
 }
 
+TEST_F(ServerE2E, MessagesDuringADownloadArriveBehindTheMap)
+{
+    make_folder();
+    write_config({}, true, "hills");
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, b;
+    ASSERT_TRUE(connect_and_download(&a));
+    ASSERT_TRUE(tcl_connect(&b, port)); // b's transfer starts; b is not serviced yet
+    ASSERT_TRUE(tcl_join(&a, 0, 0, "Early"));
+    ASSERT_TRUE(tcl_download(&b, E2E_WAIT_MS));
+    ASSERT_TRUE(tcl_wait(&b, [&b] { return !tcl_messages(&b, 12).empty(); }, E2E_WAIT_MS));
+    expect_complete_map(b);
+    EXPECT_GT(b.map_chunks, 100);
+    EXPECT_EQ(b.during_map, 0);
+    ASSERT_GE(b.messages.size(), 2u);
+    EXPECT_EQ(b.messages[0][0], 15); // the state, then a's spawn
+    EXPECT_EQ(b.messages[1][0], 12);
+    EXPECT_EQ(tcl_name_at(b.messages[1], 16), "Early");
+    tcl_close(&a);
+    tcl_close(&b);
+    EXPECT_EQ(quit(), 0);
+}
+
 TEST_F(ServerE2E, RefusalsCarryTheirReasons)
 {
     make_folder();
@@ -254,4 +277,31 @@ TEST_F(ServerE2E, InteractiveSetUpAsksUntilTheAnswersAreValid)
     tsv_type(&srv, "flat\n");
     tsv_close_input(&srv);
     EXPECT_EQ(tsv_wait_exit(&srv, E2E_WAIT_MS), -2);
+}
+
+TEST_F(ServerE2E, ZeroPlayersGiveOneSlotAndAnyOtherModeWordIsTerritoryControl)
+{
+    make_folder();
+    write_config({"players = 0", "gamemode = CTF"});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, b;
+    ASSERT_TRUE(connect_and_download(&a));
+    EXPECT_EQ(tcl_messages(&a, 15).back()[11], 1);
+    EXPECT_EQ(reason_of_refusal(&b, port), 4);
+    tcl_close(&a);
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(ServerE2E, APortInUseFailsTheSetUpFromTheSettings)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestServer second;
+    second.dir = srv.dir;
+    ASSERT_TRUE(tsv_start(&second));
+    EXPECT_EQ(tsv_wait_exit(&second, E2E_START_MS), -1) << second.output;
+    EXPECT_NE(second.output.find(e2e_text(20)), std::string::npos);
+    tsv_stop(&second);
+    EXPECT_EQ(quit(), 0);
 }

@@ -93,6 +93,8 @@ static void tcl_on_packet(TestClient *c, const uint8_t *d, size_t len)
             tcl_finish_map(c);
         return;
     }
+    if (c->map_begun && !c->map_done)
+        c->during_map++;
     c->messages.emplace_back(d, d + len);
     if (id == 15 && len >= 2) {
         if (!c->have_state)

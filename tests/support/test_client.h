@@ -30,6 +30,7 @@ struct TestClient {
     std::vector<uint8_t> map_image;// the expanded columns
     long map_columns = -1;         // columns found in the image, -1 malformed
     int map_transfers = 0;         // MSG_MAP_BEGIN seen so far
+    int during_map = 0;            // other messages that arrived inside a transfer
     // Everything else, in order of arrival (map messages excluded).
     std::vector<std::vector<uint8_t>> messages;
     // Game state and own spawn.
