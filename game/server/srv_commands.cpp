@@ -17,6 +17,7 @@
 #include "server/srv_net.h"
 #include "server/srv_send.h"
 #include "server/srv_state.h"
+#include "server/srv_stats.h"
 #include "server/srv_vote.h"
 #include "server/sys_host.h"
 
@@ -178,8 +179,15 @@ int srv_console_run(const char *line)
             return 0;
         }
     }
-    if (strcmp(line, "quit") == 0)
+    if (strcmp(line, "quit") == 0) {
+        if (srv_stats_ticks() > 0) {
+            char text[SRV_LOG_LINE] = "Tick statistics: ";
+            size_t n = strlen(text);
+            srv_stats_summary(text + n, sizeof text - n);
+            srv_console_print(text);
+        }
         return -1;
+    }
     srv_print_only(lang_get(39));
     return 0;
 }

@@ -14,7 +14,8 @@ struct ChatMsg;
 // Runs one console line: "kick N", "ban N", "admin N", "map NAME",
 // "fog R G B", "quit"; anything else prints the unknown-command text.
 // Ids must name a connected player (0..31), otherwise they are ignored.
-// Returns -1 for "quit", else 0.
+// "quit" prints the run's tick statistics first. Returns -1 for "quit",
+// else 0.
 int srv_console_run(const char *line);
 // Handles a chat command of a joined player: the record's text after its
 // leading "/". Malformed commands get no answer.

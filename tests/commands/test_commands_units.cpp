@@ -19,6 +19,7 @@
 #include "server/srv_name.h"
 #include "server/srv_settings.h"
 #include "server/srv_state.h"
+#include "server/srv_stats.h"
 #include "server/srv_vote.h"
 #include "server/sys_host.h"
 
@@ -281,4 +282,26 @@ TEST_F(Commands, ConsoleQuitAndUnknownLines)
         EXPECT_EQ(r, 0) << l;
     }
     EXPECT_EQ(srv_connected_count, 4u);
+}
+
+TEST(TickStats, PercentilesAndMaximumOfPeriodsAndWork)
+{
+    srv_stats_reset();
+    srv_stats_tick(5.0f, 0.001f); // the first period is the start-up: not counted
+    for (int i = 1; i <= 99; i++)
+        srv_stats_tick(1.0f / 60.0f, 0.0005f);
+    srv_stats_tick(0.040f, 0.300f); // one slow tick, past the histogram's end
+    EXPECT_EQ(srv_stats_ticks(), 101);
+    EXPECT_NEAR(srv_stats_period_ms(0.5f), 16.66f, 0.011f);
+    EXPECT_NEAR(srv_stats_period_ms(0.99f), 16.66f, 0.011f);
+    EXPECT_NEAR(srv_stats_period_max_ms(), 40.0f, 0.001f);
+    EXPECT_NEAR(srv_stats_work_ms(0.5f), 0.5f, 0.011f);
+    EXPECT_NEAR(srv_stats_work_ms(1.0f), 250.0f, 0.011f);
+    EXPECT_NEAR(srv_stats_work_max_ms(), 300.0f, 0.01f);
+    char line[256];
+    srv_stats_summary(line, sizeof line);
+    EXPECT_EQ(std::string(line).rfind("ticks 101, period p50 16.66 p99 16.66 max 40.00 ms, work p50 0.50", 0), 0u)
+        << line;
+    srv_stats_reset();
+    EXPECT_EQ(srv_stats_ticks(), 0);
 }

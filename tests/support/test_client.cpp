@@ -235,3 +235,5 @@ std::string tcl_name_at(const std::vector<uint8_t> &msg, size_t offset)
         s += (char)msg[i];
     return s;
 }
+
+void tcl_poll(TestClient *c) { tcl_pump(c, 0); }

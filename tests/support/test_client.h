@@ -66,3 +66,6 @@ std::vector<std::vector<uint8_t>> tcl_messages(const TestClient *c, int id);
 long tcl_count_columns(const uint8_t *image, size_t size);
 // The player name inside a MSG_PLAYER_INFO / MSG_PLAYER_SPAWN body.
 std::string tcl_name_at(const std::vector<uint8_t> &msg, size_t offset);
+// Services the host once without waiting, recording what arrives: for
+// programs that drive many clients from one loop.
+void tcl_poll(TestClient *c);
