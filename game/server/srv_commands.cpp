@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "common/lang.h"
+#include "common/lang_ids.h"
 #include "common/protocol.h"
 #include "server/srv_access.h"
 #include "server/srv_log.h"
@@ -99,7 +100,7 @@ void srv_command_fog(uint8_t red, uint8_t green, uint8_t blue)
     srv_settings.fog_g = green;
     srv_settings.fog_b = blue;
     char text[SRV_LOG_LINE];
-    snprintf(text, sizeof text, lang_get(32), (int)red, (int)green, (int)blue);
+    snprintf(text, sizeof text, lang_get(LANG_FOG_SET), (int)red, (int)green, (int)blue);
     srv_print_only(text);
     ColourMsg m;
     m.id = MSG_FOG_COLOUR;
@@ -119,13 +120,13 @@ int srv_command_map(const char *name)
     srv_map_file_path(srv_map_name, path, sizeof path);
     FILE *f = fopen(path, "rb");
     if (!f) {
-        srv_print_only(lang_get(41));
+        srv_print_only(lang_get(LANG_MAP_NOT_FOUND));
         return 0;
     }
     fclose(f);
     srv_map_change_time = srv_last_second + 10;
     char text[SRV_LOG_LINE];
-    snprintf(text, sizeof text, lang_get(45), srv_map_name, 10);
+    snprintf(text, sizeof text, lang_get(LANG_MAP_CHANGE_SCHEDULED), srv_map_name, 10);
     srv_system_chat(-1, text);
     srv_console_print(text);
     return 1;
@@ -188,7 +189,7 @@ int srv_console_run(const char *line)
         }
         return -1;
     }
-    srv_print_only(lang_get(39));
+    srv_print_only(lang_get(LANG_UNKNOWN_COMMAND));
     return 0;
 }
 

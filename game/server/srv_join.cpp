@@ -13,6 +13,7 @@
 #include "common/rng.h"
 #include "server/srv_access.h"
 #include "server/srv_log.h"
+#include "server/srv_name.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
 #include "server/srv_state.h"
@@ -266,6 +267,9 @@ void srv_on_join(ENetEvent *event)
         team = info.team;
         weapon = info.weapon;
         snprintf(name, sizeof name, "%s", info.name);
+        // A name goes into chat, the log and the ban and admin lists: no
+        // line breaks or other control characters.
+        srv_name_clean(name);
         if (strcmp(name, "Zarar") == 0)
             snprintf(name, sizeof name, "Zarar%d", id);
         first_join = 1;

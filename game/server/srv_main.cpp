@@ -28,6 +28,8 @@
 #include "server/srv_rules.h"
 #include "server/srv_send.h"
 #include "server/srv_state.h"
+#include "server/srv_stats.h"
+#include "server/srv_vote.h"
 #include "server/sys_host.h"
 
 int srv_main(int argc, char **argv)
@@ -361,10 +363,7 @@ void srv_tick(float now, float delta)
     game_step = delta;
     int64_t t = sys_time_seconds();
 
-    if (srv_vote.target >= 0 && t > srv_vote.deadline) {
-        srv_system_chat(-1, lang_get(LANG_VOTE_TIMED_OUT));
-        srv_vote.target = -1;
-    }
+    srv_vote_timeout(t);
     if (t != srv_last_second) {
         srv_last_second = t;
         if (srv_map_change_time != 0 && t >= srv_map_change_time)
@@ -392,6 +391,9 @@ int srv_loop_step()
         return 0;
     }
     srv_tick(srv_now, delta);
+    float done;
+    timer_read(&done);
+    srv_stats_tick(delta, done - srv_now);
     return 1;
 }
 

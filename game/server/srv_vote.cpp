@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/lang.h"
+#include "common/lang_ids.h"
 #include "server/srv_log.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
@@ -43,7 +44,7 @@ int srv_vote_start(int target, int64_t t)
     srv_vote.target = target;
     srv_vote.deadline = t + SRV_VOTE_SECONDS;
     char text[SRV_LOG_LINE];
-    snprintf(text, sizeof text, lang_get(89), player_table[target].name);
+    snprintf(text, sizeof text, lang_get(LANG_VOTEKICK_STARTED), player_table[target].name);
     srv_system_chat(-1, text);
     return 1;
 }
@@ -68,7 +69,7 @@ int srv_vote_yes(int voter)
         if (srv_vote.voter_count < PLAYER_MAX)
             srv_vote.voted[srv_vote.voter_count++] = voter;
         char text[SRV_LOG_LINE];
-        snprintf(text, sizeof text, lang_get(47), need - srv_vote.votes);
+        snprintf(text, sizeof text, lang_get(LANG_VOTES_NEEDED), need - srv_vote.votes);
         srv_system_chat(-1, text);
         return VOTE_COUNTED;
     }
@@ -82,7 +83,7 @@ int srv_vote_timeout(int64_t t)
 {
     if (!srv_vote_running() || t <= srv_vote.deadline)
         return 0;
-    srv_system_chat(-1, lang_get(90));
+    srv_system_chat(-1, lang_get(LANG_VOTE_TIMED_OUT));
     srv_vote_clear();
     return 1;
 }

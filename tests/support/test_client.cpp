@@ -151,8 +151,18 @@ bool tcl_wait(TestClient *c, const std::function<bool()> &pred, int timeout_ms)
 
 bool tcl_connect(TestClient *c, uint16_t port, uint32_t connect_data, int timeout_ms)
 {
+    return tcl_connect_from(c, nullptr, port, connect_data, timeout_ms);
+}
+
+bool tcl_connect_from(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data, int timeout_ms)
+{
     tcl_enet_init();
-    c->host = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetAddress local;
+    if (local_ip) {
+        enet_address_set_host_ip(&local, local_ip);
+        local.port = 0;
+    }
+    c->host = enet_host_create(local_ip ? &local : nullptr, 1, 1, 0, 0);
     if (!c->host)
         return false;
     enet_host_compress_with_range_coder(c->host);

@@ -43,6 +43,10 @@ struct TestClient {
 // waits up to timeout_ms for the connect (or a refusal). Returns true when
 // connected.
 bool tcl_connect(TestClient *c, uint16_t port, uint32_t connect_data = 2, int timeout_ms = 3000);
+// The same from a chosen local address (such as "127.0.0.7"), so that tests
+// can tell clients apart by address (kicks, bans, admin list).
+bool tcl_connect_from(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data = 2,
+                      int timeout_ms = 3000);
 // Services the host for about ms milliseconds, recording what arrives.
 void tcl_service(TestClient *c, int ms);
 // Services until pred() holds or timeout_ms passes. Returns pred().
