@@ -1,5 +1,6 @@
 #include "common/player.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -203,18 +204,26 @@ void player_set_position(PlayerRecord *player, const Vec3 *point)
 
 int player_set_orientation(PlayerRecord *player, const Vec3 *forward)
 {
-    // Double precision so that huge or tiny finite components neither
-    // overflow nor underflow the length.
-    double fx = forward->x, fy = forward->y, fz = forward->z;
-    double len = std::sqrt(fx * fx + fy * fy + fz * fz);
-    if (!std::isfinite(len) || len == 0.0) return 0;
-    fx /= len;
-    fy /= len;
-    fz /= len;
-    double h = std::sqrt(fx * fx + fy * fy);
-    if (!(h > 0.0)) return 0;
-    Vec3 f = {(float)fx, (float)fy, (float)fz};
-    Vec3 r = {(float)(-fy / h), (float)(fx / h), 0.0f};
+    Vec3 f = *forward;
+    if (!std::isfinite(f.x) || !std::isfinite(f.y) || !std::isfinite(f.z)) return 0;
+    // Senders pass their camera's unit vector: kept bit for bit, so that every
+    // program derives the same axes and moves the player the same way. Any
+    // other length is scaled to 1 (in double: no overflow or underflow), so a
+    // long vector cannot speed up movement or throws.
+    double fx = f.x, fy = f.y, fz = f.z;
+    double len2 = fx * fx + fy * fy + fz * fz;
+    if (!(len2 >= 0.98 && len2 <= 1.02)) {
+        if (len2 == 0.0) return 0;
+        double len = std::sqrt(len2);
+        f = Vec3{(float)(fx / len), (float)(fy / len), (float)(fz / len)};
+    }
+    // Right and down in single precision from the stored forward, as every
+    // receiver of the vector computes them. Too little horizontal part (none,
+    // or so little that its square is not a normal float) has no direction.
+    float h2 = f.x * f.x + f.y * f.y;
+    if (!(h2 >= FLT_MIN)) return 0;
+    float l = std::sqrt(h2);
+    Vec3 r = {-f.y / l, f.x / l, 0.0f};
     player->forward = f;
     player->right = r;
     player->down = Vec3{-f.z * r.y, f.z * r.x, f.x * r.y - f.y * r.x};

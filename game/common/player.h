@@ -99,9 +99,11 @@ int player_set_tool(PlayerRecord *player, int tool);
 int player_set_weapon(PlayerRecord *player, int weapon);
 // Position and eye := point; the eye's z lags for 0.25 s after a step up.
 void player_set_position(PlayerRecord *player, const Vec3 *point);
-// Takes a facing direction: stores it normalised and derives right and down.
-// Returns 1, or 0 keeping the previous orientation when the vector is not
-// finite, zero, or has no horizontal part.
+// Takes a facing direction and derives right = (-fy, fx, 0) / |(fx, fy)| and
+// down = forward x right in single precision. A vector of about unit length
+// (squared length 0.98..1.02) is stored unchanged, any other scaled to unit
+// length. Returns 1, or 0 keeping the previous orientation when the vector is
+// not finite, zero, or has (next to) no horizontal part.
 int player_set_orientation(PlayerRecord *player, const Vec3 *forward);
 // 1 when a and b differ by strictly more than limit on some axis.
 int player_moved_beyond(const Vec3 *a, const Vec3 *b, float limit);

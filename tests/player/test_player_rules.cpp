@@ -312,6 +312,24 @@ TEST_F(PlayerRules, OrientationIsNormalisedAndDerivesRightAndDown)
     EXPECT_EQ(p->right.y, 1.0f);
 }
 
+TEST_F(PlayerRules, UnitOrientationIsKeptBitForBitWithSinglePrecisionAxes)
+{
+    // Camera vectors as a client sends them (unit up to rounding). Server and
+    // every client must hold the same bits, or their movement drifts apart.
+    PlayerRecord *p = &player_table[0];
+    for (int i = 0; i < 64; i++) {
+        float yaw = 0.1f * (float)i, pitch = -1.2f + 0.04f * (float)i;
+        Vec3 f = {std::cos(yaw) * std::cos(pitch), std::sin(yaw) * std::cos(pitch), std::sin(pitch)};
+        ASSERT_EQ(player_set_orientation(p, &f), 1);
+        ASSERT_EQ(std::memcmp(&p->forward, &f, sizeof f), 0) << i;
+        float l = std::sqrt(f.x * f.x + f.y * f.y);
+        Vec3 r = {-f.y / l, f.x / l, 0.0f};
+        Vec3 d = {-f.z * r.y, f.z * r.x, f.x * r.y - f.y * r.x};
+        ASSERT_EQ(std::memcmp(&p->right, &r, sizeof r), 0) << i;
+        ASSERT_EQ(std::memcmp(&p->down, &d, sizeof d), 0) << i;
+    }
+}
+
 TEST_F(PlayerRules, OrientationRefusesBadVectorsAndKeepsThePrevious)
 {
     PlayerRecord *p = &player_table[0];
@@ -322,6 +340,7 @@ TEST_F(PlayerRules, OrientationRefusesBadVectorsAndKeepsThePrevious)
     const float inf = std::numeric_limits<float>::infinity();
     const Vec3 bad[] = {
         {0, 0, 1}, {0, 0, -5}, {0, 0, 0}, {nan, 1, 0}, {1, nan, 0}, {1, 0, nan},
+        {1e-25f, 0, 1}, {0, -1e-30f, -1},  // next to no horizontal part
         {inf, 0, 0}, {0, -inf, 0}, {1, 0, inf},
     };
     for (const Vec3 &b : bad) {
