@@ -112,3 +112,32 @@ TEST_F(MasterE2E, ReconnectsTenSecondsAfterTheMasterDropsTheLink)
     EXPECT_EQ(master.packets[2].bytes, std::vector<uint8_t>{0});
     EXPECT_EQ(quit(), 0);
 }
+
+TEST_F(MasterE2E, AMasterHostThatDoesNotResolveIsRetriedEveryTenSeconds)
+{
+    make_folder();
+    write_config({"register = 1", "masterhost = "});
+    ASSERT_TRUE(start()) << srv.output;
+    const std::string failed = e2e_text(18);
+    auto count = [&] {
+        size_t n = 0;
+        for (size_t at = srv.output.find(failed); at != std::string::npos; at = srv.output.find(failed, at + 1))
+            n++;
+        return n;
+    };
+    // One attempt at start, one at the first tick, then one every 10 s; the
+    // server serves meanwhile.
+    TestClient a;
+    ASSERT_TRUE(connect_and_download(&a));
+    ASSERT_TRUE(tsv_wait_output(&srv, failed, E2E_WAIT_MS, srv.output.find(failed) + 1));
+    EXPECT_EQ(count(), 2u);
+    int64_t t0 = tsv_now_ms();
+    while (count() < 3 && tsv_now_ms() - t0 < 20000) {
+        tcl_service(&a, 20);
+        tsv_read_output(&srv, 0);
+    }
+    EXPECT_EQ(count(), 3u);
+    EXPECT_GE(tsv_now_ms() - t0, 8000);
+    tcl_close(&a);
+    EXPECT_EQ(quit(), 0);
+}

@@ -3,6 +3,7 @@
 // master registration bytes.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cstdarg>
 #include <filesystem>
 #include <fstream>
@@ -198,4 +199,125 @@ TEST(ServerMaster, RegistrationBytesFollowTheLayout)
     srv_player_count = 4;
     EXPECT_EQ(srv_master_build_registration(buf, sizeof buf), 7 + 11 + 2 + 6);
     EXPECT_EQ(buf[0], 4);
+}
+
+// ---- admission, removal and joins, driven with hand-made ENet events ----
+
+#include <enet/enet.h>
+
+#include "common/map_store.h"
+#include "server/srv_join.h"
+#include "server/srv_net.h"
+#include "server/srv_send.h"
+
+class ServerSlots : public ::testing::Test {
+protected:
+    ENetPeer peers[4];
+    void SetUp() override
+    {
+        map_make_flat(40, 0x7F808080u);
+        srv_map_cache_invalidate();
+        memset(player_table, 0, sizeof player_table);
+        memset(peers, 0, sizeof peers);
+        for (int i = 0; i < 4; i++) {
+            // A peer ENet would refuse to send to, so nothing leaves.
+            enet_list_clear(&peers[i].outgoingCommands);
+            peers[i].address.host = htonl(0x7F000001u + (uint32_t)i);
+        }
+        srv_player_count = 32;
+        srv_connected_count = 0;
+        srv_last_kicked = 0;
+        srv_vote.target = -1;
+        srv_mode_flag = GAME_MODE_CTF;
+        srv_mode = {};
+    }
+    void TearDown() override
+    {
+        for (int i = 0; i < PLAYER_MAX; i++)
+            srv_pending_discard(i);
+        srv_map_cache_free();
+    }
+    ENetEvent event(int peer, ENetEventType type, uint32_t data = NET_CONNECT_VALUE, ENetPacket *packet = nullptr)
+    {
+        ENetEvent e = {};
+        e.type = type;
+        e.peer = &peers[peer];
+        e.data = data;
+        e.packet = packet;
+        return e;
+    }
+};
+
+TEST_F(ServerSlots, ANewConnectionStartsFromAClearedRecord)
+{
+    PlayerRecord *p = &player_table[0];
+    p->admin = 1;
+    p->alive = 1;
+    p->kills = 9;
+    p->grenades = 3;
+    ENetEvent e = event(0, ENET_EVENT_TYPE_CONNECT);
+    srv_on_connect(&e);
+    EXPECT_EQ(p->present, 1);
+    EXPECT_EQ(p->team, TEAM_NONE);
+    EXPECT_EQ(p->id, 0);
+    EXPECT_EQ(p->peer, &peers[0]);
+    EXPECT_EQ(p->admin, 0);
+    EXPECT_EQ(p->alive, 0);
+    EXPECT_EQ(p->kills, 0);
+    EXPECT_EQ(p->grenades, 0);
+    EXPECT_EQ(peers[0].data, &p->id);
+    EXPECT_EQ(srv_connected_count, 1u);
+}
+
+TEST_F(ServerSlots, RefusalsAndRemovalsClearThePeerAndStalePeersRemoveNobody)
+{
+    ENetEvent c0 = event(0, ENET_EVENT_TYPE_CONNECT);
+    srv_on_connect(&c0);
+    // A refused peer carries no player, whatever it held before.
+    peers[1].data = &player_table[0].id;
+    ENetEvent wrong = event(1, ENET_EVENT_TYPE_CONNECT, 3);
+    srv_on_connect(&wrong);
+    EXPECT_EQ(peers[1].data, nullptr);
+    srv_player_count = 1;
+    peers[2].data = &player_table[0].id;
+    ENetEvent full = event(2, ENET_EVENT_TYPE_CONNECT);
+    srv_on_connect(&full);
+    EXPECT_EQ(peers[2].data, nullptr);
+
+    // A stale peer pointing at slot 0 cannot remove its occupant.
+    peers[3].data = &player_table[0].id;
+    ENetEvent stale = event(3, ENET_EVENT_TYPE_DISCONNECT);
+    srv_on_disconnect(&stale);
+    EXPECT_EQ(player_table[0].present, 1);
+    EXPECT_EQ(peers[3].data, nullptr);
+    EXPECT_EQ(srv_connected_count, 1u);
+
+    ENetEvent gone = event(0, ENET_EVENT_TYPE_DISCONNECT);
+    srv_on_disconnect(&gone);
+    EXPECT_EQ(player_table[0].present, 0);
+    EXPECT_EQ(peers[0].data, nullptr);
+    EXPECT_EQ(srv_connected_count, 0u);
+    EXPECT_EQ(srv_pending_count(0), 0);
+    // A second disconnect of the same peer is ignored.
+    srv_on_disconnect(&gone);
+    EXPECT_EQ(srv_connected_count, 0u);
+}
+
+TEST_F(ServerSlots, JoinValuesOutsideTheDataModelAreRefused)
+{
+    ENetEvent c0 = event(0, ENET_EVENT_TYPE_CONNECT);
+    srv_on_connect(&c0);
+    struct Case { uint8_t team, weapon; int joined; };
+    const Case cases[] = {{7, 0, 0}, {2, 0, 0}, {254, 0, 0}, {0, 3, 0}, {1, 255, 0}, {1, 2, 1}};
+    for (const Case &c : cases) {
+        uint8_t msg[18] = {9, 0, c.team, c.weapon, 2, 0, 0, 0, 0, 127, 127, 127, 'A', 'n', 'n', 0};
+        ENetPacket *packet = enet_packet_create(msg, 16, ENET_PACKET_FLAG_RELIABLE);
+        ENetEvent e = event(0, ENET_EVENT_TYPE_RECEIVE, 0, packet);
+        srv_dispatch_message(&e);
+        EXPECT_EQ(player_table[0].team != TEAM_NONE, c.joined == 1) << (int)c.team << " " << (int)c.weapon;
+    }
+    EXPECT_EQ(player_table[0].team, 1);
+    EXPECT_EQ(player_table[0].weapon, 2);
+    EXPECT_STREQ(player_table[0].name, "Ann");
+    EXPECT_EQ(player_table[0].peer, &peers[0]);
 }
