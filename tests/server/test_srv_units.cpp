@@ -30,7 +30,7 @@ static std::string read_all(const std::string &path)
 
 static fs::path fresh_dir(const std::string &name)
 {
-    fs::path d = fs::current_path() / "unit_tmp" / name;
+    fs::path d = fs::path(BKM_UNIT_TMP) / name;
     fs::remove_all(d);
     fs::create_directories(d);
     return d;
