@@ -26,18 +26,30 @@ int64_t tsv_now_ms()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Ports come from a block of 16 chosen by the process id, below the kernel's
+// ephemeral range: ctest runs tests in parallel processes, and a port taken
+// from the ephemeral range can be handed out again (to another test's server
+// or to any client host) between our release and the server's bind.
 uint16_t tsv_free_port()
 {
-    int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    struct sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    bind(fd, (struct sockaddr *)&a, sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, (struct sockaddr *)&a, &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    static int next = 0;
+    const int base = 10000 + (int)(getpid() % 1200) * 16;
+    for (int tries = 0; tries < 16; tries++) {
+        uint16_t port = (uint16_t)(base + next);
+        next = (next + 1) % 16;
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        if (fd < 0)
+            continue;
+        struct sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_ANY);
+        a.sin_port = htons(port);
+        int ok = bind(fd, (struct sockaddr *)&a, sizeof a) == 0;
+        close(fd);
+        if (ok)
+            return port;
+    }
+    return 0;
 }
 
 std::string tsv_make_dir(const std::string &root, const std::string &name, const std::string &server_bin,
