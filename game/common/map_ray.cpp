@@ -4,7 +4,12 @@
 
 #include <cmath>
 
-#define RAY_K_MAX 0x1fffff
+// Quotient of a zero component.
+#define RAY_K_ZERO 0x1fffff
+// Largest quotient kept: a distance of k plus one more k still fits in 32
+// bits, and the dominant axis never gets near it (a ray takes at most about
+// 1,100 steps along it). Smaller quotients are used exactly as computed.
+#define RAY_K_LIMIT 0x3fffffff
 
 // Stands in for the colour of a solid voxel that a loaded map left without a
 // stored colour, so a hit never points into span headers.
@@ -12,10 +17,11 @@ static VoxelColour map_ray_blank = 0x7F808080u;
 
 static int32_t ray_quotient(float a, float b)
 {
-    if (b == 0.0f) return RAY_K_MAX;
+    if (b == 0.0f) return RAY_K_ZERO;
     float q = std::fabs(a * 1024.0f / b);
-    // A tiny component behaves like a zero one instead of overflowing.
-    if (!(q < (float)RAY_K_MAX)) return RAY_K_MAX;
+    // Only a quotient that would overflow is cut: a tiny component still
+    // crosses its next boundary where the ray really does.
+    if (!(q < (float)RAY_K_LIMIT)) return RAY_K_LIMIT;
     return (int32_t)q;
 }
 
