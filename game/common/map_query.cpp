@@ -96,8 +96,8 @@ Vec3 *map_random_point_in_rect(Vec3 *out, const MapRect *rect)
         // Two draws per try even for a degenerate rectangle, so every
         // program's generator stays in step.
         int32_t rx = rng_rand(), ry = rng_rand();
-        out->x = (float)((w > 0 ? rx % w : 0) + rect->x0) + 0.5f;
-        out->y = (float)((h > 0 ? ry % h : 0) + rect->y0) + 0.5f;
+        out->x = (float)((w != 0 ? rx % w : 0) + rect->x0) + 0.5f;
+        out->y = (float)((h != 0 ? ry % h : 0) + rect->y0) + 0.5f;
         int32_t z = map_ground_z((int32_t)out->x, (int32_t)out->y);
         out->z = (float)z;
         if (z < 63) break;

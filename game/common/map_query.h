@@ -33,7 +33,8 @@ struct MapRect {
 
 // A ground point inside the rectangle not in water (z < 63), up to 32 tries
 // of two rng_rand() calls each; after 32 failures the last try stands.
-// A rectangle of width or height <= 0 takes x0 (y0). Returns out.
+// A rectangle of width or height 0 takes x0 (y0); an inverted one gives
+// x0 + rand % (x1 - x0) as the runtime's % does (0 .. |w| - 1). Returns out.
 Vec3 *map_random_point_in_rect(Vec3 *out, const MapRect *rect);
 // Aim-box core of player_aim_box_test: 1 when (x, y, z) lies in front of the
 // eye within half size r of the forward axis along right and down.

@@ -409,3 +409,41 @@ TEST(MapReference, TinyComponentCrossesWhereTheRayDoes)
     EXPECT_EQ(hp, nullptr);
     EXPECT_EQ(rec.x, 512);
 }
+
+TEST(MapReference, ExposedColourArithmetic)
+{
+    // Hand-worked blends between two gradient entries, with the position
+    // terms and one rng_rand() call for the jitter.
+    const struct {
+        int32_t x, y, z;
+        uint32_t base;  // before the jitter
+    } cases[] = {
+        {4, 4, 0, 0x506060u},    // g0 itself, |0 - 4| << 2 adds 16 to blue
+        {1, 6, 13, 0x765B47u},   // g 0x605848 .. 0x705040, f 5; red + 12, green + 8, blue + 4
+        {8, 12, 31, 0x82413Du},  // g 0x804838 .. 0x704030, f 7 (falling channels); red + 16, blue + 12
+        {0, 0, 63, 0x42311Du},   // last entry pair 0x402818 .. 0x302010, f 7
+    };
+    for (const auto &c : cases) {
+        rng_srand(77);
+        int32_t x = c.x, y = c.y, z = c.z;
+        VoxelColour got = map_colour_exposed_voxel(&x, &y, &z);
+        rng_srand(77);
+        uint32_t jitter = (uint32_t)(rng_rand() & 7) * 0x010101u;
+        EXPECT_EQ(got, (c.base + jitter) | 0x3F000000u) << c.z;
+        EXPECT_EQ(rng_state(), [] { rng_srand(77); rng_rand(); return rng_state(); }());
+    }
+}
+
+TEST(MapReference, InvertedRectangleDrawsLikeTheRuntimeRemainder)
+{
+    map_make_flat(40, 0x7F406080u);
+    MapRect r{20, 30, 10, 25};  // width -10, height -5
+    rng_srand(3);
+    int32_t rx = rng_rand(), ry = rng_rand();
+    rng_srand(3);
+    Vec3 v;
+    map_random_point_in_rect(&v, &r);
+    EXPECT_EQ(v.x, (float)(rx % -10 + 20) + 0.5f);
+    EXPECT_EQ(v.y, (float)(ry % -5 + 30) + 0.5f);
+    EXPECT_EQ(v.z, 40.0f);
+}
