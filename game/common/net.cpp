@@ -93,7 +93,8 @@ int net_parse_public_ip_reply(char *buf)
     buf[len] = 0;
     const char *hdr = strcasestr(buf, "Content-Length:");
     const char *blank = strstr(buf, "\r\n\r\n");
-    if (!hdr || !blank) {
+    // Only a header counts: the same words inside the body are no length.
+    if (!hdr || !blank || hdr > blank) {
         buf[0] = 0;
         return 1;
     }

@@ -231,6 +231,7 @@ TEST_F(PublicIp, RepliesTable)
         {"body with a line end", ok + "Content-Length: 12\r\n\r\n203.0.113.9\n", 0, "203.0.113.9"},
         {"header in lower case", ok + "content-length: 7\r\n\r\n1.2.3.4", 0, "1.2.3.4"},
         {"no length header", ok + "\r\n1.2.3.4", 1, ""},
+        {"length only inside the body", ok + "\r\n1.2.3.4\r\nContent-Length: 7", 1, ""},
         {"no blank line", ok + "Content-Length: 7\r\n1.2.3.4", 1, ""},
         {"negative length", ok + "Content-Length: -7\r\n\r\n1.2.3.4", 1, ""},
         {"length not a number", ok + "Content-Length: x\r\n\r\n1.2.3.4", 1, ""},
