@@ -221,7 +221,7 @@ int msg_decode_game_state(const uint8_t *d, size_t len, GameStateMsg *out)
                 c.intel[i] = get_vec3(d + 28 + 12 * i);
             c.base[i] = get_vec3(d + 52 + 12 * i);
         }
-    } else if (out->game_mode == GAME_MODE_TC) {
+    } else { // receivers take every mode but capture the flag as territory control
         uint32_t count = le_get_u32(d + 220);
         if (count > MSG_TERRITORIES) count = MSG_TERRITORIES;
         out->tc.count = count;

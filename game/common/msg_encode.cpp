@@ -226,7 +226,7 @@ int msg_write_game_state(uint8_t *buf, size_t cap, const GameStateMsg *m)
                 put_vec3(p + 28 + 12 * i, c.intel[i]);
             put_vec3(p + 52 + 12 * i, c.base[i]);
         }
-    } else if (m->game_mode == GAME_MODE_TC) {
+    } else {
         uint32_t count = m->tc.count > MSG_TERRITORIES ? MSG_TERRITORIES : m->tc.count;
         for (uint32_t i = 0; i < count; i++) {
             put_vec3(p + 12 + 13 * i, m->tc.territory[i].pos);

@@ -206,7 +206,7 @@ struct GameStateMsg {
     uint8_t player; // the receiver's own id
     uint32_t fog_colour;
     uint32_t team_colour[2];
-    uint8_t game_mode; // GAME_MODE_CTF fills ctf, GAME_MODE_TC fills tc; other values fill neither
+    uint8_t game_mode; // GAME_MODE_CTF fills ctf; any other value (GAME_MODE_TC) fills tc
     CtfState ctf;
     TcState tc;
     char team_name[2][MSG_TEAM_NAME_SIZE];

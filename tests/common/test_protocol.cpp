@@ -215,6 +215,14 @@ TEST(MsgGolden, GameStateTerritoryControl)
     EXPECT_EQ(back.tc.territory[1].owner, TEAM_GREEN);
     EXPECT_EQ(strlen(back.team_name[0]), 9u);
     EXPECT_EQ(strlen(back.team_name[1]), 9u);
+
+    // Every mode byte but capture the flag's is read as territory control.
+    w[11] = 7;
+    ASSERT_EQ(msg_decode_game_state(w.data(), w.size(), &back), MSG_OK);
+    EXPECT_EQ(back.game_mode, 7);
+    EXPECT_EQ(back.tc.count, 16u);
+    EXPECT_EQ(back.tc.territory[0].pos.y, 20.0f);
+    EXPECT_EQ(back.tc.territory[1].owner, TEAM_GREEN);
 }
 
 TEST(MsgDecode, TeamsAreSignedAndTextsEndInsideTheirFields)
