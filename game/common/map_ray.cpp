@@ -46,7 +46,9 @@ void map_ray_cast(const Vec3 *pos, const Vec3 *dir, HitRecord **hit)
     h->x = x;
     h->y = y;
     h->z = z;
-    if ((uint32_t)x >= 512u || (uint32_t)y >= 512u || z < -1024) {
+    // Below z 63 every start lies in the bottom solid (a miss); refusing it
+    // here keeps a huge z out of the fixed-point distances.
+    if ((uint32_t)x >= 512u || (uint32_t)y >= 512u || z < -1024 || z > 63) {
         *hit = nullptr;
         return;
     }

@@ -18,7 +18,7 @@ struct HitRecord {
 // The caller keeps its own HitRecord, points a pointer at it and passes the
 // pointer's address; afterwards a null pointer means nothing was hit. A start
 // outside the map horizontally, far above it (z < -1024), inside the bottom
-// solid, or a non-finite start or direction is a miss. An all-zero direction
+// solid (any z below 63 included), or a non-finite start or direction is a miss. An all-zero direction
 // steps along +x.
 void map_ray_cast(const Vec3 *pos, const Vec3 *dir, HitRecord **hit);
 // As map_ray_cast, and on a hit fills the adjacent cell: where a block goes.

@@ -408,6 +408,13 @@ TEST(MapReference, TinyComponentCrossesWhereTheRayDoes)
     map_ray_cast(&pos, &flat, &hp);
     EXPECT_EQ(hp, nullptr);
     EXPECT_EQ(rec.x, 512);
+    // Starts below the map are in the bottom solid, however far down.
+    for (float z : {64.0f, 1000.5f, 1e20f}) {
+        Vec3 deep{200.5f, 300.5f, z}, up{0.0f, 0.0f, -1.0f};
+        hp = &rec;
+        map_ray_cast(&deep, &up, &hp);
+        EXPECT_EQ(hp, nullptr) << z;
+    }
 }
 
 TEST(MapReference, ExposedColourArithmetic)
