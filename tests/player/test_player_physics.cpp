@@ -416,4 +416,16 @@ TEST_F(Physics, SameKeysGiveBitIdenticalMotion)
     EXPECT_GT(a[599].p.x - 17.0f, 5.0f);
     EXPECT_LT(highest, 46.0f);  // jumped from the ledge
     EXPECT_GT(lowest, 48.5f);   // crouched box settles lower
+    // The whole trace, bit for bit. Programs built from other sources must
+    // reproduce it; a change here changes how every player moves.
+    uint64_t hash = 1469598103934665603ull;
+    auto mix = [&](const void *bytes, size_t n) {
+        for (size_t k = 0; k < n; k++) hash = (hash ^ ((const uint8_t *)bytes)[k]) * 1099511628211ull;
+    };
+    for (const Sample &s : a) {
+        mix(&s.p, sizeof s.p);
+        mix(&s.v, sizeof s.v);
+        mix(&s.r, sizeof s.r);
+    }
+    EXPECT_EQ(hash, 14236741466668775379ull);
 }
