@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,6 +33,22 @@ static void con_set_raw()
         atexit(con_restore);
         con_atexit_set = 1;
     }
+}
+
+void con_prepare()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        int n = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (n >= 0 && n != fd) {
+            dup2(n, fd);
+            close(n);
+        }
+        if (fd == 0)
+            con_ended = 1;
+    }
+    setvbuf(stdout, nullptr, _IOLBF, 0);
 }
 
 void con_init()

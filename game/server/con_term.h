@@ -4,6 +4,11 @@
 // the console simply stops being polled.
 #pragma once
 
+// First thing at start: a standard descriptor (input, output, error) that
+// is closed is opened on /dev/null, so that no socket can take its number
+// (the console would read the game's packets, prints would go to a peer).
+// A closed input counts as ended. Makes standard output line buffered.
+void con_prepare();
 // Puts a terminal on standard input into non-canonical, no-echo mode and
 // arranges its restoration at exit. Harmless for pipes and closed input.
 // Also makes standard output line buffered.

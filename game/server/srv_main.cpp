@@ -34,7 +34,7 @@
 
 int srv_main(int argc, char **argv)
 {
-    setvbuf(stdout, nullptr, _IOLBF, 0);
+    con_prepare();
     if (argc > 1 && argv[1])
         snprintf(srv_config_path, sizeof srv_config_path, "%s", argv[1]);
     return srv_run();

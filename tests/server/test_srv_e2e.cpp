@@ -252,6 +252,24 @@ TEST_F(ServerE2E, ClosedInputLeavesTheServerRunningUntilTerminated)
     EXPECT_EQ(tsv_wait_exit(&srv, E2E_WAIT_MS), 0);
 }
 
+TEST_F(ServerE2E, AClosedStandardInputIsNeverTakenForTheConsole)
+{
+    make_folder();
+    write_config({});
+    srv.no_input = true; // descriptor 0 closed: no socket may take its place
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, b;
+    ASSERT_TRUE(connect_and_download(&a));
+    expect_complete_map(a);
+    ASSERT_TRUE(tcl_join(&a, 0, 0, "Ann"));
+    ASSERT_TRUE(connect_and_download(&b));
+    EXPECT_EQ(b.messages[0][0], 9);
+    tcl_close(&a);
+    tcl_close(&b);
+    kill(srv.pid, SIGTERM);
+    EXPECT_EQ(tsv_wait_exit(&srv, E2E_WAIT_MS), 0);
+}
+
 TEST_F(ServerE2E, InteractiveSetUpAsksUntilTheAnswersAreValid)
 {
     make_folder();

@@ -101,6 +101,8 @@ bool tsv_start(TestServer *s, const std::vector<std::string> &args)
         return false;
     if (pid == 0) {
         dup2(in_pipe[0], 0);
+        if (s->no_input)
+            close(0);
         dup2(out_pipe[1], 1);
         dup2(out_pipe[1], 2);
         // Nothing of the test process (its ENet sockets) leaks into the server.

@@ -16,6 +16,7 @@ struct TestServer {
     std::string dir;      // its folder (program, languages/, vxl/, config)
     std::string output;   // everything it printed so far
     int exit_code = -1000;
+    bool no_input = false; // start with standard input closed, not a pipe
 };
 
 // A free UDP port on 127.0.0.1 (bound and released).
