@@ -1,0 +1,470 @@
+// Games played against the real server over 127.0.0.1 by scripted clients:
+// edits and their echoes, movement, shooting, grenades, both modes and
+// hostile input.
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "common/byteio.h"
+#include "common/game_enums.h"
+#include "common/map_query.h"
+#include "server/e2e_common.h"
+#include "support/test_game.h"
+
+#define GROUND 40
+
+class RulesE2E : public ServerE2E {
+protected:
+    std::vector<TestClient *> all;
+
+    void TearDown() override
+    {
+        for (TestClient *c : all)
+            tcl_abort(c);
+        ServerE2E::TearDown();
+    }
+
+    void serve(std::vector<std::string> config = {})
+    {
+        make_folder();
+        write_config(config);
+        ASSERT_TRUE(start()) << srv.output;
+    }
+
+    // A client that downloaded the map and joined; its spawn position in *at.
+    void enter(TestClient *c, int team, int weapon, const char *name, Vec3 *at = nullptr)
+    {
+        all.push_back(c);
+        ASSERT_TRUE(connect_and_download(c));
+        ASSERT_TRUE(tcl_join(c, team, weapon, name));
+        if (at) {
+            ASSERT_TRUE(tgm_spawn_position(c, at));
+        }
+    }
+
+    // Lets a few ticks pass while every client is serviced.
+    void settle(int ms = 150) { tgm_wait_all(all, [] { return false; }, ms); }
+
+    // Downloads the map as a newcomer and loads it into this process's store.
+    void load_current_map()
+    {
+        TestClient n;
+        ASSERT_TRUE(connect_and_download(&n));
+        ASSERT_EQ(n.map_columns, 262144);
+        ASSERT_EQ(map_load_image(n.map_image.data(), n.map_image.size()), 1);
+        tcl_close(&n);
+    }
+
+    static std::vector<std::vector<uint8_t>> from(const TestClient *c, int id, int player)
+    {
+        std::vector<std::vector<uint8_t>> out;
+        for (auto &m : tcl_messages(c, id))
+            if (m.size() > 1 && m[1] == (uint8_t)player)
+                out.push_back(m);
+        return out;
+    }
+};
+
+static BlockActionMsg edit(int kind, int x, int y, int z) { return BlockActionMsg{31, (uint8_t)kind, x, y, z}; }
+
+TEST_F(RulesE2E, OnlyAppliedEditsAreEchoedAndNewcomersGetThem)
+{
+    serve();
+    TestClient a, b;
+    Vec3 at;
+    enter(&a, 0, 0, "Builder", &at);
+    enter(&b, 1, 0, "Watcher");
+    settle();
+    int x = (int)at.x, y = (int)at.y;
+    tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 1, y, GROUND - 1)); // applied
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 9, y, GROUND - 1));  // out of reach
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, 600, y, GROUND - 1));    // off the map
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_DIG, x + 1, y, GROUND));        // wrong tool
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BLAST, x + 1, y, GROUND));      // clients never blast
+    // Spend the rest of the stock on a line, then builds and lines are refused.
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x - 47, y + 1, GROUND - 1}, {x + 1, y + 1, GROUND - 1}});
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 1, y - 1, GROUND - 1));
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x, y - 1, GROUND - 1}, {x + 1, y - 1, GROUND - 1}});
+    tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_SPADE});
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_DIG, x - 1, y, GROUND + 1));   // applied
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_DESTROY, x, y - 2, GROUND));   // applied, the marker
+    for (TestClient *c : {&a, &b}) {
+        ASSERT_TRUE(tgm_wait_count(c, MSG_BLOCK_ACTION, 3, E2E_WAIT_MS));
+        settle();
+        auto actions = tcl_messages(c, MSG_BLOCK_ACTION);
+        ASSERT_EQ(actions.size(), 3u);
+        const int expect[3][4] = {{BLOCK_BUILD, x + 1, y, GROUND - 1}, {BLOCK_DIG, x - 1, y, GROUND + 1},
+                                  {BLOCK_DESTROY, x, y - 2, GROUND}};
+        for (int i = 0; i < 3; i++) {
+            BlockActionMsg m;
+            ASSERT_EQ(msg_decode_block_action(actions[i].data(), actions[i].size(), &m), MSG_OK);
+            EXPECT_EQ(m.player, (uint8_t)a.own_id); // the server's id, not the claimed 31
+            EXPECT_EQ(m.kind, expect[i][0]);
+            EXPECT_EQ(m.x, expect[i][1]);
+            EXPECT_EQ(m.y, expect[i][2]);
+            EXPECT_EQ(m.z, expect[i][3]);
+        }
+        auto lines = tcl_messages(c, MSG_BLOCK_LINE);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0][1], (uint8_t)a.own_id);
+    }
+    load_current_map();
+    EXPECT_EQ(map_is_solid(x + 1, y, GROUND - 1), 1);
+    EXPECT_EQ(map_is_solid(x + 9, y, GROUND - 1), 0);
+    EXPECT_EQ(map_is_solid(x + 1, y - 1, GROUND - 1), 0);
+    for (int i = x - 47; i <= x + 1; i++)
+        EXPECT_EQ(map_is_solid(i, y + 1, GROUND - 1), 1) << i;
+    EXPECT_EQ(map_is_solid(x - 1, y, GROUND), 0);
+    EXPECT_EQ(map_is_solid(x - 1, y, GROUND + 2), 0);
+    EXPECT_EQ(map_is_solid(x, y - 2, GROUND), 0);
+    EXPECT_EQ(map_is_solid(x + 1, y, GROUND), 1);
+}
+
+TEST_F(RulesE2E, PositionsAreCorrectedKeysRelayedAndFloodersKicked)
+{
+    serve();
+    TestClient a, b;
+    Vec3 at;
+    enter(&a, 0, 0, "Mover", &at);
+    enter(&b, 0, 0, "Watcher");
+    settle();
+    tgm_send(&a, msg_write_position, PositionMsg{{at.x + 3.5f, at.y, at.z}});
+    ASSERT_TRUE(tgm_wait_count(&a, MSG_POSITION, 1, E2E_WAIT_MS));
+    PositionMsg back;
+    auto pos = tcl_messages(&a, MSG_POSITION);
+    ASSERT_EQ(msg_decode_position(pos[0].data(), pos[0].size(), &back), MSG_OK);
+    EXPECT_NEAR(back.pos.x, at.x, 0.01f);
+    EXPECT_NEAR(back.pos.y, at.y, 0.01f);
+    tgm_send(&a, msg_write_position, PositionMsg{{at.x + 2.9f, at.y, at.z}});
+    tgm_send(&a, msg_write_move_keys, MoveKeysMsg{31, 1u << KEY_FORWARD | 1u << KEY_SPRINT});
+    tgm_send(&a, msg_write_fire_keys, FireKeysMsg{31, FIRE_SECONDARY});
+    ASSERT_TRUE(tgm_wait_count(&b, MSG_FIRE_KEYS, 1, E2E_WAIT_MS));
+    settle();
+    EXPECT_EQ(tgm_count(&a, MSG_POSITION), 1u); // 2.9 blocks is accepted
+    auto keys = from(&b, MSG_MOVE_KEYS, a.own_id);
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(le_get_u32(&keys[0][2]), 1u << KEY_FORWARD | 1u << KEY_SPRINT);
+    auto fire = from(&b, MSG_FIRE_KEYS, a.own_id);
+    ASSERT_EQ(fire.size(), 1u);
+    EXPECT_EQ(le_get_u32(&fire[0][2]), (uint32_t)FIRE_SECONDARY);
+    EXPECT_TRUE(from(&a, MSG_MOVE_KEYS, a.own_id).empty()); // not back to the sender
+
+    // Twelve chat lines within one second: eleven relayed, the twelfth kicks.
+    tgm_wait_all(all, [] { int ms = tgm_ms_into_second(); return ms > 50 && ms < 600; }, 2000);
+    ChatMsg chat;
+    memset(&chat, 0, sizeof chat);
+    strcpy(chat.text, "spam");
+    for (int i = 0; i < 12; i++)
+        tgm_send(&a, msg_write_chat, chat);
+    ASSERT_TRUE(tcl_wait(&a, [&a] { return a.disconnected; }, E2E_WAIT_MS));
+    ASSERT_TRUE(tgm_wait_count(&b, MSG_PLAYER_LEFT, 1, E2E_WAIT_MS));
+    size_t relayed = 0;
+    for (auto &m : tcl_messages(&b, MSG_CHAT))
+        if (m[1] == (uint8_t)a.own_id)
+            relayed++;
+    EXPECT_EQ(relayed, 11u);
+}
+
+TEST_F(RulesE2E, HitsHurtThenKillWithTheirKillTypesAndTheDeadRespawnAtTheWave)
+{
+    serve();
+    TestClient a, b, c;
+    Vec3 pa, pb, pc;
+    enter(&a, 0, 0, "Shooter", &pa);
+    enter(&b, 1, 0, "Target", &pb);
+    enter(&c, 1, 0, "Digger", &pc);
+    settle();
+    // Shooter walks up to 10 blocks before the target, the digger next to him.
+    pa = tgm_hop(&a, pa, Vec3{pb.x - 10.0f, pb.y, pb.z});
+    pc = tgm_hop(&c, pc, Vec3{pa.x - 1.5f, pa.y, pa.z});
+    tgm_face(&a, pa, pb);
+    settle(300);
+    tgm_send(&a, msg_write_fire_keys, FireKeysMsg{0, FIRE_PRIMARY});
+    tgm_send(&a, msg_write_hit_claim, HitClaimMsg{(uint8_t)b.own_id, HIT_TORSO});
+    ASSERT_TRUE(tgm_wait_count(&b, MSG_HIT, 1, E2E_WAIT_MS));
+    auto hits = tcl_messages(&b, MSG_HIT);
+    ASSERT_EQ(hits[0].size(), 15u);
+    EXPECT_EQ(hits[0][1], 100 - 49);
+    EXPECT_EQ(hits[0][2], 1); // with the shooter's position
+    tgm_send(&a, msg_write_hit_claim, HitClaimMsg{(uint8_t)b.own_id, HIT_HEAD});
+    for (TestClient *t : {&a, &b, &c})
+        ASSERT_TRUE(tgm_wait_count(t, MSG_KILL, 1, E2E_WAIT_MS));
+    auto kill = tcl_messages(&c, MSG_KILL)[0];
+    EXPECT_EQ(kill[1], (uint8_t)b.own_id);
+    EXPECT_EQ(kill[2], (uint8_t)a.own_id);
+    EXPECT_EQ(kill[3], KILL_HEAD);
+    int wait = kill[4];
+    EXPECT_GE(wait, 1);
+    EXPECT_LE(wait, 30);
+
+    // The digger turns on the shooter with the spade: three blows.
+    tgm_face(&c, pc, pa);
+    tgm_send(&c, msg_write_tool, ToolMsg{0, TOOL_SPADE});
+    tgm_send(&c, msg_write_fire_keys, FireKeysMsg{0, FIRE_PRIMARY});
+    for (int i = 0; i < 3; i++)
+        tgm_send(&c, msg_write_hit_claim, HitClaimMsg{(uint8_t)a.own_id, HIT_SPADE});
+    ASSERT_TRUE(tgm_wait_count(&b, MSG_KILL, 2, E2E_WAIT_MS));
+    auto spade = tcl_messages(&b, MSG_KILL)[1];
+    EXPECT_EQ(spade[1], (uint8_t)a.own_id);
+    EXPECT_EQ(spade[2], (uint8_t)c.own_id);
+    EXPECT_EQ(spade[3], KILL_SPADE);
+
+    // The target comes back at the wave, announced with the short spawn form.
+    auto respawned = [&b] {
+        for (auto &m : tcl_messages(&b, MSG_PLAYER_SPAWN))
+            if (m[1] == (uint8_t)b.own_id && m.size() == 16)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(tgm_wait_all(all, respawned, (wait + 3) * 1000));
+}
+
+TEST_F(RulesE2E, AHighFallKills)
+{
+    serve();
+    TestClient a, b;
+    Vec3 at;
+    enter(&a, 0, 0, "Faller", &at);
+    enter(&b, 1, 0, "Watcher");
+    settle();
+    tgm_hop(&a, at, Vec3{at.x, at.y, at.z - 30.0f});
+    ASSERT_TRUE(tgm_wait_all(all, [&b] { return tgm_count(&b, MSG_KILL) >= 1; }, E2E_WAIT_MS));
+    auto kill = tcl_messages(&b, MSG_KILL)[0];
+    EXPECT_EQ(kill[1], (uint8_t)a.own_id);
+    EXPECT_EQ(kill[3], KILL_FALL);
+}
+
+TEST_F(RulesE2E, AGrenadeBlastsAHoleAndHurtsThoseInSight)
+{
+    serve();
+    TestClient a, b;
+    Vec3 pa, pb;
+    enter(&a, 0, 0, "Thrower", &pa);
+    enter(&b, 1, 0, "Target", &pb);
+    settle();
+    pb = tgm_hop(&b, pb, Vec3{pa.x + 4.0f, pa.y, pa.z});
+    tgm_face(&a, pa, pb);
+    settle(300);
+    tgm_send(&a, msg_write_grenade, GrenadeMsg{31, 0.8f, {0, 0, 0}, {0, 0, 0}});
+    ASSERT_TRUE(tgm_wait_count(&b, MSG_GRENADE, 1, E2E_WAIT_MS));
+    GrenadeMsg g;
+    auto relayed = tcl_messages(&b, MSG_GRENADE)[0];
+    ASSERT_EQ(msg_decode_grenade(relayed.data(), relayed.size(), &g), MSG_OK);
+    EXPECT_EQ(g.player, (uint8_t)a.own_id);
+    EXPECT_NEAR(g.pos.x, pa.x, 0.5f); // the server's eye
+    ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&a, MSG_BLOCK_ACTION) >= 1 && tgm_count(&b, MSG_BLOCK_ACTION) >= 1; },
+                             E2E_WAIT_MS));
+    BlockActionMsg blast;
+    auto ba = tcl_messages(&b, MSG_BLOCK_ACTION)[0];
+    ASSERT_EQ(msg_decode_block_action(ba.data(), ba.size(), &blast), MSG_OK);
+    EXPECT_EQ(blast.kind, BLOCK_BLAST);
+    EXPECT_EQ(blast.player, (uint8_t)a.own_id);
+    EXPECT_NEAR(blast.x, pa.x, 6.0f);
+    settle();
+    EXPECT_TRUE(tgm_count(&b, MSG_HIT) >= 1 || tgm_count(&b, MSG_KILL) >= 1);
+    load_current_map();
+    int holes = 0;
+    for (int dx = -1; dx <= 1; dx++)
+        for (int dy = -1; dy <= 1; dy++)
+            for (int dz = -1; dz <= 1; dz++)
+                holes += blast.z + dz >= 0 && !map_is_solid(blast.x + dx, blast.y + dy, blast.z + dz);
+    EXPECT_EQ(holes, blast.z >= 1 ? 27 : 18);
+    EXPECT_EQ(map_is_solid(blast.x, blast.y, GROUND), blast.z + 1 >= GROUND ? 0 : 1);
+}
+
+TEST_F(RulesE2E, CaptureTheFlagScoresMovesTheIntelAndTheLimitResetsTheRound)
+{
+    serve({"caplimit = 2"});
+    TestClient a, b;
+    Vec3 at;
+    enter(&a, 0, 0, "Runner", &at);
+    enter(&b, 1, 0, "Watcher");
+    for (int round = 1; round <= 2; round++) {
+        GameStateMsg gs;
+        TestClient look;
+        all.push_back(&look);
+        ASSERT_TRUE(connect_and_download(&look));
+        ASSERT_TRUE(tgm_game_state(&look, &gs));
+        tcl_abort(&look);
+        all.pop_back();
+        EXPECT_EQ(gs.game_mode, GAME_MODE_CTF);
+        EXPECT_EQ(gs.ctf.score[0], (uint32_t)(round - 1));
+        EXPECT_EQ(gs.ctf.capture_limit, 2u);
+        Vec3 intel = gs.ctf.intel[1], base = gs.ctf.base[0];
+        at = tgm_hop(&a, at, Vec3{intel.x, intel.y, intel.z - 2.25f});
+        ASSERT_TRUE(tgm_wait_all(all, [&b, round] { return tgm_count(&b, MSG_INTEL_TAKEN) >= (size_t)round; },
+                                 E2E_WAIT_MS));
+        at = tgm_hop(&a, at, Vec3{base.x, base.y, base.z - 2.25f});
+        ASSERT_TRUE(tgm_wait_all(all, [&b, round] { return tgm_count(&b, MSG_INTEL_SCORED) >= (size_t)round; },
+                                 E2E_WAIT_MS));
+        auto scored = tcl_messages(&b, MSG_INTEL_SCORED).back();
+        EXPECT_EQ(scored[1], (uint8_t)a.own_id);
+        EXPECT_EQ(scored[2], round == 2 ? 1 : 0);
+        settle();
+        auto moves = tcl_messages(&b, MSG_OBJECTIVE_MOVE);
+        ASSERT_FALSE(moves.empty());
+        EXPECT_EQ(moves.back()[1], round == 2 ? 3 : 1); // the intel, or all four after a win
+        if (round == 2) {
+            ASSERT_TRUE(tgm_spawn_position(&a, &at));
+        }
+    }
+    GameStateMsg gs;
+    TestClient look;
+    ASSERT_TRUE(connect_and_download(&look));
+    ASSERT_TRUE(tgm_game_state(&look, &gs));
+    EXPECT_EQ(gs.ctf.score[0], 0u);
+    EXPECT_EQ(gs.ctf.score[1], 0u);
+    tcl_close(&look);
+}
+
+TEST_F(RulesE2E, StandingOnATerritoryCapturesIt)
+{
+    serve({"gamemode = tc"});
+    TestClient p[3];
+    Vec3 at[3];
+    for (int i = 0; i < 3; i++)
+        enter(&p[i], 0, 0, "Taker", &at[i]);
+    GameStateMsg gs;
+    ASSERT_TRUE(tgm_game_state(&p[0], &gs));
+    ASSERT_EQ(gs.game_mode, GAME_MODE_TC);
+    ASSERT_EQ(gs.tc.count, 7u); // all land
+    ASSERT_EQ(gs.tc.territory[3].owner, TEAM_NEUTRAL);
+    Vec3 t = gs.tc.territory[3].pos;
+    for (int i = 0; i < 3; i++)
+        tgm_hop(&p[i], at[i], Vec3{t.x + (float)i, t.y, t.z - 2.25f});
+    ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&p[0], MSG_CAPTURE_PROGRESS) >= 1; }, E2E_WAIT_MS));
+    auto progress = tcl_messages(&p[0], MSG_CAPTURE_PROGRESS)[0];
+    EXPECT_EQ(progress[1], 3);
+    EXPECT_EQ(progress[2], TEAM_BLUE);
+    EXPECT_EQ((int8_t)progress[3], 3);
+    // Rate 3 fills the progress in about 6.7 s.
+    ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&p[0], MSG_TERRITORY_TAKEN) >= 1; }, 15000));
+    auto taken = tcl_messages(&p[0], MSG_TERRITORY_TAKEN)[0];
+    EXPECT_EQ(taken[1], 3);
+    EXPECT_EQ(taken[2], 0);
+    EXPECT_EQ(taken[3], TEAM_BLUE);
+}
+
+// Every message id with bad lengths, random bytes and hostile values, from an
+// unjoined connection, a spectator and a team player: the server stays up,
+// relays nothing it refused and its map stays whole.
+TEST_F(RulesE2E, HostileInputIsRefusedAndTheMapStaysWhole)
+{
+    serve();
+    TestClient watcher, fuzz, player;
+    enter(&watcher, 1, 0, "Watcher");
+    all.push_back(&fuzz);
+    ASSERT_TRUE(connect_and_download(&fuzz));
+    const std::vector<uint8_t> original = fuzz.map_image;
+    std::mt19937 rng(1234);
+    const float nan = std::nanf(""), huge = 3e38f, inf = INFINITY;
+
+    auto noise = [&](int id, size_t len) {
+        std::vector<uint8_t> m(len);
+        for (auto &v : m)
+            v = (uint8_t)rng();
+        if (len > 0)
+            m[0] = (uint8_t)id;
+        return m;
+    };
+    // Lengths 0, 1, one short of the message, one past its limit, and more.
+    auto bad_lengths = [&](TestClient *c) {
+        for (int id = 0; id < 40; id++) {
+            int fixed = msg_min_size(id, MSG_TO_SERVER), limit = msg_limit(id, MSG_TO_SERVER);
+            std::vector<size_t> lengths = {0, 1, 2, 200, 1100};
+            if (fixed > 0)
+                lengths.push_back((size_t)fixed - 1);
+            if (limit > 0)
+                lengths.push_back((size_t)limit + 1);
+            for (size_t len : lengths)
+                if (len != (size_t)fixed || id == MSG_PLAYER_INFO)
+                    tcl_send(c, noise(id, len));
+        }
+        for (int id : {255, 128, 31})
+            tcl_send(c, noise(id, 13));
+    };
+    // Random bytes at the exact sizes (no joins).
+    auto random_records = [&](TestClient *c, int rounds) {
+        for (int r = 0; r < rounds; r++)
+            for (int id = 0; id <= 30; id++) {
+                int fixed = msg_min_size(id, MSG_TO_SERVER);
+                if (fixed > 0 && id != MSG_PLAYER_INFO && id != MSG_REJOIN && id != MSG_CHAT)
+                    tcl_send(c, noise(id, (size_t)fixed));
+            }
+    };
+    auto hostile_values = [&](TestClient *c, bool grenades) {
+        const float fs[] = {nan, huge, -huge, inf, -1e-30f, 600.0f};
+        for (float f : fs) {
+            tgm_send(c, msg_write_position, PositionMsg{{f, f, f}});
+            tgm_send(c, msg_write_orient, OrientMsg{{f, f, f}});
+            if (grenades)
+                tgm_send(c, msg_write_grenade, GrenadeMsg{0, f, {f, f, f}, {f, f, f}});
+        }
+        const int ints[] = {-1, 512, 63, 64, INT32_MAX, INT32_MIN};
+        for (int v : ints) {
+            tgm_send(c, msg_write_block_action, BlockActionMsg{0, BLOCK_DIG, v, v, v});
+            tgm_send(c, msg_write_block_action, BlockActionMsg{0, BLOCK_BUILD, 100, 200, v});
+            tgm_send(c, msg_write_block_line, BlockLineMsg{0, {v, 0, 0}, {0, v, v}});
+        }
+        for (int k = 0; k < 6; k++)
+            tgm_send(c, msg_write_block_action, BlockActionMsg{0, (uint8_t)(3 + k * 40), 100, 200, 40});
+        for (int v : {2, 3, 7, 254})
+            tcl_send(c, {MSG_TEAM_CHANGE, 0, (uint8_t)v});
+        for (int v : {3, 4, 255})
+            tcl_send(c, {MSG_WEAPON_CHANGE, 0, (uint8_t)v});
+        for (int v : {4, 5, 255})
+            tcl_send(c, {MSG_TOOL, 0, (uint8_t)v});
+        for (int v : {32, 40, 255})
+            tcl_send(c, {MSG_HIT, (uint8_t)v, 0});
+        tcl_send(c, {MSG_HIT, 0, 9});
+    };
+    auto relayed_from = [&](const TestClient *c, std::initializer_list<int> ids) {
+        size_t n = 0;
+        for (int id : ids)
+            n += from(&watcher, id, c->own_id).size();
+        return n;
+    };
+
+    // Not joined: nothing of it may reach anybody.
+    bad_lengths(&fuzz);
+    random_records(&fuzz, 5);
+    hostile_values(&fuzz, true);
+    tgm_wait_all(all, [] { return false; }, 500);
+    ASSERT_FALSE(fuzz.disconnected);
+    EXPECT_EQ(relayed_from(&fuzz, {3, 4, 6, 7, 8, 13, 14, 17, 27, 28}), 0u);
+    EXPECT_EQ(tgm_count(&watcher, MSG_KILL), 0u);
+
+    // A spectator may look around, but never edits or fights.
+    ASSERT_TRUE(tcl_join(&fuzz, -1, 0, "Fuzz"));
+    bad_lengths(&fuzz);
+    hostile_values(&fuzz, true);
+    tgm_wait_all(all, [] { return false; }, 500);
+    EXPECT_EQ(relayed_from(&fuzz, {6, 13, 14}), 0u);
+    EXPECT_EQ(tgm_count(&watcher, MSG_HIT) + tgm_count(&watcher, MSG_KILL), 0u);
+
+    // A team player's hostile values are refused as well.
+    enter(&player, 0, 0, "Fuzz2");
+    bad_lengths(&player);
+    hostile_values(&player, false);
+    tgm_wait_all(all, [] { return false; }, 500);
+    EXPECT_EQ(relayed_from(&player, {13, 14}), 0u);
+    EXPECT_EQ(tgm_count(&watcher, MSG_BLOCK_ACTION), 0u);
+    {
+        TestClient late;
+        ASSERT_TRUE(connect_and_download(&late));
+        EXPECT_TRUE(late.map_image == original);
+        tcl_close(&late);
+    }
+
+    // Random records from a team player may be fair play; the server must
+    // simply survive them with a whole map.
+    hostile_values(&player, true);
+    random_records(&player, 20);
+    tgm_wait_all(all, [] { return false; }, 4000); // grenades go off
+    TestClient late;
+    ASSERT_TRUE(connect_and_download(&late));
+    EXPECT_EQ(late.map_columns, 262144);
+    EXPECT_EQ(map_validate_image(late.map_image.data(), late.map_image.size(), nullptr), 1);
+    tcl_close(&late);
+}

@@ -1,0 +1,88 @@
+// Game-side helpers of the scripted test client.
+#include "support/test_game.h"
+
+#include <cmath>
+#include <ctime>
+
+#include "common/byteio.h"
+
+bool tgm_spawn_position(const TestClient *c, Vec3 *out)
+{
+    bool found = false;
+    for (const auto &m : c->messages) {
+        if (m.size() >= 16 && m[0] == MSG_PLAYER_SPAWN && c->own_id >= 0 && m[1] == (uint8_t)c->own_id) {
+            *out = Vec3{le_get_f32(&m[4]), le_get_f32(&m[8]), le_get_f32(&m[12]) - 2.4f};
+            found = true;
+        }
+    }
+    return found;
+}
+
+Vec3 tgm_hop(TestClient *c, Vec3 from, Vec3 to)
+{
+    Vec3 at = from;
+    for (int i = 0; i < 1000; i++) {
+        float d[3] = {to.x - at.x, to.y - at.y, to.z - at.z};
+        for (float &v : d)
+            v = v > 2.5f ? 2.5f : v < -2.5f ? -2.5f : v;
+        at = Vec3{at.x + d[0], at.y + d[1], at.z + d[2]};
+        tgm_send(c, msg_write_position, PositionMsg{at});
+        if (at.x == to.x && at.y == to.y && at.z == to.z)
+            break;
+    }
+    return to;
+}
+
+void tgm_face(TestClient *c, Vec3 a, Vec3 b)
+{
+    float dx = b.x - a.x, dy = b.y - a.y;
+    float l = std::sqrt(dx * dx + dy * dy);
+    if (l > 0)
+        tgm_send(c, msg_write_orient, OrientMsg{{dx / l, dy / l, 0.0f}});
+}
+
+bool tgm_game_state(const TestClient *c, GameStateMsg *out)
+{
+    bool found = false;
+    for (const auto &m : c->messages)
+        if (!m.empty() && m[0] == MSG_GAME_STATE && msg_decode_game_state(m.data(), m.size(), out) == MSG_OK)
+            found = true;
+    return found;
+}
+
+size_t tgm_count(const TestClient *c, int id)
+{
+    size_t n = 0;
+    for (const auto &m : c->messages)
+        if (!m.empty() && m[0] == id)
+            n++;
+    return n;
+}
+
+bool tgm_wait_count(TestClient *c, int id, size_t n, int timeout_ms)
+{
+    return tcl_wait(c, [c, id, n] { return tgm_count(c, id) >= n; }, timeout_ms);
+}
+
+int tgm_ms_into_second()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return (int)(ts.tv_nsec / 1000000);
+}
+
+bool tgm_wait_all(const std::vector<TestClient *> &clients, const std::function<bool()> &pred, int timeout_ms)
+{
+    timespec start, now;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        if (pred())
+            return true;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long ms = (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (ms >= timeout_ms)
+            return pred();
+        for (TestClient *c : clients)
+            tcl_service(c, 2);
+    }
+}
