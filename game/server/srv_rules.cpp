@@ -99,7 +99,7 @@ int srv_validate_hit(int shooter, int target, int hit_type)
         z += 1.8f;
     else if (hit_type != HIT_HEAD)
         z += 0.9f;
-    if (!map_aim_box_test(&s->eye, &s->forward, &s->right, &s->down, t->eye.x, t->eye.y, z, 2.0f))
+    if (!player_aim_box_test(shooter, t->eye.x, t->eye.y, z, 2.0f))
         return 0;
     if (hit_type == HIT_SPADE &&
         !(math_distance3(s->eye.x, s->eye.y, s->eye.z, t->eye.x, t->eye.y, t->eye.z) < 3.0f))

@@ -244,6 +244,27 @@ TEST_F(Combat, AStalledTickDoesNotCarryAGrenadeThroughAWall)
     EXPECT_LT(srv_grenades[0].velocity.x, 0.0f); // bounced off the wall
 }
 
+TEST_F(Combat, AStalledTickDoesNotCarryAPlayerThroughAWall)
+{
+    for (int z = 20; z < FIX_GROUND; z++) {
+        MapCell c = {103, 200, z};
+        ASSERT_EQ(map_add_block(&c, 0x808080), 1);
+    }
+    PlayerRecord *p = join(0, TEAM_BLUE, WEAPON_SEMI, 100.5f, 200.5f);
+    p->keys[KEY_FORWARD] = 1;
+    p->keys[KEY_SPRINT] = 1;
+    p->velocity = Vec3{0.3f, 0.0f, 0.0f};
+    for (int i = 0; i < 20; i++) { // let him settle on the ground first
+        srv_tick_players(sys_time_seconds());
+        srv_now += srv_tick_delta;
+        game_time = srv_now;
+    }
+    srv_tick_delta = 2.0f; // one unbounded step would move him ~20 blocks
+    srv_tick_players(sys_time_seconds());
+    EXPECT_LT(p->position.x, 103.0f);
+    EXPECT_EQ(p->alive, 1);
+}
+
 TEST_F(Combat, RoundResetReturnsEverySlotToNotJoined)
 {
     join(0, TEAM_BLUE, WEAPON_SEMI, 100, 200)->kills = 7;
