@@ -204,6 +204,9 @@ TEST_F(Tc, ATeamWithoutTerritorySpawnsOnTerritoryZero)
     EXPECT_GE(g->position.x, (float)mode_objectives[0].x0);
     EXPECT_LT(g->position.x, (float)mode_objectives[0].x1);
     PlayerRecord *b = join(1, TEAM_BLUE, WEAPON_SEMI, 300, 200);
+    Vec3 at = mode_objectives[4].position;
+    at.x += 1.0f;
+    player_set_position(b, &at);
     EXPECT_EQ(srv_tc_spawn_territory(b), 4); // the nearest owned one
     mode_objective_count = 0;
     EXPECT_EQ(srv_tc_spawn_territory(b), -1);
