@@ -12,6 +12,7 @@
 #include "common/protocol.h"
 #include "common/weapon.h"
 #include "server/srv_rules.h"
+#include "server/srv_commands.h"
 #include "server/srv_grenade.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
@@ -315,8 +316,10 @@ void srv_on_chat(ENetEvent *event)
     m.text[MSG_CHAT_MAX_TEXT] = 0;
     m.player = (uint8_t)p->id;
     // Commands are for the server alone and never relayed.
-    if (m.text[0] == '/')
+    if (m.text[0] == '/') {
+        srv_chat_command(p->id, &m);
         return;
+    }
     if (m.chat_type != CHAT_ALL && m.chat_type != CHAT_TEAM)
         return;
     uint8_t buf[MSG_MAX_SIZE];

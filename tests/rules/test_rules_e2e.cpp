@@ -78,7 +78,7 @@ TEST_F(RulesE2E, OnlyAppliedEditsAreEchoedAndNewcomersGetThem)
     enter(&a, 0, 0, "Builder", &at);
     enter(&b, 1, 0, "Watcher");
     at = tgm_hop(&a, at, Vec3{64.5f, 256.5f, at.z});
-    settle();
+    ASSERT_TRUE(tgm_wait_seen_at(all, &b, a.own_id, at, 0.1f, E2E_WAIT_MS));
     int x = (int)at.x, y = (int)at.y;
     tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
     tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 1, y, GROUND - 1)); // applied
@@ -171,6 +171,43 @@ TEST_F(RulesE2E, PositionsAreCorrectedKeysRelayedAndFloodersKicked)
     EXPECT_EQ(relayed, 11u);
 }
 
+TEST_F(RulesE2E, ChatGoesToTheTeamOrToAllAndCommandsStayWithTheServer)
+{
+    serve();
+    TestClient &a = cl[0], &b = cl[1], &c = cl[2];
+    enter(&a, 0, 0, "Talker");
+    enter(&b, 0, 0, "Mate");
+    enter(&c, 1, 0, "Enemy");
+    auto say = [&a](int type, const char *text) {
+        ChatMsg m;
+        memset(&m, 0, sizeof m);
+        m.player = 31;
+        m.chat_type = (uint8_t)type;
+        strcpy(m.text, text);
+        tgm_send(&a, msg_write_chat, m);
+    };
+    say(CHAT_TEAM, "team line");
+    say(CHAT_SYSTEM, "forged notice");
+    say(CHAT_ALL, "/help");
+    say(CHAT_ALL, "all line");
+    ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&c, MSG_CHAT) >= 1 && tgm_count(&b, MSG_CHAT) >= 2; },
+                             E2E_WAIT_MS));
+    settle();
+    auto text_of = [](const std::vector<uint8_t> &m) { return std::string((const char *)&m[3]); };
+    auto lines_b = tcl_messages(&b, MSG_CHAT), lines_c = tcl_messages(&c, MSG_CHAT);
+    ASSERT_EQ(lines_b.size(), 2u);
+    EXPECT_EQ(text_of(lines_b[0]), "team line");
+    EXPECT_EQ(lines_b[0][1], (uint8_t)a.own_id);
+    EXPECT_EQ(lines_b[0][2], CHAT_TEAM);
+    EXPECT_EQ(text_of(lines_b[1]), "all line");
+    ASSERT_EQ(lines_c.size(), 1u);
+    EXPECT_EQ(text_of(lines_c[0]), "all line");
+    bool helped = false;
+    for (auto &m : tcl_messages(&a, MSG_CHAT))
+        helped |= m[1] == 255 && m[2] == CHAT_SYSTEM && text_of(m).rfind("General Commands", 0) == 0;
+    EXPECT_TRUE(helped);
+}
+
 TEST_F(RulesE2E, HitsHurtThenKillWithTheirKillTypesAndTheDeadRespawnAtTheWave)
 {
     serve();
@@ -184,7 +221,8 @@ TEST_F(RulesE2E, HitsHurtThenKillWithTheirKillTypesAndTheDeadRespawnAtTheWave)
     pa = tgm_hop(&a, pa, Vec3{pb.x - 10.0f, pb.y, pb.z});
     pc = tgm_hop(&c, pc, Vec3{pa.x - 1.5f, pa.y, pa.z});
     tgm_face(&a, pa, pb);
-    settle(300);
+    ASSERT_TRUE(tgm_wait_seen_at(all, &b, a.own_id, pa, 0.1f, E2E_WAIT_MS));
+    ASSERT_TRUE(tgm_wait_seen_at(all, &b, c.own_id, pc, 0.1f, E2E_WAIT_MS));
     tgm_send(&a, msg_write_fire_keys, FireKeysMsg{0, FIRE_PRIMARY});
     tgm_send(&a, msg_write_hit_claim, HitClaimMsg{(uint8_t)b.own_id, HIT_TORSO});
     ASSERT_TRUE(tgm_wait_count(&b, MSG_HIT, 1, E2E_WAIT_MS));
@@ -251,7 +289,7 @@ TEST_F(RulesE2E, AGrenadeBlastsAHoleAndHurtsThoseInSight)
     pb = tgm_hop(&b, pb, Vec3{pa.x + 4.0f, pa.y, pa.z});
     // Thrown at the feet: a thrown grenade flies at 32 blocks a second.
     tgm_send(&a, msg_write_orient, OrientMsg{{0.05f, 0.0f, 1.0f}});
-    settle(300);
+    ASSERT_TRUE(tgm_wait_seen_at(all, &a, b.own_id, pb, 0.1f, E2E_WAIT_MS));
     tgm_send(&a, msg_write_grenade, GrenadeMsg{31, 0.8f, {0, 0, 0}, {0, 0, 0}});
     ASSERT_TRUE(tgm_wait_count(&b, MSG_GRENADE, 1, E2E_WAIT_MS));
     GrenadeMsg g;

@@ -86,3 +86,22 @@ bool tgm_wait_all(const std::vector<TestClient *> &clients, const std::function<
             tcl_service(c, 2);
     }
 }
+
+bool tgm_wait_seen_at(const std::vector<TestClient *> &clients, const TestClient *observer, int id, Vec3 at,
+                      float tol, int timeout_ms)
+{
+    size_t seen = 0;
+    auto there = [&] {
+        const auto &ms = observer->messages;
+        for (; seen < ms.size(); seen++) {
+            const auto &m = ms[seen];
+            if (m.size() != 769 || m[0] != MSG_WORLD_UPDATE || id < 0 || id >= 32)
+                continue;
+            float x = le_get_f32(&m[1 + 24 * id]), y = le_get_f32(&m[5 + 24 * id]);
+            if (std::fabs(x - at.x) <= tol && std::fabs(y - at.y) <= tol)
+                return true;
+        }
+        return false;
+    };
+    return tgm_wait_all(clients, there, timeout_ms);
+}

@@ -39,3 +39,7 @@ int tgm_ms_into_second();
 // Services every client in turn until pred() holds or timeout_ms passes, so
 // none of them falls silent during a long wait. Returns pred().
 bool tgm_wait_all(const std::vector<TestClient *> &clients, const std::function<bool()> &pred, int timeout_ms);
+// Waits until a world update received by `observer` shows player `id`
+// within `tol` of `at` on x and y (the server has then run a tick on him).
+bool tgm_wait_seen_at(const std::vector<TestClient *> &clients, const TestClient *observer, int id, Vec3 at,
+                      float tol, int timeout_ms);
