@@ -217,6 +217,23 @@ TEST_F(Combat, GrenadeBlastHurtsEnemiesAndThrowerButNotTeamMatesAndDigsACube)
     EXPECT_EQ(map_is_solid(101, 201, FIX_GROUND + 2), 1);
 }
 
+TEST_F(Combat, AWallBetweenBlastAndEyeShields)
+{
+    PlayerRecord *hidden = join(1, TEAM_GREEN, WEAPON_SEMI, 104.5f, 200.5f);
+    PlayerRecord *open = join(2, TEAM_GREEN, WEAPON_SEMI, 100.5f, 204.5f);
+    for (int y = 198; y <= 202; y++)
+        for (int z = 30; z < FIX_GROUND; z++) {
+            MapCell c = {102, y, z};
+            ASSERT_EQ(map_add_block(&c, 0x808080), 1);
+        }
+    join(0, TEAM_BLUE, WEAPON_SEMI, 60.5f, 200.5f);
+    Vec3 pos = {100.5f, 200.5f, 37.5f}, vel = {0, 0, 0};
+    ASSERT_EQ(srv_add_grenade(&pos, &vel, srv_now - 0.01f, 0), 1);
+    srv_update_grenades();
+    EXPECT_EQ(hidden->health, 100);
+    EXPECT_LT(open->health, 100);
+}
+
 TEST_F(Combat, GrenadeTableHoldsSixtyFourAndRemovalKeepsTheRest)
 {
     Vec3 pos = {300.5f, 300.5f, 10.0f}, vel = {0, 0, 0};
