@@ -282,6 +282,32 @@ TEST_F(Combat, AStalledTickDoesNotCarryAPlayerThroughAWall)
     EXPECT_EQ(p->alive, 1);
 }
 
+TEST_F(Combat, TheWorldStepRemovesWhatAnEditCutLoose)
+{
+    // A 6 x 6 roof at z 30 on one pillar; the player digs the pillar away.
+    for (int y = 200; y < 206; y++)
+        for (int x = 100; x < 106; x++) {
+            int32_t *list = map_edit_column(x, y);
+            map_insert_slab(list, 30, 31);
+            if (x == 103 && y == 203)
+                map_insert_slab(list, 31, FIX_GROUND);
+        }
+    map_edit_finish();
+    srv_world_step();
+    ASSERT_EQ(map_is_solid(100, 200, 30), 1); // held by the pillar
+    PlayerRecord *p = join(0, TEAM_BLUE, WEAPON_SEMI, 104.5f, 203.5f);
+    Vec3 eye = {104.5f, 203.5f, 35.0f};
+    player_set_position(p, &eye);
+    send(0, msg_write_tool, ToolMsg{0, TOOL_SPADE});
+    send(0, msg_write_block_action, BlockActionMsg{0, BLOCK_DIG, 103, 203, 35});
+    ASSERT_EQ(map_is_solid(103, 203, 35), 0);
+    srv_world_step();
+    for (int y = 200; y < 206; y++)
+        for (int x = 100; x < 106; x++)
+            EXPECT_EQ(map_is_solid(x, y, 30), 0) << x << "," << y;
+    EXPECT_EQ(map_is_solid(103, 203, 38), 1); // the stump stands on the ground
+}
+
 TEST_F(Combat, RoundResetReturnsEverySlotToNotJoined)
 {
     join(0, TEAM_BLUE, WEAPON_SEMI, 100, 200)->kills = 7;

@@ -211,3 +211,27 @@ TEST_F(Tc, ATeamWithoutTerritorySpawnsOnTerritoryZero)
     mode_objective_count = 0;
     EXPECT_EQ(srv_tc_spawn_territory(b), -1);
 }
+
+TEST_F(Tc, JoiningATeamThatOwnsNoTerritoryPlacesThePlayerOnTerritoryZero)
+{
+    for (uint32_t i = 0; i < mode_objective_count; i++)
+        mode_objectives[i].owner = TEAM_BLUE;
+    connect(5);
+    PlayerInfoMsg info;
+    memset(&info, 0, sizeof info);
+    info.player = 5;
+    info.team = TEAM_GREEN;
+    info.weapon = WEAPON_SMG;
+    info.tool = TOOL_GUN;
+    info.colour = 0x7F7F7F;
+    strcpy(info.name, "Late");
+    send(5, msg_write_player_info, info);
+    const PlayerRecord &p = player_table[5];
+    ASSERT_EQ(p.team, TEAM_GREEN);
+    EXPECT_EQ(p.alive, 1);
+    const ObjectiveState &t0 = mode_objectives[0];
+    EXPECT_GE(p.position.x, (float)t0.x0);
+    EXPECT_LT(p.position.x, (float)t0.x1);
+    EXPECT_GE(p.position.y, (float)t0.y0);
+    EXPECT_LT(p.position.y, (float)t0.y1);
+}
