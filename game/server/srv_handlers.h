@@ -16,8 +16,9 @@ struct PlayerRecord;
 #define SRV_REACH 4.0f
 // A reported position this far off the server's on some axis is corrected.
 #define SRV_POSITION_TOLERANCE 3.0f
-// Reported positions are refused outside x, y 0..512 and this z range.
-#define SRV_POSITION_Z_MIN -32.0f
+// Reported positions are refused outside x, y 0..512 and this z range (the
+// spectator camera flies up to z -64).
+#define SRV_POSITION_Z_MIN -64.0f
 #define SRV_POSITION_Z_MAX 64.0f
 
 // The flood rule: 1 when the message may be handled (the counter rose by 1),

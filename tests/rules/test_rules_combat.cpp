@@ -308,6 +308,24 @@ TEST_F(Combat, TheWorldStepRemovesWhatAnEditCutLoose)
     EXPECT_EQ(map_is_solid(103, 203, 38), 1); // the stump stands on the ground
 }
 
+TEST_F(Combat, FallsHurtByTheirHeightAndAHighOneKills)
+{
+    PlayerRecord *p = join(0, TEAM_BLUE, WEAPON_SEMI, 100.5f, 200.5f);
+    PlayerRecord *q = join(1, TEAM_BLUE, WEAPON_SEMI, 110.5f, 200.5f);
+    Vec3 low = {100.5f, 200.5f, p->position.z - 14.0f}, high = {110.5f, 200.5f, q->position.z - 30.0f};
+    player_set_position(p, &low);
+    player_set_position(q, &high);
+    for (int i = 0; i < 300; i++) {
+        srv_tick_players(sys_time_seconds());
+        srv_now += srv_tick_delta;
+        game_time = srv_now;
+    }
+    EXPECT_EQ(p->alive, 1);
+    EXPECT_LT(p->health, 100);
+    EXPECT_GT(p->health, 0);
+    EXPECT_EQ(q->alive, 0);
+}
+
 TEST_F(Combat, RoundResetReturnsEverySlotToNotJoined)
 {
     join(0, TEAM_BLUE, WEAPON_SEMI, 100, 200)->kills = 7;
