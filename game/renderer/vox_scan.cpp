@@ -66,7 +66,7 @@ int vox_world_setup()
     st.fracy = (double)c.pos.y - fy;
     const int32_t zi = (int32_t)std::floor(c.pos.z);
     st.camz = (int64_t)std::nearbyint((double)c.pos.z * VOX_DEPTH_PER_BLOCK);
-    for (int a = 0; a < 260; a++) st.height[a] = (double)(st.camz - (int64_t)a * VOX_DEPTH_PER_BLOCK);
+    for (int a = 0; a < 260; a++) st.height[a] = (int32_t)((st.camz - (int64_t)a * VOX_DEPTH_PER_BLOCK) >> 16);
     for (int i = 0; i < 8; i++) st.shade[i] = wallshades[i];
 
     const uint8_t *col = voxel_map.columns[(st.celly << 9) | st.cellx];
@@ -136,29 +136,20 @@ struct ScanFrame {
     int32_t uz, lz; // air gap being looked through: first air z, top of the solid below
 };
 
-// The ray being scanned: sample i looks along (h, z) = (h0 + i dh, z0 + i dz).
+// The ray being scanned: sample i looks along the gradient pair
+// (h0 + i dh, z0 + i dz), horizontal length and z component x 2^20.
 struct ScanRay {
     RaySample *out;
-    double h0, dh, z0, dz;
-    const double *height;
-    // Ray at horizontal distance d (depth units) lies below level z.
+    int64_t h0, dh, z0, dz;
+    const int32_t *height;
+    // High 16 bits of sample i's horizontal length and z component.
+    inline int64_t grad_h(int32_t i) const { return (h0 + (int64_t)i * dh) >> 16; }
+    inline int64_t grad_z(int32_t i) const { return (z0 + (int64_t)i * dz) >> 16; }
+    // Ray of sample i at horizontal distance d (depth units) lies below level
+    // z: h H[z] + zc D > 0 on the high 16 bits of the gradient pair and of d.
     inline bool below(int32_t i, int64_t d, int32_t z) const
     {
-        return (h0 * height[z] + z0 * (double)d) + (double)i * (dh * height[z] + dz * (double)d) > 0.0;
-    }
-    // The same test as a line in i, for runs of samples against one level.
-    struct Lin {
-        double a, b;
-        inline bool at(int32_t i) const { return a + (double)i * b > 0.0; }
-    };
-    inline Lin lin(int64_t d, int32_t z) const
-    {
-        return Lin{h0 * height[z] + z0 * (double)d, dh * height[z] + dz * (double)d};
-    }
-    inline void put(int32_t i, uint32_t colour, int64_t d) const
-    {
-        out[i].colour = colour;
-        out[i].dist = (int32_t)(d & ~(int64_t)0xFFFF);
+        return grad_h(i) * height[z] + grad_z(i) * (d >> 16) > 0;
     }
 };
 
@@ -170,6 +161,40 @@ static void fill_sky(const ScanRay &r, int32_t nf)
         for (int32_t i = frames[f].i0; i <= frames[f].i1; i++) r.out[i] = SkySample;
 }
 
+// Paints sample f.i1, which lies below level (hz, d16), and the samples
+// before it while they do too; the gradient steps back with them.
+static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, uint32_t c, int64_t d)
+{
+    const int32_t dist = (int32_t)(d & ~(int64_t)0xFFFF);
+    int32_t i = f.i1;
+    int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
+    do {
+        r.out[i].colour = c;
+        r.out[i].dist = dist;
+        i--;
+        gh -= r.dh;
+        gz -= r.dz;
+    } while (i >= f.i0 && (gh >> 16) * hz + (gz >> 16) * d16 > 0);
+    f.i1 = i;
+}
+
+// Paints sample f.i0, which lies at or above the level, and the samples after
+// it while they do too.
+static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, uint32_t c, int64_t d)
+{
+    const int32_t dist = (int32_t)(d & ~(int64_t)0xFFFF);
+    int32_t i = f.i0;
+    int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
+    do {
+        r.out[i].colour = c;
+        r.out[i].dist = dist;
+        i++;
+        gh += r.dh;
+        gz += r.dz;
+    } while (i <= f.i1 && (gh >> 16) * hz + (gz >> 16) * d16 <= 0);
+    f.i0 = i;
+}
+
 // Resolves what frame f sees of span p (prev: the span before it, null for
 // the column's first): walls of the solid below the gap, walls of the solid
 // above it, the underside above and the floor top below.
@@ -177,39 +202,40 @@ static inline void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t
                                    int64_t dn, int64_t df, int32_t wallshade, const int32_t *shade)
 {
     const int32_t s = p[1];
-    for (int32_t z = f.lz - 1; z >= s && f.i0 <= f.i1; z--) {
-        const ScanRay::Lin t = r.lin(dn, z);
-        if (!t.at(f.i1)) continue;
-        const uint32_t c = shade_colour(span_colour(p, z - s), wallshade);
-        do r.put(f.i1--, c, dn);
-        while (f.i0 <= f.i1 && t.at(f.i1));
+    const int64_t dn16 = dn >> 16, df16 = df >> 16;
+    const int32_t *height = r.height;
+    if (f.lz - 1 >= s && f.i0 <= f.i1) {
+        // The last sample's high words, renewed whenever it moves.
+        int64_t h1 = r.grad_h(f.i1), z1 = r.grad_z(f.i1);
+        for (int32_t z = f.lz - 1; z >= s; z--) {
+            if (h1 * height[z] + z1 * dn16 <= 0) continue;
+            paint_back(r, f, height[z], dn16, shade_colour(span_colour(p, z - s), wallshade), dn);
+            if (f.i0 > f.i1) break;
+            h1 = r.grad_h(f.i1);
+            z1 = r.grad_z(f.i1);
+        }
     }
     f.lz = s;
     if (prev) {
         const int32_t a = p[3];
-        for (int32_t z = f.uz; z < a && f.i0 <= f.i1; z++) {
-            const ScanRay::Lin t = r.lin(dn, z + 1);
-            if (t.at(f.i0)) continue;
-            const uint32_t c = shade_colour(colour_before(p, prev, a - z), wallshade);
-            do r.put(f.i0++, c, dn);
-            while (f.i0 <= f.i1 && !t.at(f.i0));
+        if (f.uz < a && f.i0 <= f.i1) {
+            int64_t h0 = r.grad_h(f.i0), z0 = r.grad_z(f.i0);
+            for (int32_t z = f.uz; z < a; z++) {
+                if (h0 * height[z + 1] + z0 * dn16 > 0) continue;
+                paint_fwd(r, f, height[z + 1], dn16, shade_colour(colour_before(p, prev, a - z), wallshade), dn);
+                if (f.i0 > f.i1) break;
+                h0 = r.grad_h(f.i0);
+                z0 = r.grad_z(f.i0);
+            }
         }
         f.uz = a;
-        const ScanRay::Lin t = r.lin(df, a);
-        if (f.i0 <= f.i1 && !t.at(f.i0)) {
-            const uint32_t c = shade_colour(colour_before(p, prev, 1), shade[2]);
-            do r.put(f.i0++, c, df);
-            while (f.i0 <= f.i1 && !t.at(f.i0));
-        }
+        if (f.i0 <= f.i1 && !r.below(f.i0, df, a))
+            paint_fwd(r, f, height[a], df16, shade_colour(colour_before(p, prev, 1), shade[2]), df);
     } else {
         f.uz = 0;
     }
-    const ScanRay::Lin t = r.lin(df, s);
-    if (f.i0 <= f.i1 && t.at(f.i1)) {
-        const uint32_t c = shade_colour(span_colour(p, 0), shade[3]);
-        do r.put(f.i1--, c, df);
-        while (f.i0 <= f.i1 && t.at(f.i1));
-    }
+    if (f.i0 <= f.i1 && r.below(f.i1, df, s))
+        paint_back(r, f, height[s], df16, shade_colour(span_colour(p, 0), shade[3]), df);
 }
 
 // Last sample of [i0, i1] whose ray at d lies at or above level z (i0 - 1
@@ -237,16 +263,10 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         ScanFrame &f = frames[0];
         const int64_t df = bx < by ? bx : by;
         const uint8_t *p = st.camspan;
-        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df, p[3])) {
-            const uint32_t c = shade_colour(colour_before(p, st.camprev, 1), shade[2]);
-            do r.put(f.i0++, c, df);
-            while (f.i0 <= f.i1 && !r.below(f.i0, df, p[3]));
-        }
-        if (f.i0 <= f.i1 && r.below(f.i1, df, p[1])) {
-            const uint32_t c = shade_colour(span_colour(p, 0), shade[3]);
-            do r.put(f.i1--, c, df);
-            while (f.i0 <= f.i1 && r.below(f.i1, df, p[1]));
-        }
+        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df, p[3]))
+            paint_fwd(r, f, r.height[p[3]], df >> 16, shade_colour(colour_before(p, st.camprev, 1), shade[2]), df);
+        if (f.i0 <= f.i1 && r.below(f.i1, df, p[1]))
+            paint_back(r, f, r.height[p[1]], df >> 16, shade_colour(span_colour(p, 0), shade[3]), df);
         if (f.i0 > f.i1) return;
         if (!st.camprev) f.uz = 0;
     }
@@ -380,15 +400,15 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
     r.height = st.height;
     const double rc = (double)ReciprocalTable[n];
     if (st.sign >= 0) {
-        r.h0 = std::nearbyint(he * 1048576.0);
-        r.z0 = std::nearbyint((double)ze * 1048576.0);
-        r.dh = std::nearbyint((hs - he) * rc);
-        r.dz = std::nearbyint(((double)zs - (double)ze) * rc);
+        r.h0 = (int64_t)std::nearbyint(he * 1048576.0);
+        r.z0 = (int64_t)std::nearbyint((double)ze * 1048576.0);
+        r.dh = (int64_t)std::nearbyint((hs - he) * rc);
+        r.dz = (int64_t)std::nearbyint(((double)zs - (double)ze) * rc);
     } else {
-        r.h0 = std::nearbyint(hs * 1048576.0);
-        r.z0 = std::nearbyint((double)zs * 1048576.0);
-        r.dh = std::nearbyint((he - hs) * rc);
-        r.dz = std::nearbyint(((double)ze - (double)zs) * rc);
+        r.h0 = (int64_t)std::nearbyint(hs * 1048576.0);
+        r.z0 = (int64_t)std::nearbyint((double)zs * 1048576.0);
+        r.dh = (int64_t)std::nearbyint((he - hs) * rc);
+        r.dz = (int64_t)std::nearbyint(((double)ze - (double)zs) * rc);
     }
     scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey);
 }

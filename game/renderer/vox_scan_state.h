@@ -12,7 +12,11 @@ struct VoxScanState {
     int32_t cellx, celly;   // floor of pos.x, pos.y, wrapped into 0..511
     double fracx, fracy;    // pos - floor(pos)
     int64_t camz;           // pos.z in depth units
-    double height[260];     // height[a] = camz - a * 12582912 (level a above the camera)
+    // HeightTable: level a above the camera in 1/192 block, (camz - a * 12582912) >> 16;
+    // a 16-bit word for every camera inside the map's height, kept wider here
+    // so that a camera far above the map does not wrap. Entries past 67 serve
+    // span bytes of malformed columns.
+    int32_t height[260];
     const uint8_t *camcolumn;
     const uint8_t *camspan; // span whose gap holds the camera (the column's first when above it)
     const uint8_t *camprev; // span before camspan, null when camspan is the first

@@ -189,6 +189,44 @@ TEST_F(WorldTest, SseAndScalarKernelsGiveIdenticalFramesAndDepths)
     }
 }
 
+// Both span kernels over samples of every fog-ramp distance (and some out of
+// the table's range) give the same pixels and depths.
+TEST_F(WorldTest, SpanKernelsAgreeOverEveryFogDistance)
+{
+    const int32_t w = 1024, h = 16;
+    std::vector<RaySample> samples((size_t)w * h);
+    std::vector<RayEntry> rays((size_t)w * h);
+    for (int32_t j = 0; j < w * h; j++) {
+        const int64_t d =
+            j < 2048 ? ((int64_t)j << 20) + (j * 7919 & 0xFFFFF) : (int64_t)(j - 2048) * 0x1000AB - 0x100000;
+        samples[(size_t)j] = RaySample{0x5A000000u | (uint32_t)(j * 2654435761u >> 8), (int32_t)d};
+        rays[(size_t)j] = RayEntry{j, 0, 0, 0};
+    }
+    Frame a(w, h), b(w, h);
+    std::vector<float> da, db; // the z-buffer is the renderer's: read after each pass
+    const Cam c = angles("k", v3(100.5, 100.5, 30.0), 20, 10, 5);
+    for (int set : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
+        Frame &fr = set == VOX_KERNELS_SSE ? a : b;
+        vox_use_kernels(set);
+        voxsetfogcolour(0x30C0F0);
+        fr.bind();
+        set_camera(c, w, h);
+        ASSERT_EQ(renderworld(), 1); // sets the camera terms of the kernels
+        vox_kparams.samples = samples.data();
+        vox_kparams.rays = rays.data();
+        vox_kparams.lastray = w * h - 1;
+        vox_kparams.safelo = 0;
+        vox_kparams.safehi = 0;
+        for (int32_t y = 0; y < h; y++) vox_kernels.drawspanstep(1, y, w - 2, (y * w + 1) << 16, 65536, 0);
+        (set == VOX_KERNELS_SSE ? da : db) = fr.depths();
+    }
+    EXPECT_EQ(std::memcmp(a.pix.data(), b.pix.data(), a.pix.size() * 4), 0);
+    EXPECT_EQ(std::memcmp(da.data(), db.data(), da.size() * 4), 0);
+    // Distance 1 << 20 (ramp 21) leaves a channel within one of its value.
+    for (int k = 0; k < 3; k++)
+        EXPECT_NEAR((int)(a.pix[1] >> (8 * k) & 0xFF), (int)(samples[1].colour >> (8 * k) & 0xFF), 1);
+}
+
 TEST_F(WorldTest, CameraInSolidOrWithoutFocalDrawsNothing)
 {
     const int32_t w = 64, h = 48;
@@ -241,8 +279,11 @@ TEST_F(WorldTest, SkyIsTheFogColourLessOnePerChannel)
         const Cam c = angles("sky", v3(100.5, 100.5, 40.0), 0, -89.0, 0);
         set_camera(c, w, h);
         ASSERT_EQ(renderworld(), 1);
-        for (uint32_t v : fr.pix)
-            if (v != kSentinel) ASSERT_EQ(v, want[i]) << std::hex << v;
+        for (uint32_t v : fr.pix) {
+            if (v != kSentinel) {
+                ASSERT_EQ(v, want[i]) << std::hex << v;
+            }
+        }
     }
 }
 
@@ -297,6 +338,33 @@ TEST_F(WorldTest, FaceShadesLandOnTheirFaces)
     // Under the bridge (z 40..41, air below) looking up: the underside.
     const std::vector<RaySample> s = cast_centre_column(angles("under", v3(240.5, 301.5, 45.0), 0, -60, 0), w, h);
     EXPECT_EQ(s[(size_t)(h / 2 + 1)].colour, shaded(VXMAP_BRIDGE_RGB, 127 - 64));
+}
+
+// The scanner compares a ray with a level on the high 16 bits of its gradient
+// pair, the distance and the camera's height: a ray that drops by 1/32 pixel
+// per 32 pixels ahead (z word 0) stays level, so from 0.001 above a floor it
+// never meets it, though it would within two blocks in exact arithmetic.
+// A camera far above the map still sees the floor below it.
+TEST_F(WorldTest, LevelTestUsesTheHighWordsOfGradientAndHeight)
+{
+    ASSERT_EQ(vxmap_flat(40, 0x808080), 1);
+    const int32_t w = 64, h = 64;
+    const Cam c = angles("grazing", v3(256.5, 256.5, 39.999), 0, std::asin(1.0 / 1024.0) * 180.0 / M_PI, 0);
+    const std::vector<RaySample> s = cast_centre_column(c, w, h);
+    EXPECT_EQ(s[(size_t)(h / 2 + 1)].dist, SkySample.dist);
+    EXPECT_EQ(s[(size_t)(h / 2 + 1)].colour, SkySample.colour);
+    EXPECT_EQ(s[(size_t)(h / 2 + 2)].colour, shaded(0x808080, 127)); // one row lower: the floor
+
+    // 340 blocks above the floor, straight down: the floor near the middle,
+    // the sky in the corners (beyond 128 blocks), not a floor everywhere.
+    Frame fr(w, h);
+    fr.bind();
+    set_camera(angles("high", v3(256.5, 256.5, -300.0), 0, 90, 0), w, h);
+    ASSERT_EQ(renderworld(), 1);
+    EXPECT_EQ(fr.pix[(size_t)(h / 2 + 2) * w + w / 2 + 2] & 0xFF0000, 0x7F0000u); // floor red 0x7F, sky 0x7E
+    EXPECT_EQ(fr.pix[0], 0x7E8EAEu);
+    EXPECT_EQ(fr.pix[(size_t)h * w - 1], 0x7E8EAEu);
+    ASSERT_EQ(vxmap_towers(), 1);
 }
 
 TEST_F(WorldTest, SamplesAbandonedAtTheFrameLimitAreSky)
