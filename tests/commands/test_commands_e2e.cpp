@@ -64,6 +64,14 @@ protected:
         }
         return true;
     }
+    // A chat line (type 0) from the client.
+    static void say(TestClient *c, const std::string &text)
+    {
+        std::vector<uint8_t> m = {17, (uint8_t)(c->own_id < 0 ? 0 : c->own_id), 0};
+        m.insert(m.end(), text.begin(), text.end());
+        m.push_back(0);
+        tcl_send(c, m);
+    }
     bool wait_line(TestClient *c, const std::string &text)
     {
         return tcl_wait(c, [&] { return has_line(c, text); }, E2E_WAIT_MS);
@@ -208,6 +216,127 @@ TEST_F(CommandsE2E, MapChangeSendsTheMapAndStateToAllAndResetsTheTeams)
     }
     tcl_close(&a);
     tcl_close(&b);
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(CommandsE2E, HelpGivesOneLineToAPlayerAndTwoToAnAdmin)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, b;
+    ASSERT_TRUE(join_from(&a, "127.0.0.71", "Al"));
+    ASSERT_TRUE(join_from(&b, "127.0.0.72", "Bea"));
+    ASSERT_TRUE(type_and_wait("admin 1", e2e_text(42, "Bea")));
+    ASSERT_TRUE(wait_line(&b, e2e_text(36)));
+    say(&a, "/help");
+    say(&b, "/help");
+    say(&a, "/help me"); // anything after it: no answer
+    say(&a, "/ping 1");
+    ASSERT_TRUE(wait_all({&a, &b}, [&] { return has_line(&b, "Admin Commands: kick #, ban #, admin #"); }, E2E_WAIT_MS));
+    ASSERT_TRUE(wait_all({&a, &b}, [&] {
+        for (const auto &l : system_lines(&a))
+            if (l.rfind("Bea's ping: ", 0) == 0)
+                return true;
+        return false;
+    }, E2E_WAIT_MS));
+    wait_all({&a, &b}, [] { return false; }, 300);
+    int general = 0, admin = 0;
+    for (const auto &l : system_lines(&a)) {
+        general += l == "General Commands: ping #, votekick #";
+        admin += l == "Admin Commands: kick #, ban #, admin #";
+        if (l.rfind("Bea's ping: ", 0) == 0) {
+            int ms = -1;
+            EXPECT_EQ(sscanf(l.c_str(), "Bea's ping: %dms", &ms), 1) << l;
+            EXPECT_GE(ms, 0) << l;
+        }
+    }
+    EXPECT_EQ(general, 1);
+    EXPECT_EQ(admin, 0);
+    EXPECT_TRUE(has_line(&b, "General Commands: ping #, votekick #"));
+    // Commands are for the server only: nobody sees them as chat.
+    for (TestClient *t : {&a, &b})
+        for (const auto &m : tcl_messages(t, 17))
+            EXPECT_EQ(m[1], 255) << tcl_name_at(m, 3);
+    tcl_close(&a);
+    tcl_close(&b);
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(CommandsE2E, VoteKickPassesWithTwoOfFourJoinedWhileOthersStillLoad)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient c[4], loading[4], again;
+    const char *names[4] = {"V0", "V1", "V2", "V3"};
+    for (int i = 0; i < 4; i++) {
+        std::string ip = "127.0.0." + std::to_string(81 + i);
+        ASSERT_TRUE(join_from(&c[i], ip.c_str(), names[i])) << i;
+    }
+    // Connected but not joined: they have no say and do not raise the need
+    // (8 connected would need 3).
+    for (int i = 0; i < 4; i++) {
+        std::string ip = "127.0.0." + std::to_string(91 + i);
+        ASSERT_TRUE(tcl_connect_from(&loading[i], ip.c_str(), port) && tcl_download(&loading[i], E2E_WAIT_MS));
+    }
+    auto everyone = {&c[0], &c[1], &c[2], &c[3], &loading[0], &loading[1], &loading[2], &loading[3]};
+    say(&c[0], "/votekick 3");
+    ASSERT_TRUE(wait_all(everyone, [&] { return has_line(&c[1], e2e_text(89, "V3")); }, E2E_WAIT_MS));
+    say(&c[0], "/y");
+    ASSERT_TRUE(wait_all(everyone, [&] { return has_line(&c[2], e2e_text(47, 1)); }, E2E_WAIT_MS));
+    say(&c[0], "/y");       // again: ignored
+    say(&loading[0], "/y"); // not joined: ignored
+    say(&c[1], "/Y");       // not the yes letter
+    wait_all(everyone, [] { return false; }, 500);
+    EXPECT_FALSE(has_line(&c[2], e2e_text(55, "V3")));
+    say(&c[2], "/yes");
+    ASSERT_TRUE(wait_all(everyone, [&] { return has_line(&c[1], e2e_text(55, "V3")); }, E2E_WAIT_MS));
+    int missing = 0;
+    for (const auto &l : system_lines(&c[1]))
+        missing += l == e2e_text(47, 1);
+    EXPECT_EQ(missing, 1);
+    tcl_abort(&c[3]);
+    int refused = -1;
+    tcl_connect_from(&again, "127.0.0.84", port);
+    tcl_wait(&again, [&] { return again.disconnected || again.map_begun; }, E2E_WAIT_MS);
+    refused = again.disconnected ? (int)again.disconnect_data : -1;
+    EXPECT_EQ(refused, 2); // kicked by the vote
+    tcl_abort(&again);
+    for (int i = 0; i < 3; i++)
+        tcl_close(&c[i]);
+    for (auto &l : loading)
+        tcl_close(&l);
+    EXPECT_EQ(quit(), 0);
+}
+
+TEST_F(CommandsE2E, VoteKickTimesOutAfterThirtySeconds)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, b, c;
+    ASSERT_TRUE(join_from(&a, "127.0.0.101", "Ta"));
+    ASSERT_TRUE(join_from(&b, "127.0.0.102", "Tb"));
+    ASSERT_TRUE(join_from(&c, "127.0.0.103", "Tc"));
+    int64_t t0 = tsv_now_ms();
+    say(&a, "/votekick 1");
+    ASSERT_TRUE(wait_all({&a, &b, &c}, [&] { return has_line(&c, e2e_text(89, "Tb")); }, E2E_WAIT_MS));
+    say(&c, "/y");
+    say(&a, "/votekick 2"); // one vote at a time
+    ASSERT_TRUE(wait_all({&a, &b, &c}, [&] { return has_line(&c, e2e_text(90)); }, 40000));
+    int64_t took = tsv_now_ms() - t0;
+    EXPECT_GE(took, 29000);
+    EXPECT_LE(took, 33000);
+    EXPECT_FALSE(has_line(&a, e2e_text(89, "Tc")));
+    EXPECT_FALSE(has_line(&a, e2e_text(55, "Tb")));
+    // Over: a yes is no vote now, and a new vote may start.
+    say(&a, "/y");
+    say(&a, "/votekick 2");
+    ASSERT_TRUE(wait_all({&a, &b, &c}, [&] { return has_line(&b, e2e_text(89, "Tc")); }, E2E_WAIT_MS));
+    EXPECT_TRUE(b.connected);
+    for (TestClient *t : {&a, &b, &c})
+        tcl_close(t);
     EXPECT_EQ(quit(), 0);
 }
 
