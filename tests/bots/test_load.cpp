@@ -129,7 +129,9 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     }
     printf("extra connections: %d refused as full, %d unanswered\n", full, kExtra - full);
 
-    // The minute of play.
+    // The minute of play. A third of the way in, hostile bot 0 floods the
+    // chat: the server must kick it, under load, and nobody else.
+    f.bots[0]->s.flood_at_ms = fleet_now_us() / 1000 + seconds * 1000 / 3;
     f.measuring = true;
     long rss_early = -1, rss_peak = 0;
     double cpu0 = cpu_seconds(srv.pid);
@@ -146,8 +148,12 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     long rss_end = rss_kb(srv.pid);
     f.measuring = false;
 
-    // Every legal bot is still there; the hostile ones did not crash anything.
+    // Every legal bot is still there; the flooder was kicked.
     EXPECT_EQ(fleet_count(&f, BOT_PLAYING, 0), kSlots - kHostile) << fleet_summary(&f);
+    // (A kick resets the peer without notice, so the server's word is taken.)
+    char kicked[256];
+    snprintf(kicked, sizeof kicked, lang_get(LANG_PLAYER_KICKED), f.bots[0]->name.c_str());
+    EXPECT_NE(srv.output.find(kicked), std::string::npos) << "the flooding bot was not kicked";
     GapStats g = fleet_gap_stats(&f, 0);
     printf("%s\n", fleet_summary(&f).c_str());
     printf("world updates at the legal bots: %ld gaps, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", g.count,

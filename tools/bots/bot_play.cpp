@@ -296,12 +296,12 @@ void bot_step(BotState *b, BotRng *r, int64_t now_ms, std::vector<BotMessage> *o
             out->push_back(std::move(m));
         }
     }
+    if (!b->alive)
+        return;
     if (b->hostile && b->flood_at_ms && now_ms >= b->flood_at_ms) {
         b->flood_at_ms = 0;
         bot_flood_burst(b, out);
     }
-    if (!b->alive)
-        return;
     if (now_ms >= b->next_orient_ms) {
         b->next_orient_ms = now_ms + bot_rng_range(r, 100, 250);
         OrientMsg m = {bot_random_forward(r)};
