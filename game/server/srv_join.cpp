@@ -121,18 +121,31 @@ static void srv_send_one_or_all(int player, ENetPacket *packet)
         enet_packet_destroy(packet);
 }
 
+// Drops one player whose transfer cannot go on (the others keep theirs).
+static void srv_drop_for_map_one(int i)
+{
+    if (!player_table[i].present)
+        return;
+    ENetPeer *peer = player_table[i].peer;
+    srv_log_info(srv_log, "map transfer failed; dropping player %d", i);
+    srv_remove_player(i, REMOVE_LEFT);
+    srv_pending_discard(i);
+    if (peer)
+        enet_peer_disconnect(peer, 0);
+}
+
 static void srv_drop_for_map(int player)
 {
-    for (int i = 0; i < PLAYER_MAX; i++) {
-        if ((player < 0 || i == player) && player_table[i].present) {
-            ENetPeer *peer = player_table[i].peer;
-            srv_log_info(srv_log, "map transfer failed; dropping player %d", i);
-            srv_remove_player(i, REMOVE_LEFT);
-            srv_pending_discard(i);
-            if (peer)
-                enet_peer_disconnect(peer, 0);
-        }
-    }
+    for (int i = 0; i < PLAYER_MAX; i++)
+        if (player < 0 || i == player)
+            srv_drop_for_map_one(i);
+}
+
+void srv_drop_broken_transfers()
+{
+    for (int i = 0; i < PLAYER_MAX; i++)
+        if (srv_pending_broken(i))
+            srv_drop_for_map_one(i);
 }
 
 int srv_send_map(int player)
@@ -144,7 +157,11 @@ int srv_send_map(int player)
     size_t zlen = srv_zmap_len;
     uint8_t buf[8];
     MapBeginMsg begin = {(uint32_t)zlen};
-    int failed = srv_send_held(player, srv_packet(buf, msg_write_map_begin(buf, sizeof buf, &begin))) != 0;
+    // A player whose hold overflows is dropped alone; only a failure that
+    // concerns every recipient (no packet, the one player gone) ends the
+    // transfer early.
+    int failed = srv_send_held(player, srv_packet(buf, msg_write_map_begin(buf, sizeof buf, &begin))) != 0 &&
+                 player >= 0;
     size_t pos = 0;
     while (pos < zlen && !failed) {
         size_t n = zlen - pos < SRV_MAP_CHUNK_DATA ? zlen - pos : SRV_MAP_CHUNK_DATA;
@@ -153,7 +170,7 @@ int srv_send_map(int player)
             break;
         MapChunkMsg chunk = {srv_zmap + pos, (uint32_t)n};
         msg_write_map_chunk(packet->data, n + 1, &chunk);
-        failed = srv_send_held(player, packet) != 0;
+        failed = srv_send_held(player, packet) != 0 && player >= 0;
         pos += n;
     }
     if (pos < zlen) {
@@ -161,9 +178,10 @@ int srv_send_map(int player)
         srv_drop_for_map(player);
         return 0;
     }
+    srv_drop_broken_transfers();
     // The first batch leaves at once; the rest follows pass by pass.
     srv_pending_release();
-    return 1;
+    return player < 0 || srv_slot_connected(player);
 }
 
 void srv_send_state(int player)

@@ -29,6 +29,9 @@ const uint8_t *srv_map_compressed(size_t *length);
 // concerned, never the server.
 // Returns 1 when sent.
 int srv_send_map(int player);
+// Drops every player whose held packets overflowed (srv_pending_broken): he
+// can no longer receive in order. Called after each pass's release.
+void srv_drop_broken_transfers();
 // MSG_GAME_STATE to one player, or to all with -1.
 void srv_send_state(int player);
 // One MSG_PLAYER_INFO per other joined player, then the state, to `player`.

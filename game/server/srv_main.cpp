@@ -324,6 +324,7 @@ void srv_service_clients()
     // compresses as it sends) must not hold the tick back. What is left stays
     // queued in ENet, in order, for the next pass.
     srv_pending_release();
+    srv_drop_broken_transfers();
     uint32_t start = enet_time_get();
     ENetEvent event;
     while (enet_host_service(srv_host, &event, 0) > 0) {

@@ -39,6 +39,7 @@ struct SrvPending {
     ENetPacket *packets[SRV_PENDING_MAX];
     int head;
     int count;
+    int broken; // a packet could not be held: the order is lost until discarded
 };
 static SrvPending srv_pending[PLAYER_MAX];
 
@@ -65,8 +66,12 @@ static void srv_drop_ref(ENetPacket *packet)
 static int srv_hold(int player, ENetPacket *packet)
 {
     SrvPending *q = &srv_pending[player];
-    if (q->count >= SRV_PENDING_MAX)
+    if (q->broken)
         return -1;
+    if (q->count >= SRV_PENDING_MAX) {
+        q->broken = 1;
+        return -1;
+    }
     packet->referenceCount++;
     q->packets[(q->head + q->count) % SRV_PENDING_MAX] = packet;
     q->count++;
@@ -76,6 +81,11 @@ static int srv_hold(int player, ENetPacket *packet)
 int srv_pending_count(int player)
 {
     return player >= 0 && player < PLAYER_MAX ? srv_pending[player].count : 0;
+}
+
+int srv_pending_broken(int player)
+{
+    return player >= 0 && player < PLAYER_MAX ? srv_pending[player].broken : 0;
 }
 
 void srv_pending_discard(int player)
@@ -90,6 +100,7 @@ void srv_pending_discard(int player)
         srv_drop_ref(packet);
     }
     q->head = 0;
+    q->broken = 0;
 }
 
 int srv_send_held(int player, ENetPacket *packet)
@@ -120,7 +131,7 @@ void srv_pending_release()
 {
     for (int i = 0; i < PLAYER_MAX; i++) {
         SrvPending *q = &srv_pending[i];
-        if (q->count == 0)
+        if (q->count == 0 || q->broken)
             continue;
         ENetPeer *peer = player_table[i].present ? player_table[i].peer : nullptr;
         if (!peer) {
@@ -146,7 +157,7 @@ static int srv_queue(ENetPeer *peer, ENetPacket *packet)
     if (!peer)
         return -1;
     int slot = srv_peer_slot(peer);
-    if (slot >= 0 && srv_pending[slot].count > 0)
+    if (slot >= 0 && (srv_pending[slot].count > 0 || srv_pending[slot].broken))
         return srv_hold(slot, packet);
     return enet_peer_send(peer, 0, packet) == 0 ? 0 : -1;
 }

@@ -43,3 +43,7 @@ void srv_pending_release();
 void srv_pending_discard(int player);
 // Packets held for a player.
 int srv_pending_count(int player);
+// 1 when a packet for the player could not be held (his hold was full): what
+// he receives is no longer in order, so he must be dropped. Cleared by
+// srv_pending_discard.
+int srv_pending_broken(int player);

@@ -206,6 +206,7 @@ TEST(ServerMaster, RegistrationBytesFollowTheLayout)
 #include <enet/enet.h>
 
 #include "common/map_store.h"
+#include "common/terrain.h"
 #include "server/srv_join.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
@@ -320,4 +321,49 @@ TEST_F(ServerSlots, JoinValuesOutsideTheDataModelAreRefused)
     EXPECT_EQ(player_table[0].weapon, 2);
     EXPECT_STREQ(player_table[0].name, "Ann");
     EXPECT_EQ(player_table[0].peer, &peers[0]);
+}
+
+// A player whose held packets overflow loses the order of what he receives:
+// he alone is dropped, the others keep their transfer.
+TEST_F(ServerSlots, AFullHoldDropsThatPlayerOnlyAtAMapChangeAndBehindATransfer)
+{
+    terrain_generate(5); // a map of many chunks, so a transfer outlasts one release
+    for (int i = 0; i < 3; i++) {
+        ENetEvent c = event(i, ENET_EVENT_TYPE_CONNECT);
+        srv_on_connect(&c);
+        ASSERT_EQ(player_table[i].present, 1) << i;
+    }
+    auto small = [] {
+        uint8_t b[4] = {20, 0, 0, 0};
+        return enet_packet_create(b, 2, ENET_PACKET_FLAG_RELIABLE);
+    };
+    // Learn the hold's capacity, then leave player 1 a few places short.
+    srv_pending_discard(1);
+    int cap = 0;
+    while (srv_send_held(1, small()) == 0)
+        cap++;
+    ASSERT_TRUE(srv_pending_broken(1));
+    srv_pending_discard(1);
+    EXPECT_FALSE(srv_pending_broken(1));
+    for (int n = 0; n < cap - 3; n++)
+        ASSERT_EQ(srv_send_held(1, small()), 0);
+
+    srv_send_map(-1);
+    EXPECT_EQ(player_table[0].present, 1);
+    EXPECT_EQ(player_table[1].present, 0);
+    EXPECT_EQ(player_table[2].present, 1);
+    EXPECT_EQ(srv_pending_count(1), 0);
+    EXPECT_GT(srv_pending_count(0), 0);
+    EXPECT_EQ(srv_connected_count, 2u);
+
+    // A message that finds the hold of a player behind a transfer full.
+    while (srv_pending_count(2) < cap)
+        ASSERT_EQ(srv_send_held(2, small()), 0);
+    EXPECT_FALSE(srv_pending_broken(2));
+    srv_send_to(player_table[2].peer, small());
+    EXPECT_TRUE(srv_pending_broken(2));
+    srv_drop_broken_transfers();
+    EXPECT_EQ(player_table[2].present, 0);
+    EXPECT_EQ(player_table[0].present, 1);
+    EXPECT_FALSE(srv_pending_broken(2));
 }
