@@ -323,3 +323,50 @@ TEST_F(ServerE2E, APortInUseFailsTheSetUpFromTheSettings)
     tsv_stop(&second);
     EXPECT_EQ(quit(), 0);
 }
+
+// A newcomer gets a team player's info with its real fields, a spectator's
+// with team 255 and every loadout field zero, then the state with his own id;
+// a spectator is announced at (256, 256, ground z of that column).
+TEST_F(ServerE2E, ExistingPlayersOfATeamAndSpectatorsAndTheSpectatorSpawn)
+{
+    make_folder();
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, s, n;
+    ASSERT_TRUE(connect_and_download(&a));
+    ASSERT_TRUE(tcl_join(&a, 0, 2, "Ann"));
+    ASSERT_TRUE(connect_and_download(&s));
+    ASSERT_TRUE(tcl_join(&s, 255, 0, "Spec"));
+    auto spawn = tcl_messages(&s, 12).back();
+    ASSERT_EQ(spawn.size(), 17u + 4u);
+    EXPECT_EQ(spawn[1], 1);
+    EXPECT_EQ(spawn[3], 255);
+    EXPECT_EQ(le_get_f32(&spawn[4]), 256.0f);
+    EXPECT_EQ(le_get_f32(&spawn[8]), 256.0f);
+    EXPECT_EQ(le_get_f32(&spawn[12]), 40.0f); // the flat map's ground
+
+    ASSERT_TRUE(connect_and_download(&n));
+    ASSERT_GE(n.messages.size(), 3u);
+    const auto &ann = n.messages[0], &spec = n.messages[1], &state = n.messages[2];
+    ASSERT_EQ(ann[0], 9);
+    EXPECT_EQ(ann[1], 0);
+    EXPECT_EQ(ann[2], 0);
+    EXPECT_EQ(ann[3], 2);
+    EXPECT_EQ(ann[4], 2);
+    EXPECT_EQ(ann[9], 127);
+    EXPECT_EQ(ann[10], 127);
+    EXPECT_EQ(ann[11], 127);
+    ASSERT_EQ(spec[0], 9);
+    ASSERT_EQ(spec.size(), 13u + 4u);
+    EXPECT_EQ(spec[1], 1);
+    EXPECT_EQ(spec[2], 255);
+    for (int i = 3; i < 12; i++)
+        EXPECT_EQ(spec[i], 0) << i;
+    EXPECT_EQ(tcl_name_at(spec, 12), "Spec");
+    ASSERT_EQ(state[0], 15);
+    EXPECT_EQ(state[1], 2);
+    tcl_close(&a);
+    tcl_close(&s);
+    tcl_close(&n);
+    EXPECT_EQ(quit(), 0);
+}
