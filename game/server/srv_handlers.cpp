@@ -242,8 +242,8 @@ void srv_on_block_action(ENetEvent *event)
         return;
     if (m.x < 0 || m.x > 511 || m.y < 0 || m.y > 511 || m.z < 0 || m.z > 62)
         return;
-    if (!srv_tool_makes(p->tool, m.kind))
-        return;
+    // The flood rule counts every edit made without the gun, also one
+    // refused afterwards for the wrong tool.
     if (p->tool == TOOL_GUN) {
         if (p->magazine <= 0)
             return;
@@ -251,6 +251,8 @@ void srv_on_block_action(ENetEvent *event)
         if (!srv_flood_check(p->id) || !srv_within_reach(p, m.x, m.y, m.z))
             return;
     }
+    if (!srv_tool_makes(p->tool, m.kind))
+        return;
     MapCell cell = {m.x, m.y, m.z};
     int applied = 0;
     if (m.kind == BLOCK_BUILD) {
@@ -284,9 +286,9 @@ void srv_on_block_line(ENetEvent *event)
     for (const int32_t *c : ends)
         if (c[0] < 0 || c[0] > 511 || c[1] < 0 || c[1] > 511 || c[2] < 0 || c[2] > 63)
             return;
-    if (p->tool != TOOL_BLOCK)
-        return;
     if (!srv_flood_check(p->id) || !srv_within_reach(p, m.end[0], m.end[1], m.end[2]))
+        return;
+    if (p->tool != TOOL_BLOCK)
         return;
     BlockCell start = {m.start[0], m.start[1], m.start[2]};
     BlockCell end = {m.end[0], m.end[1], m.end[2]};

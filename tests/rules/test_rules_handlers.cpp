@@ -317,3 +317,30 @@ TEST_F(Handlers, FloodCounterRisesForChatLinesAndToolEdits)
     send(3, msg_write_chat, chat);
     EXPECT_EQ(u->flood, 0);
 }
+
+// Edits refused for the wrong tool still count towards the flood rule: every
+// block line, and every block action made without the gun (a counter above 10
+// then kicks, end to end).
+TEST_F(Handlers, FloodRuleCountsEditsRefusedForTheWrongTool)
+{
+    struct Case {
+        int tool, kind; // kind -1: a block line
+        int counted;
+    } cases[] = {
+        {TOOL_SPADE, BLOCK_BUILD, 1}, {TOOL_BLOCK, BLOCK_DESTROY, 1}, {TOOL_BLOCK, BLOCK_DIG, 1},
+        {TOOL_GRENADE, BLOCK_BUILD, 1}, {TOOL_GUN, -1, 1}, {TOOL_SPADE, -1, 1}, {TOOL_GUN, BLOCK_BUILD, 0},
+    };
+    int z = FIX_GROUND - 1;
+    for (const Case &c : cases) {
+        PlayerRecord *p = join(0, TEAM_BLUE, WEAPON_SEMI, 100.5f, 200.5f);
+        send(0, msg_write_tool, ToolMsg{0, (uint8_t)c.tool});
+        ASSERT_EQ(p->tool, c.tool);
+        if (c.kind < 0)
+            send(0, msg_write_block_line, BlockLineMsg{0, {101, 200, z}, {101, 200, z}});
+        else
+            action(0, c.kind, 101, 200, c.kind == BLOCK_BUILD ? z : FIX_GROUND);
+        EXPECT_EQ(p->flood, c.counted) << c.tool << " " << c.kind;
+        EXPECT_EQ(map_is_solid(101, 200, z), 0) << c.tool << " " << c.kind;
+        EXPECT_EQ(map_is_solid(101, 200, FIX_GROUND), 1) << c.tool << " " << c.kind;
+    }
+}
