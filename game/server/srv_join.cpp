@@ -107,20 +107,6 @@ const uint8_t *srv_map_compressed(size_t *length)
     return srv_zmap_valid ? srv_zmap : nullptr;
 }
 
-// Sends one packet to one player or to all.
-static void srv_send_one_or_all(int player, ENetPacket *packet)
-{
-    if (player < 0) {
-        srv_send_all(packet);
-        return;
-    }
-    const PlayerRecord *p = player_get(player);
-    if (p && p->present)
-        srv_send_to(p->peer, packet);
-    else if (packet)
-        enet_packet_destroy(packet);
-}
-
 // Drops one player whose transfer cannot go on (the others keep theirs).
 static void srv_drop_for_map_one(int i)
 {
@@ -199,7 +185,7 @@ void srv_send_state(int player)
     if (srv_mode.fill_state)
         srv_mode.fill_state(&m);
     uint8_t buf[MSG_MAX_SIZE];
-    srv_send_one_or_all(player, srv_packet(buf, msg_write_game_state(buf, sizeof buf, &m)));
+    srv_send_player_or_all(player, srv_packet(buf, msg_write_game_state(buf, sizeof buf, &m)));
 }
 
 void srv_send_existing_players(int player)

@@ -264,7 +264,11 @@ void srv_system_chat(int player, const char *text)
     chat.chat_type = CHAT_SYSTEM;
     snprintf(chat.text, sizeof chat.text, "%s", text ? text : "");
     uint8_t buf[MSG_MAX_SIZE];
-    ENetPacket *packet = srv_packet(buf, msg_write_chat(buf, sizeof buf, &chat));
+    srv_send_player_or_all(player, srv_packet(buf, msg_write_chat(buf, sizeof buf, &chat)));
+}
+
+void srv_send_player_or_all(int player, ENetPacket *packet)
+{
     if (player < 0) {
         srv_send_all(packet);
         return;

@@ -22,6 +22,10 @@ void srv_send_team(ENetPacket *packet, int player);
 // player's eye on x and on y (each axis alone).
 void srv_send_nearby(int player, ENetPacket *packet);
 
+// One player's peer when he is connected (the packet is destroyed when he is
+// not), or every peer with -1.
+void srv_send_player_or_all(int player, ENetPacket *packet);
+
 // Convenience: a packet of buf[0..len) with the message's delivery flag.
 // Null when len is not positive or ENet has no memory.
 ENetPacket *srv_packet(const uint8_t *buf, int len);
