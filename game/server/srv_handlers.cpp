@@ -349,21 +349,6 @@ void srv_on_reload(ENetEvent *event)
     srv_send_nearby(p->id, srv_packet(buf, msg_write_reload(buf, sizeof buf, &out)));
 }
 
-// A change of team or weapon costs a team player his life. A spectator who
-// joins a team is not killed (nobody sees him die) but waits for the next
-// wave like everybody else.
-static void srv_die_for_change(PlayerRecord *p, int kill_type)
-{
-    if (!p->alive)
-        return;
-    if (team_is_playing(p->team)) {
-        srv_damage_player(p->id, 100, 0, nullptr, kill_type);
-    } else if (kill_type == KILL_TEAM_CHANGE) {
-        p->alive = 0;
-        p->respawn_time = sys_time_seconds() + srv_respawn_wait();
-    }
-}
-
 void srv_on_change_team(ENetEvent *event)
 {
     PlayerRecord *p = srv_joined_sender(event);
@@ -372,7 +357,7 @@ void srv_on_change_team(ENetEvent *event)
         return;
     if (m.team != TEAM_BLUE && m.team != TEAM_GREEN && m.team != TEAM_SPECTATOR)
         return;
-    srv_die_for_change(p, KILL_TEAM_CHANGE);
+    srv_kill_for_change(p->id, KILL_TEAM_CHANGE);
     player_set_team(p, m.team);
 }
 
@@ -382,6 +367,6 @@ void srv_on_change_weapon(ENetEvent *event)
     WeaponChangeMsg m;
     if (!p || msg_read_weapon_change(event->packet, &m) != MSG_OK || !weapon_is_valid(m.weapon))
         return;
-    srv_die_for_change(p, KILL_WEAPON_CHANGE);
+    srv_kill_for_change(p->id, KILL_WEAPON_CHANGE);
     player_set_weapon(p, m.weapon);
 }

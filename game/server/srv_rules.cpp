@@ -54,6 +54,34 @@ int srv_respawn_wait()
     return SRV_RESPAWN_WAVE - (int)(s % SRV_RESPAWN_WAVE);
 }
 
+// Marks the player dead until the next wave and tells everyone.
+static void srv_announce_death(PlayerRecord *v, int killer, int kill_type)
+{
+    v->alive = 0;
+    int wait = srv_respawn_wait();
+    v->respawn_time = sys_time_seconds() + wait;
+    if (srv_mode_flag == GAME_MODE_CTF)
+        srv_drop_intel(v->id);
+    KillMsg k = {(uint8_t)v->id, (uint8_t)(killer >= 0 && killer < PLAYER_MAX ? killer : 0),
+                 (uint8_t)kill_type, (uint8_t)wait};
+    uint8_t buf[MSG_MAX_SIZE];
+    srv_send_all(srv_packet(buf, msg_write_kill(buf, sizeof buf, &k)));
+}
+
+void srv_kill_for_change(int victim, int kill_type)
+{
+    PlayerRecord *v = player_get(victim);
+    if (!v || !v->present || v->team == TEAM_NONE || !v->alive)
+        return;
+    if (team_is_playing(v->team)) {
+        srv_damage_player(victim, 100, 0, nullptr, kill_type);
+        return;
+    }
+    // A spectator has no health to lose; he dies all the same, so every
+    // client sees him leave the living and wait for the wave.
+    srv_announce_death(v, 0, kill_type);
+}
+
 void srv_damage_player(int victim, int amount, int killer, const Vec3 *source, int kill_type)
 {
     if (!srv_player_in_game(victim))
@@ -72,14 +100,7 @@ void srv_damage_player(int victim, int amount, int killer, const Vec3 *source, i
         srv_send_to(v->peer, srv_packet(buf, msg_write_health(buf, sizeof buf, &h)));
         return;
     }
-    v->alive = 0;
-    int wait = srv_respawn_wait();
-    v->respawn_time = sys_time_seconds() + wait;
-    if (srv_mode_flag == GAME_MODE_CTF)
-        srv_drop_intel(victim);
-    KillMsg k = {(uint8_t)victim, (uint8_t)(killer >= 0 && killer < PLAYER_MAX ? killer : 0),
-                 (uint8_t)kill_type, (uint8_t)wait};
-    srv_send_all(srv_packet(buf, msg_write_kill(buf, sizeof buf, &k)));
+    srv_announce_death(v, killer, kill_type);
     // Credit only a present killer of the other team: a departed thrower's
     // slot may already hold somebody else.
     PlayerRecord *kp = player_get(killer);

@@ -40,6 +40,9 @@ int srv_respawn_wait();
 // drops a carried intel and credits a connected killer of the other team for
 // kill types 0..3.
 void srv_damage_player(int victim, int amount, int killer, const Vec3 *source, int kill_type);
+// A change of team or weapon: a joined, living player (spectators included)
+// dies with kill type 5 or 6 and killer 0, announced to everyone.
+void srv_kill_for_change(int victim, int kill_type);
 
 // 1 when a claimed hit of hit_type (0..4) by shooter on target passes the aim
 // box around the claimed body part (and, for the spade, the eyes are closer

@@ -271,12 +271,18 @@ TEST_F(Handlers, TeamAndWeaponChangesOnlyFromJoinedPlayersWithValidValues)
     EXPECT_EQ(p->weapon, WEAPON_SHOTGUN);
     send(0, msg_write_team_change, TeamChangeMsg{0, TEAM_GREEN}); // dead: nobody dies, the team is set
     EXPECT_EQ(p->team, TEAM_GREEN);
-    // A spectator who joins a team is not killed but waits for the wave.
+    // A spectator who joins a team dies for the change like anyone else and
+    // waits for the wave; so does one who changes weapon.
     PlayerRecord *s = join(1, TEAM_SPECTATOR, WEAPON_SEMI, 0, 0);
     send(1, msg_write_team_change, TeamChangeMsg{1, TEAM_BLUE});
     EXPECT_EQ(s->team, TEAM_BLUE);
     EXPECT_EQ(s->alive, 0);
     EXPECT_GT(s->respawn_time, 0);
+    PlayerRecord *w = join(3, TEAM_SPECTATOR, WEAPON_SEMI, 0, 0);
+    send(3, msg_write_weapon_change, WeaponChangeMsg{3, WEAPON_SMG});
+    EXPECT_EQ(w->weapon, WEAPON_SMG);
+    EXPECT_EQ(w->alive, 0);
+    EXPECT_GT(w->respawn_time, 0);
 }
 
 TEST_F(Handlers, ShortAndOverlongPacketsNeverReachAHandler)
