@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -33,6 +34,17 @@ protected:
     TestServer srv;
     uint16_t port = 0;
 
+    // ctest runs each test in its own process, all at once: every process
+    // writes the same shared maps, so each writes its own file and renames it
+    // into place, and a reader never sees a half-written map.
+    static void save_shared_map(const char *name)
+    {
+        std::string path = std::string(BKM_E2E_ROOT) + "/" + name;
+        std::string tmp = path + "." + std::to_string(getpid());
+        ASSERT_EQ(map_save(tmp.c_str()), 1);
+        std::filesystem::rename(tmp, path);
+    }
+
     static void SetUpTestSuite()
     {
         tcl_enet_init();
@@ -40,10 +52,10 @@ protected:
         lang_load("BkmLang", 0);
         // One small map for the whole run: flat ground at z 40.
         map_make_flat(40, 0x7F336699u);
-        map_save(BKM_E2E_ROOT "/flat.vxl");
+        save_shared_map("flat.vxl");
         // And a generated one, whose transfer takes many passes.
         terrain_generate(77);
-        map_save(BKM_E2E_ROOT "/hills.vxl");
+        save_shared_map("hills.vxl");
     }
 
     // Fresh folder named for the running test, holding vxl/flat.vxl.
