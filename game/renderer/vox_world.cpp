@@ -341,10 +341,44 @@ int renderworld()
     vox_kparams.cy = k * c.corner[0].y;
     std::memcpy(vox_kparams.fog, fogwords, sizeof fogwords);
 
+    // The regions meet at the vanishing point, where a pixel can fall between
+    // them: mark the depths around it (the kernels write none below 0).
+    int32_t nmark = 0;
+    float *mark[9];
+    uint32_t *markpix[9];
+    int32_t markx[9], marky[9];
+    for (int32_t y = vox_world_stats.vpy - 1; y <= vox_world_stats.vpy + 1; y++)
+        for (int32_t x = vox_world_stats.vpx - 1; x <= vox_world_stats.vpx + 1; x++) {
+            if (x < 0 || y < 0 || x >= fb.xres || y >= fb.yres) continue;
+            uint8_t *px = fb.pixels + fb.rowoffset[y] + 4 * x;
+            markpix[nmark] = (uint32_t *)px;
+            mark[nmark] = (float *)(px + fb.zoffset);
+            markx[nmark] = x;
+            marky[nmark] = y;
+            *mark[nmark++] = -1.0f;
+        }
+
     if (dt < 0.0f) region_rows(g, true, tx0, tx1);
     if (dr > 0.0f) region_columns(g, true, ry0, ry1);
     if (db > 0.0f) region_rows(g, false, bx0, bx1);
     if (dl < 0.0f) region_columns(g, false, ly0, ly1);
     if (vox_kernel_set() == VOX_KERNELS_SSE) __builtin_ia32_sfence();
+
+    // A pixel that no region drew takes its colour and depth from a drawn
+    // neighbour, so no stale pixel is left at the vanishing point.
+    static const int32_t nb[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
+    for (int32_t m = 0; m < nmark; m++) {
+        if (*mark[m] != -1.0f) continue;
+        for (const auto &d : nb) {
+            const int32_t x = markx[m] + d[0], y = marky[m] + d[1];
+            if (x < 0 || y < 0 || x >= fb.xres || y >= fb.yres) continue;
+            uint8_t *px = fb.pixels + fb.rowoffset[y] + 4 * x;
+            const float depth = *(const float *)(px + fb.zoffset);
+            if (depth == -1.0f) continue;
+            *markpix[m] = *(const uint32_t *)px;
+            *mark[m] = depth;
+            break;
+        }
+    }
     return 1;
 }
