@@ -346,17 +346,22 @@ void map_drop_taken_chunks()
     }
 }
 
+void map_remove_floating()
+{
+    map_find_floating();
+    for (int32_t i = 0; i < voxel_map.chunk_count; i++) {
+        if (voxel_map.chunks[i].handled) continue;
+        voxel_map.chunks[i].handled = 1;
+        map_take_chunk(nullptr, i);
+    }
+    map_drop_taken_chunks();
+}
+
 void map_remove_all_floating()
 {
     for (int32_t y = 0; y < 512; y++) {
         map_removal_box = {0, 512, y, y + 1, 0, 62};
         map_collect_float_seeds();
-        map_find_floating();
-        for (int32_t i = 0; i < voxel_map.chunk_count; i++) {
-            if (voxel_map.chunks[i].handled) continue;
-            voxel_map.chunks[i].handled = 1;
-            map_take_chunk(nullptr, i);
-        }
-        map_drop_taken_chunks();
+        map_remove_floating();
     }
 }

@@ -66,5 +66,10 @@ int32_t map_take_chunk(SpriteInstance *sprite, int32_t i);
 // the cut chunks from the list.
 void map_drop_taken_chunks();
 
+// The server's step: map_find_floating, then every unhandled chunk cut
+// without a model, then map_drop_taken_chunks. Loose groups are never sent:
+// each client finds and cuts the same ones on its own map.
+void map_remove_floating();
+
 // Whole-map pass without models, row by row (server, after every load).
 void map_remove_all_floating();

@@ -96,6 +96,32 @@ struct Region {
     int32_t sign;
 };
 
+// Enters ray j, whose samples the scanner just wrote at *cursor: `first` is
+// the row or column of its first sample (the one that looks highest), `cnt`
+// the samples written, `s` the sample step of one row or column. Reads stay
+// inside the ray's own samples; safelo..safehi is what every ray holds.
+static void region_add_ray(int32_t j, RaySample *buf, RaySample **cursor, int32_t first, int32_t cnt, int32_t s,
+                           int32_t *safelo, int32_t *safehi)
+{
+    RayEntry &re = ray_table[j];
+    re.base = (int32_t)(*cursor - buf) - first * s;
+    re.lo = first * s;
+    re.hi = re.lo + cnt - 1;
+    if (j == 0 || re.lo > *safelo) *safelo = re.lo;
+    if (j == 0 || re.hi < *safehi) *safehi = re.hi;
+    *cursor += cnt;
+}
+
+// Hands a region's n rays to the kernels.
+static void region_bind_rays(RaySample *buf, int32_t n, int32_t safelo, int32_t safehi)
+{
+    vox_kparams.samples = buf;
+    vox_kparams.rays = ray_table;
+    vox_kparams.lastray = n - 1;
+    vox_kparams.safelo = safelo;
+    vox_kparams.safehi = safehi;
+}
+
 // Top (top = true) or bottom region: rays to the edge y = T or B for x in
 // [r0, r1], then rows from the vanishing point outward.
 static void region_rows(const Region &g, bool top, float r0, float r1)
@@ -114,21 +140,10 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
         int32_t st, en;
         vox_set_ray_cursor(cursor);
         cliprayliney(g.vx, g.vy, ex, edge, &st, &en);
-        const int32_t cnt = (en > st ? en - st : st - en) + 1;
-        const int32_t firstrow = g.sign >= 0 ? en : st; // the ray's first sample looks highest
-        RayEntry &re = ray_table[j];
-        re.base = (int32_t)(cursor - buf) - firstrow * s;
-        re.lo = firstrow * s; // reads stay inside this ray's own samples
-        re.hi = re.lo + cnt - 1;
-        if (j == 0 || re.lo > safelo) safelo = re.lo;
-        if (j == 0 || re.hi < safehi) safehi = re.hi;
-        cursor += cnt;
+        region_add_ray(j, buf, &cursor, g.sign >= 0 ? en : st, (en > st ? en - st : st - en) + 1, s, &safelo,
+                       &safehi);
     }
-    vox_kparams.samples = buf;
-    vox_kparams.rays = ray_table;
-    vox_kparams.lastray = n - 1;
-    vox_kparams.safelo = safelo;
-    vox_kparams.safehi = safehi;
+    region_bind_rays(buf, n, safelo, safehi);
 
     const double dedge = (double)edge - g.vy;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
@@ -183,21 +198,10 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
         int32_t st, en;
         vox_set_ray_cursor(cursor);
         clipraylinex(g.vx, g.vy, edge, ey, &st, &en);
-        const int32_t cnt = (en > st ? en - st : st - en) + 1;
-        const int32_t firstc = g.sign >= 0 ? en : st;
-        RayEntry &re = ray_table[j];
-        re.base = (int32_t)(cursor - buf) - firstc * s;
-        re.lo = firstc * s;
-        re.hi = re.lo + cnt - 1;
-        if (j == 0 || re.lo > safelo) safelo = re.lo;
-        if (j == 0 || re.hi < safehi) safehi = re.hi;
-        cursor += cnt;
+        region_add_ray(j, buf, &cursor, g.sign >= 0 ? en : st, (en > st ? en - st : st - en) + 1, s, &safelo,
+                       &safehi);
     }
-    vox_kparams.samples = buf;
-    vox_kparams.rays = ray_table;
-    vox_kparams.lastray = n - 1;
-    vox_kparams.safelo = safelo;
-    vox_kparams.safehi = safehi;
+    region_bind_rays(buf, n, safelo, safehi);
 
     const double dedge = (double)edge - g.vx;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));

@@ -124,19 +124,7 @@ void srv_update_grenades()
     }
 }
 
-void srv_take_floating_chunks()
-{
-    for (int i = 0; i < voxel_map.chunk_count && i < MAP_MAX_CHUNKS; i++) {
-        if (voxel_map.chunks[i].handled)
-            continue;
-        voxel_map.chunks[i].handled = 1;
-        map_take_chunk(nullptr, i);
-    }
-}
-
 void srv_world_step()
 {
-    map_find_floating();
-    srv_take_floating_chunks();
-    map_drop_taken_chunks();
+    map_remove_floating();
 }

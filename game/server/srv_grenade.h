@@ -39,5 +39,3 @@ void srv_update_grenades();
 // Each tick, after the grenades: finds the groups this tick's removals cut
 // loose and takes them out of the map (no message: every client does the same).
 void srv_world_step();
-// Cuts every listed floating group that is not handled yet out of the map.
-void srv_take_floating_chunks();
