@@ -135,7 +135,8 @@ TEST_F(ServerE2E, AHalfOpenFloodKeepsNoPlayerOutAndThePlayersInGameNoticeNothing
     usleep(500 * 1000);
     flood.finish();
     EXPECT_GE(second_ms, 0) << "kept out by the repeated flood";
-    EXPECT_LT(second_ms, 5000);
+    // Well before stale handshakes are reset: the oldest gave way to him.
+    EXPECT_LT(second_ms, 2000);
 
     // The slots still decide: the fourth of three players is refused as full.
     tcl_connect(&fourth, port);
