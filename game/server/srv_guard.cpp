@@ -24,8 +24,8 @@ size_t srv_guard_peer_count(uint32_t players)
 {
     if (players < 1)
         players = 1;
-    if (players > 32)
-        players = 32;
+    if (players > PLAYER_MAX)
+        players = PLAYER_MAX;
     return (size_t)players + 1 + SRV_GUARD_ROOM;
 }
 

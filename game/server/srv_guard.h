@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/player.h"
+
 typedef struct _ENetHost ENetHost;
 
 // Peers beyond the player slots, for connections in progress and refusals
@@ -24,9 +26,9 @@ typedef struct _ENetHost ENetHost;
 #define SRV_GUARD_HANDSHAKE_MS 3000u
 // The most peers a guarded host has: every player slot, one for refusing the
 // next, and the room.
-#define SRV_GUARD_PEERS_MAX (32 + 1 + SRV_GUARD_ROOM)
+#define SRV_GUARD_PEERS_MAX (PLAYER_MAX + 1 + SRV_GUARD_ROOM)
 
-// Peers the game host is created with for `players` slots (1..32).
+// Peers the game host is created with for `players` slots (1..PLAYER_MAX).
 size_t srv_guard_peer_count(uint32_t players);
 // Installs the guard on a freshly created host (at most SRV_GUARD_PEERS_MAX
 // peers are watched) and forgets any host guarded before. Null does nothing.
