@@ -3,6 +3,7 @@
 
 #include "server/sys_host.h"
 
+#include <cerrno>
 #include <cstring>
 
 ServerLog srv_log_main;
@@ -43,8 +44,11 @@ ServerLog *srv_log_open(ServerLog *log)
     if (log->state == LOG_OPEN)
         return log;
     log->file = fopen(log->path, "a");
-    if (!log->file)
+    if (!log->file) {
+        srv_console_printf("Warning: cannot open the log file %s (%s); that log is off.", log->path,
+                           strerror(errno));
         return nullptr;
+    }
     log->state = LOG_OPEN;
     return log;
 }

@@ -31,7 +31,8 @@ void srv_log_default_folder(char *out, size_t size);
 // folder, created when missing. Returns 1, or 0 when no usable folder exists.
 int srv_log_path(const char *file_name, char *path);
 // Opens the log object whose path is given for appending, unless open
-// already. Returns its handle, or null when the file cannot be opened.
+// already. Returns its handle, or null after a console warning naming the
+// path when the file cannot be opened.
 ServerLog *srv_log_open(ServerLog *log);
 // Flushes and closes an open log; a log never opened is left alone.
 void srv_log_close(ServerLog *log);

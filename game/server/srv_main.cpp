@@ -20,6 +20,7 @@
 #include "common/timer.h"
 #include "server/con_term.h"
 #include "server/srv_console.h"
+#include "server/srv_guard.h"
 #include "server/srv_join.h"
 #include "server/srv_log.h"
 #include "server/srv_master.h"
@@ -283,12 +284,15 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     ENetAddress address;
     address.host = ENET_HOST_ANY;
     address.port = srv_settings.port;
-    srv_host = enet_host_create(&address, srv_player_count + 1, 1, 0, 0);
+    // Beyond the player slots, room for connections in progress (the slots
+    // alone decide who plays).
+    srv_host = enet_host_create(&address, srv_guard_peer_count(srv_player_count), 1, 0, 0);
     if (!srv_host) {
         srv_console_print(lang_get(LANG_ERR_HOST_CREATE));
         con_pause();
         return -3;
     }
+    srv_guard_attach(srv_host);
     enet_host_compress_with_range_coder(srv_host);
     srv_console_print(lang_get(LANG_COMPRESSION_ON));
 
@@ -374,6 +378,7 @@ void srv_tick(float now, float delta)
                 player_table[i].flood -= 3;
     }
     srv_master_tick(t, now);
+    srv_guard_sweep(srv_host, enet_time_get());
     srv_tick_players(t);
     if (srv_mode.tick)
         srv_mode.tick();

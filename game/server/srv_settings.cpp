@@ -12,9 +12,15 @@ ServerSettings srv_settings;
 char srv_config_path[SRV_PATH_MAX] = "server_config.ini";
 const char *const srv_spectator_name = "Spectator";
 
+// Cuts to size - 1 characters. The text may be out itself: the lookup of a
+// missing key hands back its default, which is the value already in place.
 static void srv_copy_text(char *out, size_t size, const char *text)
 {
-    snprintf(out, size, "%s", text ? text : "");
+    if (!text)
+        text = "";
+    size_t len = strnlen(text, size - 1);
+    memmove(out, text, len);
+    out[len] = 0;
 }
 
 // A settings file that cannot be parsed is reported on the console.
@@ -47,6 +53,22 @@ void srv_settings_defaults()
     s.players = 32;
     srv_copy_text(s.name, sizeof s.name, "Zedeza Diro");
     s.register_master = 1;
+}
+
+// A log switched on whose path cannot be made is switched off, and the
+// operator is told.
+static int srv_log_switch(int on, const char *file_name, char *path)
+{
+    if (on != 1 || srv_log_path(file_name, path))
+        return on;
+    char folder[SRV_PATH_MAX];
+    srv_log_default_folder(folder, sizeof folder);
+    if (strcmp(folder, srv_settings.logfolder) == 0)
+        srv_console_printf("Warning: the log %s is off: %s is not a usable folder.", file_name, folder);
+    else
+        srv_console_printf("Warning: the log %s is off: neither %s nor %s is a usable folder.", file_name,
+                           srv_settings.logfolder, folder);
+    return 0;
 }
 
 static uint8_t srv_byte_key(const ConfigDict *d, const char *key, int def)
@@ -102,9 +124,7 @@ int srv_read_config()
         s.register_master = cfg_get_int(d, "server:register", 1);
         cfg_free(d);
     }
-    if (s.logging == 1 && !srv_log_path(s.logfilename, srv_log_main.path))
-        s.logging = 0;
-    if (s.perflogging == 1 && !srv_log_path(s.perffilename, srv_log_perf.path))
-        s.perflogging = 0;
+    s.logging = srv_log_switch(s.logging, s.logfilename, srv_log_main.path);
+    s.perflogging = srv_log_switch(s.perflogging, s.perffilename, srv_log_perf.path);
     return 1;
 }

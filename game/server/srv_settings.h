@@ -42,8 +42,8 @@ extern char srv_config_path[SRV_PATH_MAX];
 void srv_settings_defaults();
 // Loads srv_config_path (a missing file gives all defaults), reads every key
 // with its default and clamp, and builds the two log paths when their
-// switches are on (a log whose path cannot be made is switched off).
-// Returns 1.
+// switches are on (a log whose path cannot be made is switched off, with a
+// console warning). Returns 1.
 int srv_read_config();
 // The spectator team's name, besides the two team names.
 extern const char *const srv_spectator_name;

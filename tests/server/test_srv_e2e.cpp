@@ -238,6 +238,49 @@ TEST_F(ServerE2E, QuitExitsWithZeroAndBothLogsHoldTheirLines)
     EXPECT_EQ(log.find("send: time"), std::string::npos);
 }
 
+// Logging switched on with nothing else: both logs under their default names
+// in the default folder. A log that cannot be opened, or a folder that cannot
+// be made, is a warning on the console naming it; the server runs on.
+TEST_F(ServerE2E, LogsOnAloneWriteTheDefaultFilesAndALogThatCannotBeOpenedIsReported)
+{
+    make_folder();
+    write_config({"logging = 1", "perflogging = 1"});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a;
+    ASSERT_TRUE(connect_and_download(&a));
+    tcl_close(&a);
+    ASSERT_EQ(quit(), 0) << srv.output;
+    EXPECT_EQ(srv.output.find("Warning"), std::string::npos) << srv.output;
+    std::string log = tsv_read_file(srv.dir + "/logs/bkm_server_log.txt");
+    EXPECT_NE(log.find("[INFO] " + e2e_text(50, (int)port) + "\n"), std::string::npos) << log;
+    std::string perf = tsv_read_file(srv.dir + "/logs/bkm_server_perf.dat");
+    EXPECT_NE(perf.find("[DEBUG] send: time "), std::string::npos) << perf;
+
+    struct Case { std::vector<std::string> lines; std::string warning; };
+    std::string mine = srv.dir + "/mylogs";
+    mkdir(mine.c_str(), 0755);
+    const Case cases[] = {
+        // A file name inside a folder that does not exist.
+        {{"logging = 1", "logfolder = " + mine, "logfilename = none/main.log"},
+         "cannot open the log file " + mine + "/none/main.log"},
+        // Neither the configured folder nor the default one ("logs" is a file).
+        {{"perflogging = 1", "logfolder = " + srv.dir + "/gone"},
+         "the log bkm_server_perf.dat is off: neither " + srv.dir + "/gone nor " + srv.dir + "/logs/"},
+    };
+    std::filesystem::remove_all(srv.dir + "/logs");
+    tsv_write_file(srv.dir + "/logs", "in the way");
+    for (const Case &c : cases) {
+        write_config(c.lines);
+        srv.output.clear();
+        ASSERT_TRUE(start()) << srv.output;
+        EXPECT_NE(srv.output.find(c.warning), std::string::npos) << srv.output;
+        TestClient b;
+        EXPECT_TRUE(connect_and_download(&b)); // runs on without that log
+        tcl_close(&b);
+        ASSERT_EQ(quit(), 0);
+    }
+}
+
 TEST_F(ServerE2E, ClosedInputLeavesTheServerRunningUntilTerminated)
 {
     make_folder();

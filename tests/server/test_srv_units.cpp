@@ -78,6 +78,44 @@ TEST(ServerSettings, CapLimitAndPlayerValuesAreClampedAndDefaultsHold)
     EXPECT_EQ(srv_settings.language, 0);
 }
 
+// Each text key missing from a file that sets all the others: it keeps its
+// default (a lookup that hands the default back must not clear it), and the
+// others take their values.
+TEST(ServerSettings, EveryTextSettingKeepsItsDefaultWhenItsKeyIsMissing)
+{
+    using S = const ServerSettings &;
+    struct Key { const char *key, *value; const char *(*field)(S); };
+    const Key keys[] = {
+        {"logfilename", "a.log", [](S s) { return (const char *)s.logfilename; }},
+        {"perffilename", "b.dat", [](S s) { return (const char *)s.perffilename; }},
+        {"logfolder", "/tmp/elsewhere/", [](S s) { return (const char *)s.logfolder; }},
+        {"team1name", "Reds", [](S s) { return (const char *)s.team_name[0]; }},
+        {"team2name", "Blues", [](S s) { return (const char *)s.team_name[1]; }},
+        {"masterhost", "master.example", [](S s) { return (const char *)s.masterhost; }},
+        {"gamemode", "tc", [](S s) { return (const char *)s.gamemode; }},
+        {"name", "Some Server", [](S s) { return (const char *)s.name; }},
+        {"map", "island", [](S s) { return (const char *)s.map; }},
+    };
+    srv_settings_defaults();
+    const ServerSettings defaults = srv_settings;
+    EXPECT_STREQ(defaults.logfilename, "bkm_server_log.txt");
+    EXPECT_STREQ(defaults.perffilename, "bkm_server_perf.dat");
+    fs::path dir = fresh_dir("settings_missing");
+    snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "cfg.ini").c_str());
+    for (const Key &missing : keys) {
+        std::string body;
+        for (const Key &k : keys)
+            if (&k != &missing)
+                body += std::string(k.key) + " = " + k.value + "\n";
+        write_config(dir / "cfg.ini", body);
+        srv_read_config();
+        for (const Key &k : keys)
+            EXPECT_STREQ(k.field(srv_settings), &k == &missing ? k.field(defaults) : k.value)
+                << k.key << " with " << missing.key << " missing";
+        EXPECT_EQ(srv_settings.has_map, strcmp(missing.key, "map") != 0) << missing.key;
+    }
+}
+
 static void log_line(ServerLog *log, const char *tag, const char *format, ...)
 {
     va_list args;

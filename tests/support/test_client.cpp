@@ -247,3 +247,26 @@ std::string tcl_name_at(const std::vector<uint8_t> &msg, size_t offset)
 }
 
 void tcl_poll(TestClient *c) { tcl_pump(c, 0); }
+
+ENetHost *tcl_half_open_host(const char *local_ip, int peers)
+{
+    tcl_enet_init();
+    ENetAddress local;
+    if (enet_address_set_host_ip(&local, local_ip) != 0)
+        return nullptr;
+    local.port = 0;
+    return enet_host_create(&local, (size_t)peers, 1, 0, 0);
+}
+
+bool tcl_half_open(ENetHost *host, uint16_t port)
+{
+    if (!host)
+        return false;
+    ENetAddress a;
+    enet_address_set_host_ip(&a, "127.0.0.1");
+    a.port = port;
+    if (!enet_host_connect(host, &a, 1, 2))
+        return false;
+    enet_host_flush(host); // the request goes out; the answer is never read
+    return true;
+}

@@ -73,3 +73,11 @@ std::string tcl_name_at(const std::vector<uint8_t> &msg, size_t offset);
 // Services the host once without waiting, recording what arrives: for
 // programs that drive many clients from one loop.
 void tcl_poll(TestClient *c);
+
+// Half-open connections, as a flood sends them: a host on local_ip (such as
+// "127.0.0.9") with room for `peers` requests, never serviced. Null on
+// failure; the caller destroys the host.
+ENetHost *tcl_half_open_host(const char *local_ip, int peers);
+// Sends one more connection request from the host to 127.0.0.1:port and
+// never completes it. False when the host has no peer left for it.
+bool tcl_half_open(ENetHost *host, uint16_t port);
