@@ -644,7 +644,7 @@ TEST(PngDecode, MutatedFilesNeverWriteOutsideTheCallersRectangle)
         seeds.push_back(vxpng_encode(raw.data(), 21, 13, o));
         k++;
     }
-    const int32_t rounds = 6000;
+    const int32_t rounds = 60000;
     int32_t accepted = 0;
     for (int32_t i = 0; i < rounds; i++) {
         std::vector<uint8_t> f = seeds[(size_t)i % seeds.size()];
