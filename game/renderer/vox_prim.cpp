@@ -12,32 +12,35 @@ static inline void put(int64_t x, int64_t y, uint32_t colour)
     ((uint32_t *)(vox_frame.pixels + vox_frame.rowoffset[y]))[x] = colour;
 }
 
+// Steps the major axis a from min(a0, a1) to max(a0, a1); the minor
+// coordinate is b0 plus (a - a0) x the 12.20 slope db / da (truncated),
+// floored. `ylead`: a is y. Only steps whose a lies on the frame can draw.
+static void step_line(int64_t a0, int64_t b0, int64_t a1, int64_t da, int64_t db, int ylead, uint32_t colour)
+{
+    const int64_t alim = ylead ? vox_frame.yres : vox_frame.xres, blim = ylead ? vox_frame.xres : vox_frame.yres;
+    const int64_t slope = db * (1 << 20) / da;
+    int64_t lo = a0 < a1 ? a0 : a1, hi = a0 < a1 ? a1 : a0;
+    lo = lo < 0 ? 0 : lo;
+    hi = hi > alim - 1 ? alim - 1 : hi;
+    for (int64_t a = lo; a <= hi; a++) {
+        const int64_t b = (b0 * (1 << 20) + (a - a0) * slope) >> 20;
+        if (b < 0 || b >= blim) continue;
+        if (ylead)
+            put(b, a, colour);
+        else
+            put(a, b, colour);
+    }
+}
+
 void plotline(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t colour)
 {
     if (!vox_frame_bound()) return;
-    const int64_t xres = vox_frame.xres, yres = vox_frame.yres;
     const int64_t dx = (int64_t)x1 - x0, dy = (int64_t)y1 - y0;
     if (!dx && !dy) return;
-    // Only the steps whose own coordinate lies on the frame can draw.
-    if ((dx < 0 ? -dx : dx) < (dy < 0 ? -dy : dy)) {
-        const int64_t slope = dx * (1 << 20) / dy;
-        int64_t a = y0 < y1 ? y0 : y1, b = y0 < y1 ? y1 : y0;
-        a = a < 0 ? 0 : a;
-        b = b > yres - 1 ? yres - 1 : b;
-        for (int64_t y = a; y <= b; y++) {
-            const int64_t x = ((int64_t)x0 * (1 << 20) + (y - y0) * slope) >> 20;
-            if (x >= 0 && x < xres) put(x, y, colour);
-        }
-    } else {
-        const int64_t slope = dy * (1 << 20) / dx;
-        int64_t a = x0 < x1 ? x0 : x1, b = x0 < x1 ? x1 : x0;
-        a = a < 0 ? 0 : a;
-        b = b > xres - 1 ? xres - 1 : b;
-        for (int64_t x = a; x <= b; x++) {
-            const int64_t y = ((int64_t)y0 * (1 << 20) + (x - x0) * slope) >> 20;
-            if (y >= 0 && y < yres) put(x, y, colour);
-        }
-    }
+    if ((dx < 0 ? -dx : dx) < (dy < 0 ? -dy : dy))
+        step_line(y0, x0, y1, dy, dx, 1, colour);
+    else
+        step_line(x0, y0, x1, dx, dy, 0, colour); // ties step along x
 }
 
 // Truncation toward zero, clamped to the int32 range; NaN gives INT32_MIN
