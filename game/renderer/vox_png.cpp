@@ -38,7 +38,8 @@ static struct {
     uint8_t *cur, *prev; // line bytes (after the pad)
     int32_t filter;      // -1 until the line's first byte arrived
     int32_t linebytes, fill;
-    int32_t pass, lastpass, passrow, passrows, passcols, x0, dx, dy, line;
+    int32_t pass, lastpass, passrow, passrows, passcols, x0, dx, dy;
+    int64_t line;     // image line of the current row (may step past 2^31 - 1)
     int32_t complete; // every line that can be written is written
     int32_t error;    // PngError
 } png;
@@ -80,9 +81,10 @@ static void start_pass(int32_t p)
         png.dy = dy;
         png.line = y0;
         png.passrow = 0;
-        png.passcols = (png.width - x0 + dx - 1) / dx;
-        png.passrows = (png.height - y0 + dy - 1) / dy;
-        png.linebytes = (int32_t)(((int64_t)png.passcols * png.samples * png.depth + 7) / 8); // within the full line's
+        png.passcols = (int32_t)(((int64_t)png.width - x0 + dx - 1) / dx);
+        png.passrows = (int32_t)(((int64_t)png.height - y0 + dy - 1) / dy);
+        // No longer than the whole image line, which was checked.
+        png.linebytes = (int32_t)(((int64_t)png.passcols * png.samples * png.depth + 7) / 8);
         png.fill = 0;
         png.filter = -1;
         std::memset(png.prev - PNG_PAD, 0, (size_t)(PNG_PAD + png.linebytes));
@@ -143,12 +145,12 @@ static inline uint32_t sample(const uint8_t *line, int32_t i)
 // Writes the current line's pixels inside the caller's width.
 static void convert_line()
 {
-    uint32_t *out = (uint32_t *)(png.dest + (int64_t)png.line * png.pitch);
+    uint32_t *out = (uint32_t *)(png.dest + png.line * png.pitch);
     const uint8_t *l = png.cur;
     int32_t cols = png.passcols;
     if (png.x0 >= png.dw) return;
-    const int32_t fit = (png.dw - png.x0 + png.dx - 1) / png.dx;
-    if (cols > fit) cols = fit;
+    const int64_t fit = ((int64_t)png.dw - png.x0 + png.dx - 1) / png.dx;
+    if (cols > fit) cols = (int32_t)fit;
     const int32_t x0 = png.x0, dx = png.dx;
     if (png.depth == 8) {
         switch (png.ctype) {
