@@ -22,6 +22,13 @@ inline float le_get_f32(const uint8_t *p)
     return f;
 }
 
+// Big-endian reads, for the formats that use them (PNG).
+inline uint16_t be_get_u16(const uint8_t *p) { return (uint16_t)((p[0] << 8) | p[1]); }
+inline uint32_t be_get_u32(const uint8_t *p)
+{
+    return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | (uint32_t)p[3];
+}
+
 inline void le_put_u8(uint8_t *p, uint8_t v) { p[0] = v; }
 inline void le_put_u16(uint8_t *p, uint16_t v) { p[0] = (uint8_t)v; p[1] = (uint8_t)(v >> 8); }
 inline void le_put_u32(uint8_t *p, uint32_t v)

@@ -1,5 +1,5 @@
-// vxrender: draws a map from a camera into a PNG, for checking the renderer by
-// eye and timing its world pass.
+// vxrender: draws a map from a camera (and pictures over it) into a PNG, for
+// checking the renderer by eye and timing its world pass.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "common/map_store.h"
 #include "renderer/voxrender.h"
 #include "vxmaps.h"
+#include "vxpicture.h"
 #include "vxpng.h"
 
 static void usage()
@@ -22,7 +23,9 @@ static void usage()
                  "          | --right X,Y,Z --down X,Y,Z --forward X,Y,Z;  --focal PIXELS (default width/2)\n"
                  "  frame:  --size WxH (default 800x600)  --fog RRGGBB (hex, default 7F7F7F)\n"
                  "  --scalar (portable kernels)  --time N (render N times, print ms per world pass)\n"
-                 "  --text STRING (6x8 text at the top-left corner)\n");
+                 "  --text STRING (6x8 text at the top-left corner)\n"
+                 "%s",
+                 vxpicture_usage);
 }
 
 static bool parse3(const char *s, Vec3 *v) { return std::sscanf(s, "%f,%f,%f", &v->x, &v->y, &v->z) == 3; }
@@ -67,7 +70,10 @@ int main(int argc, char **argv)
         else if (!std::strcmp(a, "--text")) text = need();
         else if (!std::strcmp(a, "-o") || !std::strcmp(a, "--out")) out = need();
         else if (!std::strcmp(a, "-h") || !std::strcmp(a, "--help")) return usage(), 0;
-        else {
+        else if (const int r = vxpicture_option(a, v)) {
+            if (r < 0) return usage(), 2;
+            i++;
+        } else {
             std::fprintf(stderr, "vxrender: unknown option %s\n", a);
             usage();
             return 2;
@@ -138,11 +144,13 @@ int main(int argc, char **argv)
                     vox_kernel_set() == VOX_KERNELS_SSE ? "SSE" : "scalar", width, height, total / times, best,
                     times, vox_world_stats.rays, vox_world_stats.samples);
     }
+    const int pictures_ok = vxpicture_draw();
     if (!text.empty()) printtext6x8(2, 2, 0xFFFFFFFFu, text.c_str());
     if (!out.empty() && !vxpng_write(out.c_str(), (const uint8_t *)frame.data(), pitchbytes, width, height)) {
         std::fprintf(stderr, "vxrender: cannot write %s\n", out.c_str());
         return 1;
     }
     closerenderer();
+    if (!pictures_ok) return 1;
     return drawn ? 0 : 3;
 }
