@@ -10,11 +10,6 @@ void canvas_init(Canvas *c, int32_t w, int32_t h, uint32_t fill)
     c->px.assign((size_t)w * h, fill);
 }
 
-static uint32_t lerp_channel(uint32_t d, uint32_t s, float a)
-{
-    return (uint32_t)std::lround((float)d + ((float)s - (float)d) * a);
-}
-
 void canvas_blend(Canvas *c, int32_t x, int32_t y, uint32_t colour, float coverage)
 {
     if (x < 0 || y < 0 || x >= c->w || y >= c->h || coverage <= 0.0f) return;
@@ -44,9 +39,15 @@ void canvas_set_rect(Canvas *c, int32_t x, int32_t y, int32_t w, int32_t h, uint
         for (int32_t i = x < 0 ? 0 : x; i < x + w && i < c->w; i++) c->px[(size_t)j * c->w + i] = colour;
 }
 
-// Fraction of a pixel's 16 sample points inside a shape.
+// Fraction of a pixel's 16 sample points inside a shape. A pixel whose
+// corners and centre all agree is taken as wholly in or out (the shapes
+// here are never thinner than a pixel).
 template <typename Inside> static float coverage(int32_t x, int32_t y, Inside inside)
 {
+    bool c = inside(x + 0.5f, y + 0.5f);
+    if (inside((float)x, (float)y) == c && inside(x + 1.0f, (float)y) == c && inside((float)x, y + 1.0f) == c &&
+        inside(x + 1.0f, y + 1.0f) == c)
+        return c ? 1.0f : 0.0f;
     int n = 0;
     for (int sy = 0; sy < 4; sy++)
         for (int sx = 0; sx < 4; sx++)

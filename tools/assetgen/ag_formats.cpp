@@ -124,10 +124,10 @@ Bytes wav_encode(const int16_t *samples, int32_t count, int32_t rate)
     return b;
 }
 
-// mkdir -p for the folders of relpath below root.
-static int make_parents(const std::string &path, size_t root_len)
+// mkdir -p for every folder on the way to the file.
+static int make_parents(const std::string &path)
 {
-    for (size_t i = root_len + 1; i < path.size(); i++) {
+    for (size_t i = 1; i < path.size(); i++) {
         if (path[i] != '/') continue;
         std::string dir = path.substr(0, i);
         if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) return 0;
@@ -138,7 +138,7 @@ static int make_parents(const std::string &path, size_t root_len)
 int ag_write_file(const char *root, const char *relpath, const Bytes &bytes)
 {
     std::string path = std::string(root) + "/" + relpath;
-    if (bytes.empty() || !make_parents(path, std::strlen(root))) {
+    if (bytes.empty() || !make_parents(path)) {
         std::fprintf(stderr, "assetgen: cannot make %s\n", path.c_str());
         return 0;
     }

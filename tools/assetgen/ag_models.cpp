@@ -41,15 +41,15 @@ static constexpr VoxPoint SHIFT_SPADE = {6, -12, 2}, SHIFT_BLOCK = {5, -13, 0}, 
 // the weapon menu and, for the grenade, the thrown grenade at 0.05). ----
 
 static const VoxPrim spade[] = {
-    {VOX_BOX, WOOD_DARK, {0, 0, 2}, {4, 0, 3}},        // D-grip crossbar
-    {VOX_BOX, WOOD_DARK, {0, 1, 2}, {0, 3, 3}},        // D-grip sides
-    {VOX_BOX, WOOD_DARK, {4, 1, 2}, {4, 3, 3}},
-    {VOX_BOX, WOOD, {1, 4, 2}, {3, 5, 3}},             // grip socket
-    {VOX_BOX, WOOD, {2, 6, 2}, {2, 19, 3}},            // shaft
-    {VOX_BOX, STEEL_DARK, {1, 18, 2}, {3, 20, 3}},     // collar
-    {VOX_BOX, STEEL, {0, 21, 2}, {4, 26, 3}},          // blade
-    {VOX_BOX, STEEL, {1, 27, 2}, {3, 27, 3}},          // rounded tip
-    {VOX_PAINT, STEEL_DARK, {2, 21, 2}, {2, 25, 2}},   // spine
+    {VOX_BOX, WOOD_DARK, {0, 0, 1}, {4, 0, 2}},        // D-grip crossbar
+    {VOX_BOX, WOOD_DARK, {0, 1, 1}, {0, 3, 2}},        // D-grip sides
+    {VOX_BOX, WOOD_DARK, {4, 1, 1}, {4, 3, 2}},
+    {VOX_BOX, WOOD, {1, 4, 1}, {3, 5, 2}},             // grip socket
+    {VOX_BOX, WOOD, {2, 6, 1}, {2, 19, 2}},            // shaft
+    {VOX_BOX, STEEL_DARK, {1, 18, 1}, {3, 20, 2}},     // collar
+    {VOX_BOX, STEEL, {0, 21, 1}, {4, 26, 2}},          // blade
+    {VOX_BOX, STEEL, {1, 27, 1}, {3, 27, 2}},          // rounded tip
+    {VOX_PAINT, STEEL_DARK, {2, 21, 1}, {2, 25, 1}},   // spine
 };
 
 static const VoxPrim block[] = {
@@ -337,8 +337,10 @@ static const VoxPrim shotgun_casing[] = {
     {VOX_PAINT, BRASS_DARK, {2, 0, 2}, {2, 0, 2}},     // primer
 };
 
-// The first-person pivot sits in the middle of a tool, so that the tool row
-// and the weapon menu spin each tool about its centre.
+// First-person pivots sit under the middle of a tool's body, a little behind
+// its centre: the view puts the pivot low and to the right of the eye, so
+// the tool reaches from the screen's corner towards the crosshair, and the
+// tool row and weapon menu spin it about nearly its centre.
 const VoxModelDesc model_descs[] = {
     {"SPADE_3", {3, 16, 3}, held_pivot({1, 2, 1}, SHIFT_SPADE), PRIMS(spade_3), 4, 0},
     {"BLOCK_3", {5, 5, 5}, held_pivot({2, 2, 2}, SHIFT_BLOCK), PRIMS(block_3), 0, 0},
@@ -346,11 +348,11 @@ const VoxModelDesc model_descs[] = {
     {"SMG_3", {3, 12, 6}, held_pivot({1, 4, 3}, SHIFT_GUN), PRIMS(smg_3), 4, 0},
     {"SHOTGUN_3", {3, 17, 5}, held_pivot({1, 5, 3}, SHIFT_GUN), PRIMS(shotgun_3), 4, 0},
     {"GRENADE_3", {4, 4, 6}, held_pivot({2, 2, 3}, SHIFT_BLOCK), PRIMS(grenade_3), 4, 0},
-    {"SPADE", {5, 28, 6}, {2.5f, 12, 2.5f}, PRIMS(spade), 6, 0},
+    {"SPADE", {5, 28, 4}, {2.5f, 9, 3}, PRIMS(spade), 6, 0},
     {"BLOCK", {8, 8, 8}, {4, 4, 4}, PRIMS(block), 0, 0},
-    {"SEMI", {5, 36, 9}, {2.5f, 14, 4}, PRIMS(semi), 6, 0},
-    {"SMG", {5, 25, 12}, {2.5f, 11, 4}, PRIMS(smg), 6, 0},
-    {"SHOTGUN", {5, 36, 8}, {2.5f, 14, 4}, PRIMS(shotgun), 6, 0},
+    {"SEMI", {5, 36, 9}, {2.5f, 11, 6}, PRIMS(semi), 6, 0},
+    {"SMG", {5, 25, 12}, {2.5f, 9, 5}, PRIMS(smg), 6, 0},
+    {"SHOTGUN", {5, 36, 8}, {2.5f, 11, 6}, PRIMS(shotgun), 6, 0},
     {"GRENADE", {7, 7, 10}, {3.5f, 3.5f, 5.5f}, PRIMS(grenade), 8, 0},
     {"PLAYERHEAD_B", {6, 6, 6}, {3, 3, 6}, PRIMS(head), 6, 0},
     {"PLAYERTORSO_B", {8, 4, 9}, {4, 2, 0}, PRIMS(torso), 6, 0},

@@ -132,13 +132,19 @@ static void draw_splash(Canvas *c, const char *ttf)
 
 // ---------------------------------------------------------------- scopes
 
-// A black mask with a round window of radius r, its rim shaded inwards.
+// A black mask with a round window of radius r, its rim shaded inwards
+// over 14 pixels.
 static void scope_window(Canvas *c, float r)
 {
     float cx = c->w / 2.0f, cy = c->h / 2.0f;
     canvas_init(c, c->w, c->h, 0xFF000000);
     canvas_clear_disc(c, cx, cy, r);
-    for (int i = 0; i < 12; i++) canvas_ring(c, cx, cy, r - 14.0f + i, r, 0x14000000);
+    for (int32_t y = (int32_t)(cy - r); y <= (int32_t)(cy + r); y++)
+        for (int32_t x = (int32_t)(cx - r); x <= (int32_t)(cx + r); x++) {
+            float d = std::sqrt((x + 0.5f - cx) * (x + 0.5f - cx) + (y + 0.5f - cy) * (y + 0.5f - cy));
+            if (d < r - 14.0f || d > r) continue;
+            canvas_blend(c, x, y, 0xFF000000, 0.6f * (d - (r - 14.0f)) / 14.0f);
+        }
 }
 
 static void draw_scope_semi(Canvas *c, const char *)
