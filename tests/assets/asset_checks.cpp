@@ -7,19 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ag_formats.h"
 #include "common/byteio.h"
 
-FileBytes read_all(const std::string &path)
-{
-    FileBytes out;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
-    return out;
-}
+FileBytes read_all(const std::string &path) { return ag_read_file(path.c_str()); }
 
 static uint32_t be32(const uint8_t *p) { return (uint32_t)p[0] << 24 | (uint32_t)p[1] << 16 | (uint32_t)p[2] << 8 | p[3]; }
 

@@ -10,6 +10,7 @@
 
 typedef std::vector<uint8_t> FileBytes;
 
+// The whole file (empty when unreadable).
 FileBytes read_all(const std::string &path);
 
 // PNG as the client's decoder accepts it: signature, IHDR first, a positive

@@ -124,6 +124,18 @@ Bytes wav_encode(const int16_t *samples, int32_t count, int32_t rate)
     return b;
 }
 
+Bytes ag_read_file(const char *path)
+{
+    Bytes out;
+    FILE *f = std::fopen(path, "rb");
+    if (!f) return out;
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    std::fclose(f);
+    return out;
+}
+
 // mkdir -p for every folder on the way to the file.
 static int make_parents(const std::string &path)
 {

@@ -21,6 +21,9 @@ Bytes bmp24_encode(const uint32_t *pixels, int32_t width, int32_t height);
 // and one "data" chunk holding the samples.
 Bytes wav_encode(const int16_t *samples, int32_t count, int32_t rate);
 
+// The whole file; empty when it cannot be read.
+Bytes ag_read_file(const char *path);
+
 // Writes bytes to root/relpath, creating the folders of relpath. 1 written,
 // 0 after printing why on stderr.
 int ag_write_file(const char *root, const char *relpath, const Bytes &bytes);

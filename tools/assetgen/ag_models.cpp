@@ -54,18 +54,7 @@ static const VoxPrim spade[] = {
 
 static const VoxPrim block[] = {
     {VOX_BOX, BLOCK_FACE, {0, 0, 0}, {7, 7, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 0}, {7, 0, 0}},     // the twelve edges
-    {VOX_PAINT, BLOCK_EDGE, {0, 7, 0}, {7, 7, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 7}, {7, 0, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 7, 7}, {7, 7, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 0}, {0, 7, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {7, 0, 0}, {7, 7, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 7}, {0, 7, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {7, 0, 7}, {7, 7, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 0}, {0, 0, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {7, 0, 0}, {7, 0, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 7, 0}, {0, 7, 7}},
-    {VOX_PAINT, BLOCK_EDGE, {7, 7, 0}, {7, 7, 7}},
+    {VOX_EDGES, BLOCK_EDGE, {0, 0, 0}, {7, 7, 7}},
 };
 
 // Semi-automatic rifle: wooden stock and fore-end, scope, slender barrel.
@@ -149,14 +138,7 @@ static const VoxPrim spade_3[] = {
 
 static const VoxPrim block_3[] = {
     {VOX_BOX, BLOCK_FACE, {0, 0, 0}, {4, 4, 4}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 0}, {4, 0, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 4, 0}, {4, 4, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 4}, {4, 0, 4}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 4, 4}, {4, 4, 4}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 0}, {0, 4, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {4, 0, 0}, {4, 4, 0}},
-    {VOX_PAINT, BLOCK_EDGE, {0, 0, 4}, {0, 4, 4}},
-    {VOX_PAINT, BLOCK_EDGE, {4, 0, 4}, {4, 4, 4}},
+    {VOX_EDGES, BLOCK_EDGE, {0, 0, 0}, {4, 4, 4}},
 };
 
 static const VoxPrim semi_3[] = {

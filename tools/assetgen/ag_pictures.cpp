@@ -243,6 +243,7 @@ static const ArtKey ICON_KEYS[] = {
 struct IconArt {
     const char *name;
     int32_t scale;
+    int32_t top;  // first row drawn (the rows above stay transparent)
     const char *const *rows;
     int32_t row_count;
 };
@@ -395,38 +396,18 @@ static const char *const ICON_GRENADE[] = {
 
 // Guns in profile, muzzle to the right, in a 32 x 32 icon.
 static const char *const ICON_SEMI[] = {
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
     "..........=======...............",
     ".........=+++++++=..............",
     "..........=.....=............+..",
     "#.......==========##############",
     "##....==+++++++++++==++++++++=..",
-    "###==++++++++====+++++++++++=....",
+    "###==++++++++====+++++++++++=...",
     "##########+=..=+=...............",
     "########....=..==...............",
     "#######......==.=...............",
-    "................................",
 };
 
 static const char *const ICON_SMG[] = {
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
     "......+..............+..........",
     "==...##################=+=+=....",
     "=.=..##################=+=+=###.",
@@ -441,16 +422,6 @@ static const char *const ICON_SMG[] = {
 };
 
 static const char *const ICON_SHOTGUN[] = {
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
-    "................................",
     "..............................+.",
     "#...........====################",
     "##.......===++++################",
@@ -461,17 +432,17 @@ static const char *const ICON_SHOTGUN[] = {
 };
 
 static const IconArt ICON_ART[] = {
-    {"png/player.bmp", 1, ICON_PLAYER, (int32_t)std::size(ICON_PLAYER)},
-    {"png/intel.bmp", 1, ICON_INTEL, (int32_t)std::size(ICON_INTEL)},
-    {"png/command.bmp", 1, ICON_COMMAND, (int32_t)std::size(ICON_COMMAND)},
-    {"png/medical.bmp", 1, ICON_MEDICAL, (int32_t)std::size(ICON_MEDICAL)},
-    {"png/tracer.bmp", 1, ICON_TRACER, (int32_t)std::size(ICON_TRACER)},
-    {"png/health.bmp", 2, ICON_HEALTH, (int32_t)std::size(ICON_HEALTH)},
-    {"png/block.bmp", 2, ICON_BLOCK, (int32_t)std::size(ICON_BLOCK)},
-    {"png/grenade.bmp", 2, ICON_GRENADE, (int32_t)std::size(ICON_GRENADE)},
-    {"png/semi.bmp", 1, ICON_SEMI, (int32_t)std::size(ICON_SEMI)},
-    {"png/smg.bmp", 1, ICON_SMG, (int32_t)std::size(ICON_SMG)},
-    {"png/shotgun.bmp", 1, ICON_SHOTGUN, (int32_t)std::size(ICON_SHOTGUN)},
+    {"png/player.bmp", 1, 0, ICON_PLAYER, (int32_t)std::size(ICON_PLAYER)},
+    {"png/intel.bmp", 1, 0, ICON_INTEL, (int32_t)std::size(ICON_INTEL)},
+    {"png/command.bmp", 1, 0, ICON_COMMAND, (int32_t)std::size(ICON_COMMAND)},
+    {"png/medical.bmp", 1, 0, ICON_MEDICAL, (int32_t)std::size(ICON_MEDICAL)},
+    {"png/tracer.bmp", 1, 0, ICON_TRACER, (int32_t)std::size(ICON_TRACER)},
+    {"png/health.bmp", 2, 0, ICON_HEALTH, (int32_t)std::size(ICON_HEALTH)},
+    {"png/block.bmp", 2, 0, ICON_BLOCK, (int32_t)std::size(ICON_BLOCK)},
+    {"png/grenade.bmp", 2, 0, ICON_GRENADE, (int32_t)std::size(ICON_GRENADE)},
+    {"png/semi.bmp", 1, 9, ICON_SEMI, (int32_t)std::size(ICON_SEMI)},
+    {"png/smg.bmp", 1, 10, ICON_SMG, (int32_t)std::size(ICON_SMG)},
+    {"png/shotgun.bmp", 1, 10, ICON_SHOTGUN, (int32_t)std::size(ICON_SHOTGUN)},
 };
 
 static const IconArt *icon_art(const char *file)
@@ -486,24 +457,25 @@ static const IconArt *g_icon;
 static void draw_icon(Canvas *c, const char *)
 {
     if (g_icon)
-        canvas_art(c, 0, 0, g_icon->scale, g_icon->rows, g_icon->row_count, ICON_KEYS, (int32_t)std::size(ICON_KEYS));
+        canvas_art(c, 0, g_icon->top, g_icon->scale, g_icon->rows, g_icon->row_count, ICON_KEYS, (int32_t)std::size(ICON_KEYS));
 }
 
 // The damage direction: a red arc above the crosshair; turned to the side
 // the damage came from.
-static void draw_indicator(Canvas *c, const char *)
+static void indicator_arc(Canvas *c, float r_in, float r_out, float widen, uint32_t colour)
 {
     float cx = c->w / 2.0f, cy = c->h / 2.0f;
-    for (int i = -6; i <= 6; i++) {
+    for (int i = -6; i <= 6; i++) { // thickest at the top, thinning towards both ends
         float a = -1.5707964f + i * 0.07f, k = std::cos(a), s = std::sin(a);
-        float w = 7.0f - std::fabs((float)i) * 0.6f;
-        canvas_line(c, cx + k * 46.0f, cy + s * 46.0f, cx + k * 58.0f, cy + s * 58.0f, w + 2.0f, 0xFF901818);
+        float w = 7.0f - std::fabs((float)i) * 0.6f + widen;
+        canvas_line(c, cx + k * r_in, cy + s * r_in, cx + k * r_out, cy + s * r_out, w, colour);
     }
-    for (int i = -6; i <= 6; i++) {
-        float a = -1.5707964f + i * 0.07f, k = std::cos(a), s = std::sin(a);
-        float w = 7.0f - std::fabs((float)i) * 0.6f;
-        canvas_line(c, cx + k * 48.0f, cy + s * 48.0f, cx + k * 56.0f, cy + s * 56.0f, w, 0xFFE82828);
-    }
+}
+
+static void draw_indicator(Canvas *c, const char *)
+{
+    indicator_arc(c, 46.0f, 58.0f, 2.0f, 0xFF901818); // dark rim
+    indicator_arc(c, 48.0f, 56.0f, 0.0f, 0xFFE82828);
 }
 
 // ---------------------------------------------------------------- table

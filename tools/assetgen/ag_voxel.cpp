@@ -32,6 +32,14 @@ static int prim_contains(const VoxPrim *p, const float c[3])
     case VOX_CUT:
     case VOX_PAINT:
         return c[0] > lo[0] && c[0] < hi[0] && c[1] > lo[1] && c[1] < hi[1] && c[2] > lo[2] && c[2] < hi[2];
+    case VOX_EDGES: {
+        int on_side = 0;
+        for (int i = 0; i < 3; i++) {
+            if (c[i] < lo[i] || c[i] > hi[i]) return 0;
+            on_side += c[i] < lo[i] + 1.0f || c[i] > hi[i] - 1.0f;
+        }
+        return on_side >= 2;
+    }
     case VOX_BALL:
     case VOX_CYL_X:
     case VOX_CYL_Y:
@@ -108,7 +116,7 @@ void vox_build(const VoxModelDesc *desc, VoxGrid *g)
                     size_t i = cell_index(g, x, y, z);
                     if (p->shape == VOX_CUT) {
                         g->filled[i] = 0;
-                    } else if (p->shape == VOX_PAINT) {
+                    } else if (p->shape == VOX_PAINT || p->shape == VOX_EDGES) {
                         if (g->filled[i]) g->colour[i] = colour;
                     } else {
                         g->filled[i] = 1;

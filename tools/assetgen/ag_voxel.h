@@ -20,6 +20,7 @@ enum VoxShape : uint8_t {
     VOX_ROD,   // cells whose centre lies within r of the segment a-b (model coordinates)
     VOX_CUT,   // empties cells a..b
     VOX_PAINT, // recolours the filled cells among a..b (eyes, stripes, trim)
+    VOX_EDGES, // recolours the filled cells on the twelve edges of box a..b
 };
 
 // One primitive; later primitives paint over earlier ones. Model axes as the

@@ -25,17 +25,7 @@ static const uint32_t TEAM_COLOUR[2] = {0x0000C4, 0x00C400};
 
 // ---------------------------------------------------------------- files
 
-static std::vector<uint8_t> read_file(const std::string &path)
-{
-    std::vector<uint8_t> out;
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
-    return out;
-}
+static Bytes read_file(const std::string &path) { return ag_read_file(path.c_str()); }
 
 static int read_png(const std::string &path, Canvas *c)
 {
@@ -251,7 +241,7 @@ static void draw_floor(SplatView *v, float ground)
 // Every model from the front, the right side and above; a red mark at the pivot.
 static void section_models(Canvas *out)
 {
-    const int VIEW = 112, COLS = 4, CELLW = 3 * VIEW + 24, CELLH = VIEW + 22;
+    const int VIEW = 136, COLS = 4, CELLW = 3 * VIEW + 24, CELLH = VIEW + 22;
     canvas_init(out, COLS * CELLW, ((37 + COLS - 1) / COLS) * CELLH, BACKGROUND);
     for (int i = 0; i < 37; i++) {
         Kv6Model *m = g_models[i];
@@ -325,7 +315,7 @@ static void draw_player(SplatView *v, int team, float x, float y, float ground, 
 // Both teams standing with each tool, crouched, carrying the intel, and dead.
 static void section_players(Canvas *out)
 {
-    const int W = 360, H = 520, COLS = 9;
+    const int W = 220, H = 300, COLS = 9;
     canvas_init(out, COLS * W, 2 * (H + 18), BACKGROUND);
     static const int held[6] = {M_SPADE_3, M_BLOCK_3, M_SEMI_3, M_SMG_3, M_SHOTGUN_3, M_GRENADE_3};
     static const char *const what[COLS] = {"spade", "block", "semi", "smg", "shotgun", "grenade", "crouched",
@@ -339,7 +329,7 @@ static void section_players(Canvas *out)
             // Seen from the front left, a little from above.
             const float ground = 40.0f, yaw = 0.0f;
             Vec3 at = v3(0, 0, ground - 1.2f), dir = v3(-std::cos(yaw + 0.8f), -std::sin(yaw + 0.8f), 0.35f);
-            look(&sv, vadd(at, vscale(dir, -5.0f)), dir, 600.0f, 0, W / 2.0f, H / 2.0f);
+            look(&sv, vadd(at, vscale(dir, -5.0f)), dir, 360.0f, 0, W / 2.0f, H / 2.0f);
             draw_floor(&sv, ground);
             if (k == 8) {
                 draw_player(&sv, team, 0, 0, ground, yaw, 0, 0, 1);
