@@ -1,10 +1,13 @@
 // World pass timings, one core: generated terrain seen level (the worst case),
 // 30 degrees down and straight down, and a built-up area; three frame sizes;
 // SSE and scalar kernels. Prints the milliseconds per world pass.
+// `bench_renderer --speed` instead prints the comparison with the plain
+// column caster and the speed aims (bench_speed.cpp).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/map_query.h"
@@ -73,8 +76,11 @@ void world_pass(benchmark::State &state, const View *v, int w, int h, int kernel
 
 } // namespace
 
+int bench_speed_main(int argc, char **argv);
+
 int main(int argc, char **argv)
 {
+    if (argc > 1 && !std::strcmp(argv[1], "--speed")) return bench_speed_main(argc - 2, argv + 2);
     const int sizes[3][2] = {{640, 480}, {800, 600}, {1280, 960}};
     for (const View &v : views)
         for (const auto &s : sizes)

@@ -457,17 +457,21 @@ TEST_F(WorldTest, FlatFloorDepthMatchesTheIntersection)
 
 // Golden images of the towers map, reviewed by eye once. BKM_UPDATE_GOLDEN=1
 // rewrites them.
-TEST_F(WorldTest, GoldenImages)
+std::vector<Cam> golden_cameras()
 {
-    const int32_t w = 160, h = 120;
-    const Cam cams[] = {
+    return {
         angles("golden-level", v3(206.5, 196.5, 44.2), 40, 0, 0),
         angles("golden-down", v3(225.5, 225.5, 30.0), 225, 50, 0),
         angles("golden-bridge", v3(236.3, 308.7, 46.5), 250, -30, 15),
     };
+}
+
+TEST_F(WorldTest, GoldenImages)
+{
+    const int32_t w = 160, h = 120;
     const bool update = std::getenv("BKM_UPDATE_GOLDEN") != nullptr;
     Frame fr(w, h);
-    for (const Cam &c : cams) {
+    for (const Cam &c : golden_cameras()) {
         fr.bind();
         set_camera(c, w, h);
         ASSERT_EQ(renderworld(), 1);
@@ -494,6 +498,97 @@ TEST_F(WorldTest, GoldenImages)
         delete[] ref;
         EXPECT_LE(off, w * h / 200) << c.name; // at most 0.5 % of pixels differ visibly
         EXPECT_LE(far, w * h / 1000) << c.name;
+    }
+}
+
+// Every frame of the pinned set, with the label its hash is filed under:
+// the coverage cameras at two sizes, the golden cameras and a few cameras at
+// the largest frame.
+struct PinnedFrame {
+    std::string label;
+    Cam cam;
+    int32_t w, h;
+};
+
+std::vector<PinnedFrame> pinned_frames()
+{
+    std::vector<PinnedFrame> v;
+    auto add = [&](const std::vector<Cam> &cams, int32_t w, int32_t h) {
+        for (const Cam &c : cams) {
+            char label[96];
+            std::snprintf(label, sizeof label, "%02zu-%s-%dx%d", v.size(), c.name, w, h);
+            v.push_back(PinnedFrame{label, c, w, h});
+        }
+    };
+    add(coverage_cameras(160, 120), 160, 120);
+    add(coverage_cameras(200, 150), 200, 150);
+    add(golden_cameras(), 160, 120);
+    const Vec3 p = v3(206.5, 196.5, 44.2), q = v3(240.3, 301.7, 45.5);
+    add({angles("big-level", p, 30, 0, 0), angles("big-down", p, 20, 30, 0), angles("big-up", q, 200, -30, 0),
+         vanishing_at("big-vp", p, 700.3, 300.6, 1280, 960, 640, false)},
+        1280, 960);
+    return v;
+}
+
+// FNV-1a over the pixels and the depth bits.
+uint64_t frame_hash(Frame &fr)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](uint32_t v) {
+        for (int k = 0; k < 4; k++) h = (h ^ ((v >> (8 * k)) & 0xFF)) * 1099511628211ull;
+    };
+    for (uint32_t v : fr.pix) mix(v);
+    for (float d : fr.depths()) {
+        uint32_t bits;
+        std::memcpy(&bits, &d, 4);
+        mix(bits);
+    }
+    return h;
+}
+
+// Renders frame `pf` with the current kernels into `fr` (sized for it).
+void render_pinned(const PinnedFrame &pf, Frame &fr)
+{
+    fr.bind();
+    set_camera(pf.cam, pf.w, pf.h);
+    ASSERT_EQ(renderworld(), 1) << pf.label;
+}
+
+// The world pass's pixels and depths are pinned bit for bit: every frame of
+// the set must hash to the value filed in golden/world-hashes.txt, with both
+// kernel sets. Only a change meant to alter the picture rewrites the file
+// (BKM_UPDATE_GOLDEN=1).
+TEST_F(WorldTest, FramesAndDepthsMatchThePinnedHashes)
+{
+    const std::string path = std::string(VOX_GOLDEN_DIR) + "/world-hashes.txt";
+    const std::vector<PinnedFrame> frames = pinned_frames();
+    if (std::getenv("BKM_UPDATE_GOLDEN")) {
+        FILE *f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        for (const PinnedFrame &pf : frames) {
+            Frame fr(pf.w, pf.h);
+            render_pinned(pf, fr);
+            std::fprintf(f, "%s %016llx\n", pf.label.c_str(), (unsigned long long)frame_hash(fr));
+        }
+        std::fclose(f);
+        return;
+    }
+    FILE *f = std::fopen(path.c_str(), "r");
+    ASSERT_NE(f, nullptr) << path;
+    std::vector<std::pair<std::string, uint64_t>> pinned;
+    char label[96];
+    unsigned long long hash;
+    while (std::fscanf(f, "%95s %llx", label, &hash) == 2) pinned.emplace_back(label, (uint64_t)hash);
+    std::fclose(f);
+    ASSERT_EQ(pinned.size(), frames.size());
+    for (int set : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
+        vox_use_kernels(set);
+        for (size_t i = 0; i < frames.size(); i++) {
+            Frame fr(frames[i].w, frames[i].h);
+            render_pinned(frames[i], fr);
+            EXPECT_EQ(pinned[i].first, frames[i].label);
+            EXPECT_EQ(frame_hash(fr), pinned[i].second) << frames[i].label << (set ? " scalar" : " sse");
+        }
     }
 }
 
