@@ -130,7 +130,8 @@ int loop(const char *view, const char *size, int32_t n)
     else return 2;
     const double t0 = now_ms();
     for (int32_t i = 0; i < n; i++) ref ? ref_view(b, p) : world_view(b, p);
-    std::printf("%s %dx%d: %.3f ms per frame\n", view, w, h, (now_ms() - t0) / n);
+    std::printf("%s %dx%d: %.3f ms per frame; %d rays, %d samples\n", view, w, h, (now_ms() - t0) / n,
+                vox_world_stats.rays, vox_world_stats.samples);
     return 0;
 }
 
