@@ -19,6 +19,7 @@
 
 #include "common/map_query.h"
 #include "ref_caster.h"
+#include "renderer/vox_pool.h"
 #include "renderer/voxrender.h"
 #include "vxmaps.h"
 #include "vxpng.h"
@@ -147,6 +148,7 @@ int bench_speed_main(int argc, char **argv)
     }
     setwallshades(0, 64, 32, 32, 16, 48);
     voxsetfogcolour(kFog);
+    vox_set_threads(1);
     for (int i = 0; i < argc; i++) {
         if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--png") && i + 1 < argc) png = argv[++i];

@@ -46,16 +46,19 @@ static inline void put4(uint8_t *pix, __m128 fx, const RaySample *s0, const RayS
     _mm_stream_ps((float *)(pix + vox_kparams.zoffset), depth);
 }
 
+// The sample of ray number rn: unclamped from the span's row of samples, or
+// clamped to what the ray holds.
 template <bool Fast>
-static inline const RaySample *pick(int32_t rn, int32_t sampleindex)
+static inline const RaySample *pick(const RaySample *row, int32_t rn, int32_t sampleindex)
 {
-    return Fast ? vox_sample_fast(rn, sampleindex) : vox_sample_at(rn, sampleindex);
+    return Fast ? &row[(uint32_t)rn >> 16] : vox_sample_at(rn, sampleindex);
 }
 
 template <bool Fast>
 static void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
 {
     const SpanKernelParams &p = vox_kparams;
+    const RaySample *row = Fast ? vox_sample_row(sampleindex) : nullptr;
     const float fy = (float)y;
     const float rowxs = p.cx + fy * p.dx;
     const float rowys = p.cy + fy * p.dy;
@@ -63,7 +66,7 @@ static void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32
     uint32_t rn = (uint32_t)raynumber;
     int32_t x = x0;
     for (; x < x1 && (((uintptr_t)(line + 4 * (intptr_t)x)) & 15); x++, rn += (uint32_t)raystep)
-        vox_put_pixel(x, y, pick<Fast>((int32_t)rn, sampleindex), rowxs, rowys);
+        vox_put_pixel(x, y, pick<Fast>(row, (int32_t)rn, sampleindex), rowxs, rowys);
     if (x + 4 <= x1) {
         const __m128 rowx = _mm_set1_ps(rowxs), rowy = _mm_set1_ps(rowys);
         const __m128 ax = _mm_set1_ps(p.ax), ay = _mm_set1_ps(p.ay);
@@ -73,15 +76,15 @@ static void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32
         __m128 fx = _mm_cvtepi32_ps(_mm_setr_epi32(x, x + 1, x + 2, x + 3));
         const __m128 four = _mm_set1_ps(4.0f);
         for (; x + 4 <= x1; x += 4, rn += 4 * st, fx = _mm_add_ps(fx, four)) {
-            const RaySample *s0 = pick<Fast>((int32_t)rn, sampleindex);
-            const RaySample *s1 = pick<Fast>((int32_t)(rn + st), sampleindex);
-            const RaySample *s2 = pick<Fast>((int32_t)(rn + 2 * st), sampleindex);
-            const RaySample *s3 = pick<Fast>((int32_t)(rn + 3 * st), sampleindex);
+            const RaySample *s0 = pick<Fast>(row, (int32_t)rn, sampleindex);
+            const RaySample *s1 = pick<Fast>(row, (int32_t)(rn + st), sampleindex);
+            const RaySample *s2 = pick<Fast>(row, (int32_t)(rn + 2 * st), sampleindex);
+            const RaySample *s3 = pick<Fast>(row, (int32_t)(rn + 3 * st), sampleindex);
             put4(line + 4 * (intptr_t)x, fx, s0, s1, s2, s3, rowx, rowy, ax, ay, fog);
         }
     }
     for (; x < x1; x++, rn += (uint32_t)raystep)
-        vox_put_pixel(x, y, pick<Fast>((int32_t)rn, sampleindex), rowxs, rowys);
+        vox_put_pixel(x, y, pick<Fast>(row, (int32_t)rn, sampleindex), rowxs, rowys);
 }
 
 void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
@@ -92,14 +95,14 @@ void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32
         spanstep<false>(x0, y, x1, raynumber, raystep, sampleindex);
 }
 
-void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step)
+void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable)
 {
     const SpanKernelParams &p = vox_kparams;
     const float fy = (float)y;
     const float rowxs = p.cx + fy * p.dx;
     const float rowys = p.cy + fy * p.dy;
     uint8_t *line = p.pixels + (intptr_t)y * p.pitch;
-    int32_t *rn = p.columnraytable;
+    int32_t *rn = raytable;
     int32_t x = x0;
     auto next = [&](int32_t xx) {
         const int32_t r = rn[xx];

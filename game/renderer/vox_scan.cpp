@@ -139,7 +139,8 @@ struct ScanFrame {
 // The ray being scanned: sample i looks along the gradient pair
 // (h0 + i dh, z0 + i dz), horizontal length and z component x 2^20.
 struct ScanRay {
-    RaySample *out;
+    RaySample *out;     // sample i at out[i * stride]
+    intptr_t stride;
     int64_t h0, dh, z0, dz;
     const int32_t *height;
     // High 16 bits of sample i's horizontal length and z component.
@@ -153,12 +154,10 @@ struct ScanRay {
     }
 };
 
-static ScanFrame frames[VOX_SPAN_FRAMES];
-
-static void fill_sky(const ScanRay &r, int32_t nf)
+static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
 {
     for (int32_t f = 0; f < nf; f++)
-        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++) r.out[i] = SkySample;
+        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++) r.out[i * r.stride] = SkySample;
 }
 
 // Paints sample f.i1, which lies below level (hz, d16), and the samples
@@ -169,8 +168,7 @@ static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_
     int32_t i = f.i1;
     int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
     do {
-        r.out[i].colour = c;
-        r.out[i].dist = dist;
+        r.out[i * r.stride] = RaySample{c, dist};
         i--;
         gh -= r.dh;
         gz -= r.dz;
@@ -186,8 +184,7 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
     int32_t i = f.i0;
     int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
     do {
-        r.out[i].colour = c;
-        r.out[i].dist = dist;
+        r.out[i * r.stride] = RaySample{c, dist};
         i++;
         gh += r.dh;
         gz += r.dz;
@@ -251,10 +248,11 @@ static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1,
 // Walks the ray from the camera's column. Boundaries: bx, by the distances
 // of the next x and y cell boundaries, stepx, stepy their spacing.
 static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, int64_t stepx, int64_t stepy,
-                          int32_t dirx, int32_t diry, int32_t shadex, int32_t shadey)
+                          int32_t dirx, int32_t diry, int32_t shadex, int32_t shadey, VoxScanCounts *counts)
 {
-    VoxScanState &st = vox_scan;
+    const VoxScanState &st = vox_scan;
     const int32_t *shade = st.shade;
+    ScanFrame frames[VOX_SPAN_FRAMES];
     int32_t nf = 1;
     frames[0] = ScanFrame{0, n, st.ceilingz, st.floorz};
 
@@ -288,7 +286,7 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         }
         const int64_t df = bx < by ? bx : by;
         if (df > VOX_SCAN_LIMIT) {
-            fill_sky(r, nf);
+            fill_sky(r, frames, nf);
             return;
         }
         const uint8_t *col = voxel_map.columns[(cy << 9) | cx];
@@ -312,8 +310,8 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
                         continue;
                     }
                     if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
-                        vox_world_stats.frame_limit++;
-                        fill_sky(r, nf);
+                        counts->frame_limit++;
+                        fill_sky(r, frames, nf);
                         return;
                     }
                     std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
@@ -348,13 +346,22 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
 
 void castrayline(int32_t n, float x0, float y0, float x1, float y1)
 {
-    VoxScanState &st = vox_scan;
+    VoxScanCounts counts{0, 0, 0};
+    vox_cast_ray(vox_scan.cursor, 1, n, x0, y0, x1, y1, &counts);
+    vox_world_stats.rays += counts.rays;
+    vox_world_stats.samples += counts.samples;
+    vox_world_stats.frame_limit += counts.frame_limit;
+}
+
+void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0, float x1, float y1,
+                  VoxScanCounts *counts)
+{
+    const VoxScanState &st = vox_scan;
     const ViewCamera &c = vox_camera;
-    RaySample *out = st.cursor;
     if (n < 0) n = 0;
     if (n > VOX_RECIP_ENTRIES - 1) n = VOX_RECIP_ENTRIES - 1;
-    vox_world_stats.rays++;
-    vox_world_stats.samples += n + 1;
+    counts->rays++;
+    counts->samples += n + 1;
 
     const Vec3 &c0 = c.corner[0], &rt = c.right, &dn = c.down;
     const float e = c0.x + x1 * rt.x + y1 * dn.x;
@@ -365,7 +372,7 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
     const float zs = c0.z + x0 * rt.z + y0 * dn.z;
     const double k = std::sqrt((double)e * e + (double)jj * jj);
     if (!(k > 1e-6) || !std::isfinite(k)) {
-        for (int32_t i = 0; i <= n; i++) out[i] = SkySample;
+        for (int32_t i = 0; i <= n; i++) out[i * stride] = SkySample;
         return;
     }
     double hs = std::fabs(e) >= std::fabs(jj) ? (double)es * k / (double)e : (double)js * k / (double)jj;
@@ -397,6 +404,7 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
     // Gradients: the first sample looks highest.
     ScanRay r;
     r.out = out;
+    r.stride = stride;
     r.height = st.height;
     const double rc = (double)ReciprocalTable[n];
     if (st.sign >= 0) {
@@ -410,7 +418,7 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
         r.dh = (int64_t)std::nearbyint((he - hs) * rc);
         r.dz = (int64_t)std::nearbyint(((double)ze - (double)zs) * rc);
     }
-    scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey);
+    scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey, counts);
 }
 
 // Shared by both clip routines: a is the major axis (the one the samples step
@@ -438,20 +446,34 @@ static void clipline(float va, float vb, float ea, float eb, float la, float ha,
     *bend = std::isfinite(m) ? eb + m * ((float)e - ea) : eb;
 }
 
-void clipraylinex(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
+void vox_clip_ray(int xmajor, float vx, float vy, float edgex, float edgey, RayLine *line)
 {
     const float xr = (float)vox_frame.xres, yr = (float)vox_frame.yres;
-    float ys, ye;
-    clipline(vx, vy, edgex, edgey, -1.0f, xr, -1.0f, yr, start, end, &ys, &ye);
-    const int32_t n = *end > *start ? *end - *start : *start - *end;
-    castrayline(n, (float)*start, ys, (float)*end, ye);
+    float bs, be;
+    if (xmajor) clipline(vx, vy, edgex, edgey, -1.0f, xr, -1.0f, yr, &line->start, &line->end, &bs, &be);
+    else clipline(vy, vx, edgey, edgex, -1.0f, yr, -1.0f, xr, &line->start, &line->end, &bs, &be);
+    line->n = line->end > line->start ? line->end - line->start : line->start - line->end;
+    const float as = (float)line->start, ae = (float)line->end;
+    line->x0 = xmajor ? as : bs;
+    line->y0 = xmajor ? bs : as;
+    line->x1 = xmajor ? ae : be;
+    line->y1 = xmajor ? be : ae;
+}
+
+void clipraylinex(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
+{
+    RayLine l;
+    vox_clip_ray(1, vx, vy, edgex, edgey, &l);
+    *start = l.start;
+    *end = l.end;
+    castrayline(l.n, l.x0, l.y0, l.x1, l.y1);
 }
 
 void cliprayliney(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
 {
-    const float xr = (float)vox_frame.xres, yr = (float)vox_frame.yres;
-    float xs, xe;
-    clipline(vy, vx, edgey, edgex, -1.0f, yr, -1.0f, xr, start, end, &xs, &xe);
-    const int32_t n = *end > *start ? *end - *start : *start - *end;
-    castrayline(n, xs, (float)*start, xe, (float)*end);
+    RayLine l;
+    vox_clip_ray(0, vx, vy, edgex, edgey, &l);
+    *start = l.start;
+    *end = l.end;
+    castrayline(l.n, l.x0, l.y0, l.x1, l.y1);
 }

@@ -43,7 +43,10 @@ extern FrameBufferDesc vox_frame;
 // The two span-kernel slots that renderworld draws through.
 typedef void (*DrawSpanStepFn)(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep,
                                int32_t sampleindex);
-typedef void (*DrawSpanTableFn)(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+// drawspantable reads and advances the column ray table `raytable` (the
+// frame's columnraytable, or a drawing thread's copy of it).
+typedef void (*DrawSpanTableFn)(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step,
+                                int32_t *raytable);
 struct KernelSlots {
     DrawSpanStepFn drawspanstep;
     DrawSpanTableFn drawspantable;

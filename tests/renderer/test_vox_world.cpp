@@ -12,6 +12,7 @@
 #include "common/map_edit.h"
 #include "common/map_store.h"
 #include "renderer/vox_kernels.h"
+#include "renderer/vox_pool.h"
 #include "renderer/vox_scan_state.h"
 #include "renderer/voxrender.h"
 #include "vxmaps.h"
@@ -213,8 +214,8 @@ TEST_F(WorldTest, SpanKernelsAgreeOverEveryFogDistance)
         vox_kparams.samples = samples.data();
         vox_kparams.rays = rays.data();
         vox_kparams.lastray = w * h - 1;
-        vox_kparams.safelo = 0;
-        vox_kparams.safehi = 0;
+        vox_kparams.istride = 1;
+        vox_kparams.rowbase = nullptr; // each sample through its ray entry
         for (int32_t y = 0; y < h; y++) vox_kernels.drawspanstep(1, y, w - 2, (y * w + 1) << 16, 65536, 0);
         (set == VOX_KERNELS_SSE ? da : db) = fr.depths();
     }
@@ -556,13 +557,14 @@ void render_pinned(const PinnedFrame &pf, Frame &fr)
 
 // The world pass's pixels and depths are pinned bit for bit: every frame of
 // the set must hash to the value filed in golden/world-hashes.txt, with both
-// kernel sets. Only a change meant to alter the picture rewrites the file
-// (BKM_UPDATE_GOLDEN=1).
-TEST_F(WorldTest, FramesAndDepthsMatchThePinnedHashes)
+// kernel sets and any number of drawing threads. Only a change meant to alter
+// the picture rewrites the file (BKM_UPDATE_GOLDEN=1).
+TEST_F(WorldTest, FramesAndDepthsMatchThePinnedHashesForAnyKernelsAndThreads)
 {
     const std::string path = std::string(VOX_GOLDEN_DIR) + "/world-hashes.txt";
     const std::vector<PinnedFrame> frames = pinned_frames();
     if (std::getenv("BKM_UPDATE_GOLDEN")) {
+        vox_set_threads(1);
         FILE *f = std::fopen(path.c_str(), "w");
         ASSERT_NE(f, nullptr);
         for (const PinnedFrame &pf : frames) {
@@ -571,6 +573,7 @@ TEST_F(WorldTest, FramesAndDepthsMatchThePinnedHashes)
             std::fprintf(f, "%s %016llx\n", pf.label.c_str(), (unsigned long long)frame_hash(fr));
         }
         std::fclose(f);
+        vox_set_threads(0);
         return;
     }
     FILE *f = std::fopen(path.c_str(), "r");
@@ -581,15 +584,24 @@ TEST_F(WorldTest, FramesAndDepthsMatchThePinnedHashes)
     while (std::fscanf(f, "%95s %llx", label, &hash) == 2) pinned.emplace_back(label, (uint64_t)hash);
     std::fclose(f);
     ASSERT_EQ(pinned.size(), frames.size());
-    for (int set : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
-        vox_use_kernels(set);
+    const struct {
+        int kernels;
+        int32_t threads;
+    } runs[] = {{VOX_KERNELS_SSE, 1}, {VOX_KERNELS_SCALAR, 1}, {VOX_KERNELS_SSE, 2},
+                {VOX_KERNELS_SSE, 3}, {VOX_KERNELS_SCALAR, 4}, {VOX_KERNELS_SSE, 7}};
+    for (const auto &run : runs) {
+        vox_use_kernels(run.kernels);
+        vox_set_threads(run.threads);
         for (size_t i = 0; i < frames.size(); i++) {
             Frame fr(frames[i].w, frames[i].h);
             render_pinned(frames[i], fr);
             EXPECT_EQ(pinned[i].first, frames[i].label);
-            EXPECT_EQ(frame_hash(fr), pinned[i].second) << frames[i].label << (set ? " scalar" : " sse");
+            EXPECT_EQ(frame_hash(fr), pinned[i].second)
+                << frames[i].label << (run.kernels == VOX_KERNELS_SSE ? " sse, " : " scalar, ") << run.threads
+                << " threads";
         }
     }
+    vox_set_threads(0);
 }
 
 } // namespace
