@@ -93,17 +93,17 @@ int vox_world_setup()
     return 1;
 }
 
-// A voxel colour darkened by its shade byte less the face shade.
+// A voxel colour darkened by its shade byte less the face shade: each channel
+// (channel x shade) >> 7, capped at 255; blue and red in one multiply, as
+// 16-bit lanes (a lane reaches 508 at most, bit 8 marks one above 255).
 static inline uint32_t shade_colour(uint32_t c, int32_t face)
 {
     int32_t s = (int32_t)(c >> 24) - face;
     s = s < 0 ? 0 : s;
-    uint32_t out = 0;
-    for (int k = 0; k < 3; k++) {
-        uint32_t v = (((c >> (8 * k)) & 0xFF) * (uint32_t)s) >> 7;
-        out |= (v > 255 ? 255 : v) << (8 * k);
-    }
-    return out;
+    uint32_t rb = (((c & 0x00FF00FFu) * (uint32_t)s) >> 7) & 0x01FF01FFu;
+    const uint32_t g = (((c >> 8) & 0xFFu) * (uint32_t)s) >> 7;
+    rb = (rb | ((rb >> 8) & 0x00010001u) * 0xFFu) & 0x00FF00FFu;
+    return rb | (g > 255 ? 255 : g) << 8;
 }
 
 // Colour i of a span's list (top run, then on into its bottom colours);
@@ -131,117 +131,191 @@ static inline uint32_t colour_before(const uint8_t *p, const uint8_t *prev, int3
     return c;
 }
 
+// A sample of a face met at depth d: its colour, and d with the low 16 bits cleared.
+static inline RaySample face_sample(uint32_t colour, int64_t d)
+{
+    return RaySample{colour, (int32_t)(d & ~(int64_t)0xFFFF)};
+}
+
 struct ScanFrame {
     int32_t i0, i1; // first and last unresolved sample (i0 looks highest)
     int32_t uz, lz; // air gap being looked through: first air z, top of the solid below
 };
 
 // The ray being scanned: sample i looks along the gradient pair
-// (h0 + i dh, z0 + i dz), horizontal length and z component x 2^20.
+// (h0 + i dh, z0 + i dz), horizontal length and z component x 2^20, and is
+// stored at out[i * stride].
 struct ScanRay {
-    RaySample *out;     // sample i at out[i * stride]
+    RaySample *out;
     intptr_t stride;
     int64_t h0, dh, z0, dz;
     const int32_t *height;
-    // High 16 bits of sample i's horizontal length and z component.
-    inline int64_t grad_h(int32_t i) const { return (h0 + (int64_t)i * dh) >> 16; }
-    inline int64_t grad_z(int32_t i) const { return (z0 + (int64_t)i * dz) >> 16; }
-    // Ray of sample i at horizontal distance d (depth units) lies below level
-    // z: h H[z] + zc D > 0 on the high 16 bits of the gradient pair and of d.
-    inline bool below(int32_t i, int64_t d, int32_t z) const
+    inline int64_t gh(int32_t i) const { return h0 + (int64_t)i * dh; }
+    inline int64_t gz(int32_t i) const { return z0 + (int64_t)i * dz; }
+    // Ray of sample i at a distance whose high 16 bits are d16 lies below the
+    // level of height hz: h hz + zc d16 > 0 on the high 16 bits of the
+    // gradient pair.
+    inline bool below_h(int32_t i, int64_t d16, int64_t hz) const
     {
-        return grad_h(i) * height[z] + grad_z(i) * (d >> 16) > 0;
+        return (gh(i) >> 16) * hz + (gz(i) >> 16) * d16 > 0;
     }
+    inline bool below(int32_t i, int64_t d16, int32_t z) const { return below_h(i, d16, height[z]); }
 };
 
-static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
+// How many samples after sample i, stepping by dir and at most `room`, take
+// the same side of the level (hz, d16) as i for certain (i itself must
+// certainly be below it when `below`, at or above it otherwise; else 0). The
+// test floor(gh / 2^16) hz + floor(gz / 2^16) d16 lies within
+// (A - max(hz, 0) - d16, A + max(-hz, 0)] of A = (gh hz + gz d16) / 2^16,
+// which is linear in the sample, so the run where A keeps clear of those
+// margins is found with one division, and every sample in it tests the same.
+static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
+                           bool below)
 {
-    for (int32_t f = 0; f < nf; f++)
-        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++) r.out[i * r.stride] = SkySample;
+    typedef __int128 wide;
+    if (room <= 0) return 0;
+    const wide a = (wide)r.gh(i) * hz + (wide)r.gz(i) * d16;
+    const wide slope = ((wide)r.dh * hz + (wide)r.dz * d16) * dir;
+    // Distance of A from its margin, which the run uses up at -slope per step.
+    wide clear, use;
+    if (below) {
+        clear = a - (wide)65536 * ((hz > 0 ? hz : 0) + d16);
+        use = -slope;
+    } else {
+        clear = -(wide)65536 * (hz < 0 ? -hz : 0) - a;
+        use = slope;
+    }
+    if (clear < 0) return 0;
+    if (use <= 0 || clear >= use * room) return room;
+    // clear / use < room <= 1311: the quotient in double is off by far less
+    // than the margin taken, so the run found is never too long.
+    const double q = (double)clear / (double)use - 1e-9;
+    return q < 0.0 ? 0 : (int32_t)q;
 }
 
-// Paints sample f.i1, which lies below level (hz, d16), and the samples
-// before it while they do too; the gradient steps back with them.
-static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, uint32_t c, int64_t d)
+// Paints sample f.i1, whose ray lies below the level (hz, d16), and the
+// samples before it while theirs do too. Long runs are painted without
+// testing each sample, where certain_run vouches for them.
+static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, RaySample smp)
 {
-    const int32_t dist = (int32_t)(d & ~(int64_t)0xFFFF);
     int32_t i = f.i1;
-    int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
-    do {
-        r.out[i * r.stride] = RaySample{c, dist};
-        i--;
+    int64_t gh = r.gh(i), gz = r.gz(i);
+    RaySample *o = r.out + i * r.stride;
+    const intptr_t stride = r.stride;
+    int32_t tested = 0;
+    for (;;) {
+        *o = smp;
+        o -= stride;
+        if (--i < f.i0) break;
         gh -= r.dh;
         gz -= r.dz;
-    } while (i >= f.i0 && (gh >> 16) * hz + (gz >> 16) * d16 > 0);
+        if ((gh >> 16) * hz + (gz >> 16) * d16 <= 0) break;
+        if (++tested == 8) {
+            const int32_t t = certain_run(r, i, -1, i - f.i0, hz, d16, true);
+            for (int32_t k = 0; k < t; k++, o -= stride) *o = smp;
+            i -= t;
+            gh -= t * r.dh;
+            gz -= t * r.dz;
+        }
+    }
     f.i1 = i;
 }
 
-// Paints sample f.i0, which lies at or above the level, and the samples after
-// it while they do too.
-static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, uint32_t c, int64_t d)
+// Paints sample f.i0, whose ray lies at or above the level, and the samples
+// after it while theirs do too.
+static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, RaySample smp)
 {
-    const int32_t dist = (int32_t)(d & ~(int64_t)0xFFFF);
     int32_t i = f.i0;
-    int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
-    do {
-        r.out[i * r.stride] = RaySample{c, dist};
-        i++;
+    int64_t gh = r.gh(i), gz = r.gz(i);
+    RaySample *o = r.out + i * r.stride;
+    const intptr_t stride = r.stride;
+    int32_t tested = 0;
+    for (;;) {
+        *o = smp;
+        o += stride;
+        if (++i > f.i1) break;
         gh += r.dh;
         gz += r.dz;
-    } while (i <= f.i1 && (gh >> 16) * hz + (gz >> 16) * d16 <= 0);
+        if ((gh >> 16) * hz + (gz >> 16) * d16 > 0) break;
+        if (++tested == 8) {
+            const int32_t t = certain_run(r, i, 1, f.i1 - i, hz, d16, false);
+            for (int32_t k = 0; k < t; k++, o += stride) *o = smp;
+            i += t;
+            gh += t * r.dh;
+            gz += t * r.dz;
+        }
+    }
     f.i0 = i;
+}
+
+static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
+{
+    for (int32_t f = 0; f < nf; f++) {
+        RaySample *o = r.out + frames[f].i0 * r.stride;
+        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++, o += r.stride) *o = SkySample;
+    }
+}
+
+// Walls from below: the levels lz - 1 up to the top s of span p, as long as
+// the frame's last sample's ray at dn lies below them.
+static inline void walls_below(const ScanRay &r, ScanFrame &f, const uint8_t *p, int32_t s, int64_t dn,
+                               int32_t wallshade)
+{
+    const int64_t dn16 = dn >> 16;
+    const int32_t *height = r.height;
+    // The last sample's high words, renewed whenever it moves.
+    int64_t h1 = r.gh(f.i1) >> 16, z1 = r.gz(f.i1) >> 16;
+    for (int32_t z = f.lz - 1; z >= s; z--) {
+        if (h1 * height[z] + z1 * dn16 <= 0) continue;
+        paint_back(r, f, height[z], dn16, face_sample(shade_colour(span_colour(p, z - s), wallshade), dn));
+        if (f.i0 > f.i1) return;
+        h1 = r.gh(f.i1) >> 16;
+        z1 = r.gz(f.i1) >> 16;
+    }
 }
 
 // Resolves what frame f sees of span p (prev: the span before it, null for
 // the column's first): walls of the solid below the gap, walls of the solid
 // above it, the underside above and the floor top below.
-static inline void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t *p, const uint8_t *prev,
-                                   int64_t dn, int64_t df, int32_t wallshade, const int32_t *shade)
+static inline __attribute__((always_inline)) void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t *p,
+                                                                  const uint8_t *prev, int64_t dn, int64_t df,
+                                                                  int32_t wallshade, const int32_t *shade)
 {
     const int32_t s = p[1];
     const int64_t dn16 = dn >> 16, df16 = df >> 16;
     const int32_t *height = r.height;
-    if (f.lz - 1 >= s && f.i0 <= f.i1) {
-        // The last sample's high words, renewed whenever it moves.
-        int64_t h1 = r.grad_h(f.i1), z1 = r.grad_z(f.i1);
-        for (int32_t z = f.lz - 1; z >= s; z--) {
-            if (h1 * height[z] + z1 * dn16 <= 0) continue;
-            paint_back(r, f, height[z], dn16, shade_colour(span_colour(p, z - s), wallshade), dn);
-            if (f.i0 > f.i1) break;
-            h1 = r.grad_h(f.i1);
-            z1 = r.grad_z(f.i1);
-        }
-    }
+    if (f.lz - 1 >= s && f.i0 <= f.i1) walls_below(r, f, p, s, dn, wallshade);
     f.lz = s;
     if (prev) {
         const int32_t a = p[3];
         if (f.uz < a && f.i0 <= f.i1) {
-            int64_t h0 = r.grad_h(f.i0), z0 = r.grad_z(f.i0);
+            int64_t h0 = r.gh(f.i0) >> 16, z0 = r.gz(f.i0) >> 16;
             for (int32_t z = f.uz; z < a; z++) {
                 if (h0 * height[z + 1] + z0 * dn16 > 0) continue;
-                paint_fwd(r, f, height[z + 1], dn16, shade_colour(colour_before(p, prev, a - z), wallshade), dn);
+                paint_fwd(r, f, height[z + 1], dn16,
+                          face_sample(shade_colour(colour_before(p, prev, a - z), wallshade), dn));
                 if (f.i0 > f.i1) break;
-                h0 = r.grad_h(f.i0);
-                z0 = r.grad_z(f.i0);
+                h0 = r.gh(f.i0) >> 16;
+                z0 = r.gz(f.i0) >> 16;
             }
         }
         f.uz = a;
-        if (f.i0 <= f.i1 && !r.below(f.i0, df, a))
-            paint_fwd(r, f, height[a], df16, shade_colour(colour_before(p, prev, 1), shade[2]), df);
+        if (f.i0 <= f.i1 && !r.below(f.i0, df16, a))
+            paint_fwd(r, f, height[a], df16, face_sample(shade_colour(colour_before(p, prev, 1), shade[2]), df));
     } else {
         f.uz = 0;
     }
-    if (f.i0 <= f.i1 && r.below(f.i1, df, s))
-        paint_back(r, f, height[s], df16, shade_colour(span_colour(p, 0), shade[3]), df);
+    if (f.i0 <= f.i1 && r.below(f.i1, df16, s))
+        paint_back(r, f, height[s], df16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
 }
 
-// Last sample of [i0, i1] whose ray at d lies at or above level z (i0 - 1
+// Last sample of [i0, i1] whose ray at d16 lies at or above level z (i0 - 1
 // when none): back 16 at a time, then one at a time.
-static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1, int64_t d, int32_t z)
+static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1, int64_t d16, int32_t z)
 {
     int32_t j = i1;
-    while (j - 16 >= i0 && r.below(j - 16, d, z)) j -= 16;
-    while (j >= i0 && r.below(j, d, z)) j--;
+    while (j - 16 >= i0 && r.below(j - 16, d16, z)) j -= 16;
+    while (j >= i0 && r.below(j, d16, z)) j--;
     return j;
 }
 
@@ -261,14 +335,16 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         ScanFrame &f = frames[0];
         const int64_t df = bx < by ? bx : by;
         const uint8_t *p = st.camspan;
-        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df, p[3]))
-            paint_fwd(r, f, r.height[p[3]], df >> 16, shade_colour(colour_before(p, st.camprev, 1), shade[2]), df);
-        if (f.i0 <= f.i1 && r.below(f.i1, df, p[1]))
-            paint_back(r, f, r.height[p[1]], df >> 16, shade_colour(span_colour(p, 0), shade[3]), df);
+        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df >> 16, p[3]))
+            paint_fwd(r, f, r.height[p[3]], df >> 16,
+                      face_sample(shade_colour(colour_before(p, st.camprev, 1), shade[2]), df));
+        if (f.i0 <= f.i1 && r.below(f.i1, df >> 16, p[1]))
+            paint_back(r, f, r.height[p[1]], df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
         if (f.i0 > f.i1) return;
         if (!st.camprev) f.uz = 0;
     }
 
+    uint8_t *const *columns = voxel_map.columns;
     int32_t cx = st.cellx, cy = st.celly;
     for (;;) {
         int64_t dn;
@@ -289,21 +365,42 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             fill_sky(r, frames, nf);
             return;
         }
-        const uint8_t *col = voxel_map.columns[(cy << 9) | cx];
-        const uint8_t *p = col, *prev = nullptr;
+        const uint8_t *p = columns[(cy << 9) | cx];
+        if (nf == 1 && p[0] == 0) {
+            // One frame and a column of one span: only the span's walls from
+            // below and its top can be met. While the last sample's ray
+            // passes above the top (and its horizontal length is not
+            // negative, so that the levels below the top are passed too),
+            // no wall is.
+            ScanFrame &f = frames[0];
+            const int32_t s = p[1];
+            if (f.lz > s && ((r.gh(f.i1) >> 16) < 0 || r.below(f.i1, dn >> 16, s))) {
+                walls_below(r, f, p, s, dn, wall);
+                if (f.i0 > f.i1) return;
+            }
+            f.lz = s;
+            f.uz = 0;
+            if (r.below(f.i1, df >> 16, s)) {
+                paint_back(r, f, r.height[s], df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
+                if (f.i0 > f.i1) return;
+            }
+            continue;
+        }
+        const int64_t dn16 = dn >> 16;
+        const uint8_t *prev = nullptr;
         for (int32_t fi = 0; fi < nf;) {
             ScanFrame &f = frames[fi];
-            while (p[0] && r.below(f.i0, dn, p[2] + 1)) {
+            while (p[0] && r.below(f.i0, dn16, p[2] + 1)) {
                 prev = p;
                 p += p[0] * 4;
             }
             if (p[0]) {
                 const int32_t anext = p[p[0] * 4 + 3];
-                if (r.below(f.i1, dn, anext)) {
+                if (r.below(f.i1, dn16, anext)) {
                     // Part of the frame looks into the gap under this span:
                     // the samples at or above its air start get a frame of
                     // their own, the rest go on with the spans below.
-                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn, anext);
+                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn16, anext);
                     if (j < f.i0) {
                         prev = p;
                         p += p[0] * 4;
