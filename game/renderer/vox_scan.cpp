@@ -150,6 +150,7 @@ struct ScanRay {
     intptr_t stride;
     int64_t h0, dh, z0, dz;
     const int32_t *height;
+    bool small; // |gh|, |gz|, |dh|, |dz| below 2^40: certain_run fits 64 bits for levels below 2^20
     inline int64_t gh(int32_t i) const { return h0 + (int64_t)i * dh; }
     inline int64_t gz(int32_t i) const { return z0 + (int64_t)i * dz; }
     // Ray of sample i at a distance whose high 16 bits are d16 lies below the
@@ -169,33 +170,57 @@ struct ScanRay {
 // (A - max(hz, 0) - d16, A + max(-hz, 0)] of A = (gh hz + gz d16) / 2^16,
 // which is linear in the sample, so the run where A keeps clear of those
 // margins is found with one division, and every sample in it tests the same.
+// `Wide` is the integer type that holds A x 2^16 and its step exactly.
+template <typename Wide>
 static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
                            bool below)
 {
-    typedef __int128 wide;
     if (room <= 0) return 0;
-    const wide a = (wide)r.gh(i) * hz + (wide)r.gz(i) * d16;
-    const wide slope = ((wide)r.dh * hz + (wide)r.dz * d16) * dir;
+    const Wide a = (Wide)r.gh(i) * hz + (Wide)r.gz(i) * d16;
+    const Wide slope = ((Wide)r.dh * hz + (Wide)r.dz * d16) * dir;
     // Distance of A from its margin, which the run uses up at -slope per step.
-    wide clear, use;
+    Wide clear, use;
     if (below) {
-        clear = a - (wide)65536 * ((hz > 0 ? hz : 0) + d16);
+        clear = a - (Wide)65536 * ((hz > 0 ? hz : 0) + d16);
         use = -slope;
     } else {
-        clear = -(wide)65536 * (hz < 0 ? -hz : 0) - a;
+        clear = -(Wide)65536 * (hz < 0 ? -hz : 0) - a;
         use = slope;
     }
     if (clear < 0) return 0;
-    if (use <= 0 || clear >= use * room) return room;
-    // clear / use < room <= 1311: the quotient in double is off by far less
-    // than the margin taken, so the run found is never too long.
+    if (use <= 0) return room;
+    // The quotient in double is off by far less than the margin taken, so
+    // the run found is never too long.
     const double q = (double)clear / (double)use - 1e-9;
-    return q < 0.0 ? 0 : (int32_t)q;
+    return q < 0.0 ? 0 : (q >= (double)room ? room : (int32_t)q);
+}
+
+static inline int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
+                                  bool below)
+{
+    return r.small && hz > -(1 << 20) && hz < (1 << 20)
+               ? certain_run<int64_t>(r, i, dir, room, hz, d16, below)
+               : certain_run<__int128>(r, i, dir, room, hz, d16, below);
+}
+
+// Writes `smp` to count samples from o on, step samples apart; returns the
+// next place.
+static inline RaySample *fill_samples(RaySample *o, intptr_t step, int32_t count, RaySample smp)
+{
+    const intptr_t step2 = 2 * step, step3 = 3 * step, step4 = 4 * step;
+    for (; count >= 4; count -= 4, o += step4) {
+        o[0] = smp;
+        o[step] = smp;
+        o[step2] = smp;
+        o[step3] = smp;
+    }
+    for (; count > 0; count--, o += step) *o = smp;
+    return o;
 }
 
 // Paints sample f.i1, whose ray lies below the level (hz, d16), and the
-// samples before it while theirs do too. Long runs are painted without
-// testing each sample, where certain_run vouches for them.
+// samples before it while theirs do too. Runs longer than a few samples are
+// painted without testing each sample, where certain_run vouches for them.
 static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, RaySample smp)
 {
     int32_t i = f.i1;
@@ -210,9 +235,9 @@ static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_
         gh -= r.dh;
         gz -= r.dz;
         if ((gh >> 16) * hz + (gz >> 16) * d16 <= 0) break;
-        if (++tested == 8) {
+        if (++tested == 2) {
             const int32_t t = certain_run(r, i, -1, i - f.i0, hz, d16, true);
-            for (int32_t k = 0; k < t; k++, o -= stride) *o = smp;
+            o = fill_samples(o, -stride, t, smp);
             i -= t;
             gh -= t * r.dh;
             gz -= t * r.dz;
@@ -237,9 +262,9 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
         gh += r.dh;
         gz += r.dz;
         if ((gh >> 16) * hz + (gz >> 16) * d16 > 0) break;
-        if (++tested == 8) {
+        if (++tested == 2) {
             const int32_t t = certain_run(r, i, 1, f.i1 - i, hz, d16, false);
-            for (int32_t k = 0; k < t; k++, o += stride) *o = smp;
+            o = fill_samples(o, stride, t, smp);
             i += t;
             gh += t * r.dh;
             gz += t * r.dz;
@@ -250,10 +275,9 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
 
 static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
 {
-    for (int32_t f = 0; f < nf; f++) {
-        RaySample *o = r.out + frames[f].i0 * r.stride;
-        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++, o += r.stride) *o = SkySample;
-    }
+    const RaySample sky = SkySample;
+    for (int32_t f = 0; f < nf; f++)
+        fill_samples(r.out + frames[f].i0 * r.stride, r.stride, frames[f].i1 - frames[f].i0 + 1, sky);
 }
 
 // Walls from below: the levels lz - 1 up to the top s of span p, as long as
@@ -346,6 +370,7 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
 
     uint8_t *const *columns = voxel_map.columns;
     int32_t cx = st.cellx, cy = st.celly;
+    int64_t h1 = INT64_MIN, z1 = 0; // INT64_MIN: not known
     for (;;) {
         int64_t dn;
         int32_t wall;
@@ -371,21 +396,30 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             // below and its top can be met. While the last sample's ray
             // passes above the top (and its horizontal length is not
             // negative, so that the levels below the top are passed too),
-            // no wall is.
+            // no wall is. h1, z1: the high words of the last sample.
             ScanFrame &f = frames[0];
             const int32_t s = p[1];
-            if (f.lz > s && ((r.gh(f.i1) >> 16) < 0 || r.below(f.i1, dn >> 16, s))) {
+            if (h1 == INT64_MIN) {
+                h1 = r.gh(f.i1) >> 16;
+                z1 = r.gz(f.i1) >> 16;
+            }
+            const int64_t hs = r.height[s];
+            if (f.lz > s && (h1 < 0 || h1 * hs + z1 * (dn >> 16) > 0)) {
                 walls_below(r, f, p, s, dn, wall);
                 if (f.i0 > f.i1) return;
+                h1 = r.gh(f.i1) >> 16;
+                z1 = r.gz(f.i1) >> 16;
             }
             f.lz = s;
             f.uz = 0;
-            if (r.below(f.i1, df >> 16, s)) {
-                paint_back(r, f, r.height[s], df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
+            if (h1 * hs + z1 * (df >> 16) > 0) {
+                paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
                 if (f.i0 > f.i1) return;
+                h1 = INT64_MIN;
             }
             continue;
         }
+        h1 = INT64_MIN; // the frames change below
         const int64_t dn16 = dn >> 16;
         const uint8_t *prev = nullptr;
         for (int32_t fi = 0; fi < nf;) {
@@ -515,6 +549,9 @@ void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0
         r.dh = (int64_t)std::nearbyint((he - hs) * rc);
         r.dz = (int64_t)std::nearbyint(((double)ze - (double)zs) * rc);
     }
+    auto below40 = [](int64_t v) { return v > -((int64_t)1 << 40) && v < ((int64_t)1 << 40); };
+    r.small = below40(r.h0) && below40(r.z0) && below40(r.dh) && below40(r.dz) && below40(r.gh(n)) &&
+              below40(r.gz(n));
     scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey, counts);
 }
 
