@@ -129,10 +129,14 @@ int loop(const char *view, const char *size, int32_t n)
     if (ref || std::sscanf(view, "level%d", &k) == 1) p = view_pose(k, 0.0f);
     else if (!std::strcmp(view, "down30")) p = view_pose(0, 30.0f);
     else return 2;
-    const double t0 = now_ms();
-    for (int32_t i = 0; i < n; i++) ref ? ref_view(b, p) : world_view(b, p);
-    std::printf("%s %dx%d: %.3f ms per frame; %d rays, %d samples\n", view, w, h, (now_ms() - t0) / n,
-                vox_world_stats.rays, vox_world_stats.samples);
+    Figure f;
+    for (int32_t i = 0; i < n; i++) {
+        const double t0 = now_ms();
+        ref ? ref_view(b, p) : world_view(b, p);
+        f.rounds.push_back(now_ms() - t0);
+    }
+    std::printf("%s %dx%d: %.3f ms per frame (min), %.3f (median); %d rays, %d samples\n", view, w, h, f.min(),
+                f.median(), vox_world_stats.rays, vox_world_stats.samples);
     return 0;
 }
 

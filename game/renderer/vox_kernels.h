@@ -44,6 +44,7 @@ extern SpanKernelParams vox_kparams;
 
 void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
 void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable);
+void drawspanstepavx2(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
 void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
 void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable);
 

@@ -41,6 +41,9 @@ int vox_use_kernels(int set)
     if (set == VOX_KERNELS_SSE) {
         vox_kernels.drawspanstep = drawspanstepsse;
         vox_kernels.drawspantable = drawspantablesse;
+    } else if (set == VOX_KERNELS_AVX2 && vox_cpu_has_avx2()) {
+        vox_kernels.drawspanstep = drawspanstepavx2;
+        vox_kernels.drawspantable = drawspantablesse;
     } else if (set == VOX_KERNELS_SCALAR) {
         vox_kernels.drawspanstep = drawspanstepscalar;
         vox_kernels.drawspantable = drawspantablescalar;
@@ -60,6 +63,7 @@ int startrenderer(uint32_t cpufeatures)
     if (set == VOX_KERNELS_NONE) return -1;
     const char *force = std::getenv("BKM_SCALAR_KERNELS");
     if (force && force[0] && std::strcmp(force, "0") != 0) set = VOX_KERNELS_SCALAR;
+    else if (set == VOX_KERNELS_SSE && vox_cpu_has_avx2()) set = VOX_KERNELS_AVX2;
     vox_started_set = set;
     vox_use_kernels(set);
 

@@ -66,8 +66,9 @@ extern RaySample SkySample;                              // colour 0, depth = sc
 int startrenderer(uint32_t cpufeatures);
 // Which kernel set is installed (VoxKernelSet), -1 before a successful start.
 int vox_kernel_set();
-// Switches the installed kernels: VOX_KERNELS_SSE or VOX_KERNELS_SCALAR
-// (tests and tools compare the two). 1 switched, 0 refused (not started).
+// Switches the installed kernels: VOX_KERNELS_SSE, VOX_KERNELS_AVX2 or
+// VOX_KERNELS_SCALAR (tests and tools compare them). 1 switched, 0 refused
+// (not started, or AVX2 asked of a processor without it).
 int vox_use_kernels(int set);
 
 // Binds a frame of xres x yres pixels at `pixels`, `pitch` bytes per line.

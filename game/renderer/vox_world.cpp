@@ -526,7 +526,7 @@ int renderworld()
     if (dr > 0.0f) region_columns(g, true, ry0, ry1);
     if (db > 0.0f) region_rows(g, false, bx0, bx1);
     if (dl < 0.0f) region_columns(g, false, ly0, ly1);
-    if (vox_kernel_set() == VOX_KERNELS_SSE) __builtin_ia32_sfence();
+    __builtin_ia32_sfence(); // the kernels' streaming stores
 
     // A pixel that no region drew takes its colour and depth from a drawn
     // neighbour, so no stale pixel is left at the vanishing point.
