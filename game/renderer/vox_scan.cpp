@@ -131,10 +131,19 @@ static inline uint32_t colour_before(const uint8_t *p, const uint8_t *prev, int3
     return c;
 }
 
-// A sample of a face met at depth d: its colour, and d with the low 16 bits cleared.
-static inline RaySample face_sample(uint32_t colour, int64_t d)
+// A sample as one 64-bit word (colour, then distance, as RaySample lays them
+// out), stored with one write.
+typedef uint64_t SampleWord;
+static inline SampleWord sample_word(const RaySample &s)
 {
-    return RaySample{colour, (int32_t)(d & ~(int64_t)0xFFFF)};
+    return (uint64_t)s.colour | (uint64_t)(uint32_t)s.dist << 32;
+}
+static inline void put_sample(RaySample *o, SampleWord w) { std::memcpy(o, &w, sizeof w); }
+
+// A sample of a face met at depth d: its colour, and d with the low 16 bits cleared.
+static inline SampleWord face_sample(uint32_t colour, int64_t d)
+{
+    return sample_word(RaySample{colour, (int32_t)(d & ~(int64_t)0xFFFF)});
 }
 
 struct ScanFrame {
@@ -205,23 +214,23 @@ static inline int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int3
 
 // Writes `smp` to count samples from o on, step samples apart; returns the
 // next place.
-static inline RaySample *fill_samples(RaySample *o, intptr_t step, int32_t count, RaySample smp)
+static inline RaySample *fill_samples(RaySample *o, intptr_t step, int32_t count, SampleWord smp)
 {
     const intptr_t step2 = 2 * step, step3 = 3 * step, step4 = 4 * step;
     for (; count >= 4; count -= 4, o += step4) {
-        o[0] = smp;
-        o[step] = smp;
-        o[step2] = smp;
-        o[step3] = smp;
+        put_sample(o, smp);
+        put_sample(o + step, smp);
+        put_sample(o + step2, smp);
+        put_sample(o + step3, smp);
     }
-    for (; count > 0; count--, o += step) *o = smp;
+    for (; count > 0; count--, o += step) put_sample(o, smp);
     return o;
 }
 
 // Paints sample f.i1, whose ray lies below the level (hz, d16), and the
 // samples before it while theirs do too. Runs longer than a few samples are
 // painted without testing each sample, where certain_run vouches for them.
-static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, RaySample smp)
+static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
 {
     int32_t i = f.i1;
     int64_t gh = r.gh(i), gz = r.gz(i);
@@ -229,7 +238,7 @@ static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_
     const intptr_t stride = r.stride;
     int32_t tested = 0;
     for (;;) {
-        *o = smp;
+        put_sample(o, smp);
         o -= stride;
         if (--i < f.i0) break;
         gh -= r.dh;
@@ -248,7 +257,7 @@ static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_
 
 // Paints sample f.i0, whose ray lies at or above the level, and the samples
 // after it while theirs do too.
-static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, RaySample smp)
+static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
 {
     int32_t i = f.i0;
     int64_t gh = r.gh(i), gz = r.gz(i);
@@ -256,7 +265,7 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
     const intptr_t stride = r.stride;
     int32_t tested = 0;
     for (;;) {
-        *o = smp;
+        put_sample(o, smp);
         o += stride;
         if (++i > f.i1) break;
         gh += r.dh;
@@ -275,7 +284,7 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
 
 static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
 {
-    const RaySample sky = SkySample;
+    const SampleWord sky = sample_word(SkySample);
     for (int32_t f = 0; f < nf; f++)
         fill_samples(r.out + frames[f].i0 * r.stride, r.stride, frames[f].i1 - frames[f].i0 + 1, sky);
 }
@@ -503,7 +512,7 @@ void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0
     const float zs = c0.z + x0 * rt.z + y0 * dn.z;
     const double k = std::sqrt((double)e * e + (double)jj * jj);
     if (!(k > 1e-6) || !std::isfinite(k)) {
-        for (int32_t i = 0; i <= n; i++) out[i * stride] = SkySample;
+        fill_samples(out, stride, n + 1, sample_word(SkySample));
         return;
     }
     double hs = std::fabs(e) >= std::fabs(jj) ? (double)es * k / (double)e : (double)js * k / (double)jj;
