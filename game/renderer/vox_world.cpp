@@ -29,6 +29,11 @@ void voxsetfogcolour(uint32_t rgb)
     fogwords[3] = 0;
 }
 
+uint32_t voxgetfogcolour()
+{
+    return (uint32_t)fogwords[0] | (uint32_t)fogwords[1] << 8 | (uint32_t)fogwords[2] << 16;
+}
+
 void voxsetworkbuffer(void *buffer, size_t bytes)
 {
     // Aligned to 8 for the samples.
