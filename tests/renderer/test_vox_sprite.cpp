@@ -361,6 +361,7 @@ TEST_F(SpriteTest, SseAndScalarCubeKernelsGiveIdenticalFramesAndDepths)
         angles("down", v3(225.5, 225.5, 30.0), 225, 50, 0),
         angles("rolled", v3(236.3, 308.7, 46.5), 250, -30, 15),
         angles("zoom", v3(206.5, 196.5, 44.2), 40, 5, 0, 300),
+        angles("along-x", v3(206.5, 196.5, 44.2), 0, 0, 0), // unturned models tie in depth
     };
     Frame a(w, h), b(w, h);
     int drawn = 0;
@@ -377,6 +378,9 @@ TEST_F(SpriteTest, SseAndScalarCubeKernelsGiveIdenticalFramesAndDepths)
             sprites.push_back(posed((Kv6Model *)m, p, 0.05f + 0.01f * (i % 6), 17 * t, 29 * t, 41 * t));
         }
         sprites.push_back(posed(box, cam.pos, 0.2f, 10, 20, 30)); // around the camera
+        for (int i = 0; i < 3; i++)
+            sprites.push_back(posed(box, v3(cam.pos.x + 4 + 2.5 * i, cam.pos.y + 1.5 * i - 1.2, cam.pos.z + 0.3 * i),
+                                    0.1f + 0.05f * (float)i));
         std::vector<float> depth[2];
         for (int set : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
             vox_use_kernels(set);
