@@ -7,6 +7,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/kv6.h"
 #include "common/map_query.h"
 #include "common/model_table.h"
 #include "common/timer.h"
@@ -15,6 +16,7 @@
 #include "vox_test_frame.h"
 #include "vxmaps.h"
 #include "vxmodels.h"
+#include "vxscene.h"
 
 namespace {
 
@@ -325,6 +327,90 @@ TEST_F(PlayerDrawTest, DrawOrderAndTints)
     record(&p, 1, nullptr);
     EXPECT_EQ(modeltint, VOX_TINT_NEUTRAL);
     *ground = keep;
+}
+
+// Golden scenes (vox_test_frame.h says how they are kept): a model lit from
+// the default light beside others lit from given directions; a player of each
+// team with each tool; the poses.
+TEST_F(PlayerDrawTest, GoldenScenes)
+{
+    const int32_t w = 384, h = 160;
+    voxsetfogcolour(0x8098B0);
+    setwallshades(0, 64, 32, 32, 16, 48);
+    Frame fr(w, h);
+    const Cam cam = angles("", v3(254.0, 258.85, 38.3), 0, 0, 0, 300);
+
+    fr.bind();
+    set_camera(cam, w, h);
+    ASSERT_EQ(renderworld(), 1);
+    Kv6Model *box = vxmodel_box(10, 10, 10, 0xC0C0C0);
+    ASSERT_NE(box, nullptr);
+    SpriteInstance s{};
+    s.model = box;
+    s.xaxis = Vec3{0.1f, 0, 0}, s.yaxis = Vec3{0, 0.1f, 0}, s.zaxis = Vec3{0, 0, 0.1f};
+    rotateaxes(0.5f, 0.3f, 0.2f, &s.xaxis, &s.yaxis, &s.zaxis);
+    s.position = Vec3{262.0f, 256.2f, 39.0f};
+    rendermodel(&s, 1, nullptr);
+    const Vec3 lights[] = {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}};
+    for (int i = 0; i < 3; i++) {
+        s.position = Vec3{262.0f, 257.9f + 1.7f * (float)i, 39.0f};
+        rendermodel(&s, 1, &lights[i]);
+    }
+    SpriteInstance head = s;
+    head.model = model_table[MODEL_HEAD_G];
+    head.position = Vec3{262.0f, 258.9f, 38.4f};
+    head.xaxis = Vec3{0, -0.2f, 0}, head.yaxis = Vec3{-0.2f, 0, 0}, head.zaxis = Vec3{0, 0, 0.2f};
+    rotateaxes(0.4f, 0.0f, 0.0f, &head.xaxis, &head.yaxis, &head.zaxis);
+    rendermodel(&head, 1, nullptr);
+    golden_check("golden-models-lit", fr);
+    discardmodel(box);
+
+    static const int tools[6][2] = {{TOOL_SPADE, 0}, {TOOL_BLOCK, 0}, {TOOL_GUN, WEAPON_SEMI},
+                                    {TOOL_GUN, WEAPON_SMG}, {TOOL_GUN, WEAPON_SHOTGUN}, {TOOL_GRENADE, 0}};
+    for (int team = 0; team < 2; team++) {
+        fr.bind();
+        set_camera(cam, w, h);
+        ASSERT_EQ(renderworld(), 1);
+        for (int i = 0; i < 6; i++) {
+            VxPlayerPose pose = vxscene_default_pose();
+            pose.team = team;
+            pose.tool = tools[i][0];
+            pose.weapon = tools[i][1];
+            pose.colour = 0xE02020;
+            pose.ground = Vec3{262.0f + 0.3f * (float)(i & 1), 255.6f + 1.3f * (float)i, 40.0f};
+            pose.yaw = (float)(M_PI * (1.2 - 0.08 * i));
+            ASSERT_EQ(vxscene_pose_player(i, &pose), 1);
+            vxscene_draw_player(i, 1);
+        }
+        golden_check(team ? "golden-players-green" : "golden-players-blue", fr);
+    }
+
+    fr.bind();
+    set_camera(cam, w, h);
+    ASSERT_EQ(renderworld(), 1);
+    struct PoseCase {
+        int team, tool, pose, sprint, intel;
+        float swing, use, yaw;
+    } poses[] = {
+        {0, TOOL_GUN, VXPOSE_CROUCH, 0, 0, -1, 0, 1.1f},   {1, TOOL_GUN, VXPOSE_DEAD, 0, 0, -1, 0, 0.5f},
+        {0, TOOL_SPADE, VXPOSE_STAND, 0, 0, 0.2f, 0.2f, 1.6f}, {1, TOOL_GUN, VXPOSE_STAND, 1, 0, 0.7f, 0, 1.7f},
+        {1, TOOL_GUN, VXPOSE_STAND, 0, 1, 0.4f, 0, 0.6f},   {0, TOOL_BLOCK, VXPOSE_CROUCH, 0, 1, 0.3f, 0.2f, 2.9f},
+    };
+    for (int i = 0; i < 6; i++) {
+        VxPlayerPose pose = vxscene_default_pose();
+        pose.team = poses[i].team;
+        pose.tool = poses[i].tool;
+        pose.pose = poses[i].pose;
+        pose.sprint = poses[i].sprint;
+        pose.intel = poses[i].intel;
+        pose.swing = poses[i].swing;
+        pose.use = poses[i].use;
+        pose.yaw = poses[i].yaw * (float)M_PI;
+        pose.ground = Vec3{262.0f, 255.6f + 1.3f * (float)i, 40.0f};
+        ASSERT_EQ(vxscene_pose_player(i, &pose), 1);
+        vxscene_draw_player(i, 1);
+    }
+    golden_check("golden-poses", fr);
 }
 
 TEST(AxisRotation, RotateAxesIsTheCombinedMatrix)
