@@ -67,7 +67,7 @@ static inline int16_t vox_cube_coord(float q)
     return (int16_t)(int32_t)q;
 }
 
-static inline int16_t vox_sat16(int32_t v) { return (int16_t)(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
+static inline int16_t vox_sat16(int64_t v) { return (int16_t)(v < -32768 ? -32768 : (v > 32767 ? 32767 : v)); }
 
 // Lit colour of a voxel: each byte times its light multiplier, plus the fog
 // word, saturated to 0..255.

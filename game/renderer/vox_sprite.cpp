@@ -200,7 +200,8 @@ void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light)
     }
 
     CubeParams &p = vox_cube;
-    const int32_t sx = 32767 - vox_frame.xres + cam.halfwidth, sy = 32767 - vox_frame.yres + cam.halfheight;
+    const int64_t sx = 32767 - (int64_t)vox_frame.xres + cam.halfwidth;
+    const int64_t sy = 32767 - (int64_t)vox_frame.yres + cam.halfheight;
     p.screenoffset[0] = p.screenoffset[2] = vox_sat16(sx);
     p.screenoffset[1] = p.screenoffset[3] = vox_sat16(sy);
     const float f = (float)cam.focal;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/map_query.h"
 #include "common/map_store.h"
 #include "renderer/voxrender.h"
 #include "vxmaps.h"
@@ -19,7 +20,7 @@ static void usage()
     std::fprintf(stderr,
                  "usage: vxrender [map] [camera] [frame] -o out.png\n"
                  "  map:    --map FILE.vxl | --gen SEED | --test flat|towers|random|town|terrain [--seed N]\n"
-                 "  camera: --pos X,Y,Z  --yaw DEG --pitch DEG (down positive) --roll DEG\n"
+                 "  camera: --pos X,Y,Z (X,Y: 2.5 above the ground)  --yaw DEG --pitch DEG (down positive) --roll DEG\n"
                  "          | --right X,Y,Z --down X,Y,Z --forward X,Y,Z;  --focal PIXELS (default width/2)\n"
                  "  frame:  --size WxH (default 800x600)  --fog RRGGBB (hex, default 7F7F7F)\n"
                  "  --scalar (portable kernels)  --time N (render N times, print ms per world pass)\n"
@@ -36,7 +37,7 @@ int main(int argc, char **argv)
 {
     std::string mapfile, testmap, out, text;
     int32_t gen = -1, seed = 1, width = 800, height = 600, focal = 0, times = 0;
-    bool scalar = false, axes = false, gen_given = false;
+    bool scalar = false, axes = false, gen_given = false, eye_on_ground = false;
     float yaw = 0, pitch = 0, roll = 0;
     uint32_t fog = 0x7F7F7F;
     Vec3 pos{256.5f, 256.5f, 30.0f}, right{}, down{}, forward{};
@@ -56,7 +57,9 @@ int main(int argc, char **argv)
         else if (!std::strcmp(a, "--test")) testmap = need();
         else if (!std::strcmp(a, "--seed")) seed = std::atoi(need());
         else if (!std::strcmp(a, "--pos")) {
-            if (!parse3(need(), &pos)) return usage(), 2;
+            const char *p = need();
+            eye_on_ground = !parse3(p, &pos);
+            if (eye_on_ground && std::sscanf(p, "%f,%f", &pos.x, &pos.y) != 2) return usage(), 2;
         } else if (!std::strcmp(a, "--yaw")) yaw = (float)std::atof(need());
         else if (!std::strcmp(a, "--pitch")) pitch = (float)std::atof(need());
         else if (!std::strcmp(a, "--roll")) roll = (float)std::atof(need());
@@ -135,6 +138,7 @@ int main(int argc, char **argv)
         vox_axes_from_angles(yaw * d, pitch * d, roll * d, &right, &down, &forward);
     }
     if (focal <= 0) focal = width / 2;
+    if (eye_on_ground) pos.z = (float)map_ground_z((int32_t)std::floor(pos.x), (int32_t)std::floor(pos.y)) - 2.5f;
     setviewpoint(&pos, &right, &down, &forward, width / 2, height / 2, focal);
     const int drawn = renderworld();
     if (!drawn) std::fprintf(stderr, "vxrender: nothing drawn (camera inside solid or outside the map)\n");

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/kv6.h"
+#include "common/map_query.h"
 #include "common/model_table.h"
 #include "common/timer.h"
 #include "renderer/voxrender.h"
@@ -16,7 +17,8 @@
 
 struct PlacedModel {
     SpriteInstance sprite;
-    int32_t owned; // loaded from a file here
+    int32_t on_ground; // at=X:Y: the pivot stands on the ground, found when drawn
+    int32_t owned;     // loaded from a file here
     int32_t fog;
     int32_t has_light;
     Vec3 light;
@@ -25,6 +27,8 @@ struct PlacedModel {
 static PlacedModel placed[VXSCENE_MAX_MODELS];
 static int32_t placed_count;
 static int32_t player_count;
+static VxPlayerPose player_pose[PLAYER_MAX];
+static int32_t player_on_ground[PLAYER_MAX];
 static float player_time[PLAYER_MAX];   // game_time of each posed player's walk cycle
 static int32_t player_intel[PLAYER_MAX]; // carries the other team's intel
 
@@ -132,12 +136,23 @@ static bool parse_float(const std::string &s, float *out)
     return true;
 }
 
-static bool parse_point(const std::string &s, Vec3 *out)
+// X:Y:Z, or X:Y when *two may be set (then *two = 1 and z is left).
+static bool parse_point(const std::string &s, Vec3 *out, int32_t *two = nullptr)
 {
     const size_t a = s.find(':'), b = a == std::string::npos ? a : s.find(':', a + 1);
-    if (b == std::string::npos) return false;
+    if (a == std::string::npos) return false;
+    if (b == std::string::npos) {
+        if (!two) return false;
+        *two = 1;
+        return parse_float(s.substr(0, a), &out->x) && parse_float(s.substr(a + 1), &out->y);
+    }
     return parse_float(s.substr(0, a), &out->x) && parse_float(s.substr(a + 1, b - a - 1), &out->y) &&
            parse_float(s.substr(b + 1), &out->z);
+}
+
+static float ground_at(const Vec3 &p)
+{
+    return (float)map_ground_z((int32_t)std::floor(p.x), (int32_t)std::floor(p.y));
 }
 
 static int refuse(char *err, size_t errlen, const char *what, const std::string &item)
@@ -159,7 +174,7 @@ int vxscene_add_model(const char *value, char *err, size_t errlen)
         bool ok = true;
         if (it.key == "file") file = it.value, ok = !file.empty();
         else if (it.key == "fig") fig = it.value, ok = !fig.empty();
-        else if (it.key == "at") ok = at = parse_point(it.value, &pm.sprite.position);
+        else if (it.key == "at") ok = at = parse_point(it.value, &pm.sprite.position, &pm.on_ground);
         else if (it.key == "yaw") ok = parse_float(it.value, &yaw);
         else if (it.key == "pitch") ok = parse_float(it.value, &pitch);
         else if (it.key == "roll") ok = parse_float(it.value, &roll);
@@ -169,7 +184,8 @@ int vxscene_add_model(const char *value, char *err, size_t errlen)
         else ok = false;
         if (!ok) return refuse(err, errlen, "bad model item", it.key + "=" + it.value);
     }
-    if (!at || file.empty() == fig.empty()) return refuse(err, errlen, "a model needs at= and one of file= or fig=", value ? value : "");
+    if (!at || file.empty() == fig.empty())
+        return refuse(err, errlen, "a model needs at= and one of file= or fig=", value ? value : "");
     if (!file.empty()) {
         // A malformed file is refused here rather than ending the tool.
         kv6_set_fatal_handler([](const char *) {});
@@ -206,6 +222,7 @@ int vxscene_add_player(const char *value, char *err, size_t errlen)
     static const char *const poses[] = {"stand", "crouch", "dead"};
     VxPlayerPose pose = vxscene_default_pose();
     bool at = false;
+    int32_t on_ground = 0;
     float yaw = 0;
     Item it;
     for (const char *s = value ? value : ""; next_item(&s, &it);) {
@@ -217,7 +234,7 @@ int vxscene_add_player(const char *value, char *err, size_t errlen)
             pose.tool = tool <= 1 ? tool : (tool == 5 ? TOOL_GRENADE : TOOL_GUN);
             pose.weapon = tool >= 2 && tool <= 4 ? tool - 2 : WEAPON_SEMI;
         } else if (it.key == "pose") ok = parse_name(it.value, poses, 3, &pose.pose);
-        else if (it.key == "at") ok = at = parse_point(it.value, &pose.ground);
+        else if (it.key == "at") ok = at = parse_point(it.value, &pose.ground, &on_ground);
         else if (it.key == "yaw") ok = parse_float(it.value, &yaw);
         else if (it.key == "swing") ok = parse_float(it.value, &pose.swing) && pose.swing >= 0.0f && pose.swing <= 1.0f;
         else if (it.key == "use") ok = parse_float(it.value, &pose.use) && pose.use >= 0.0f;
@@ -234,8 +251,8 @@ int vxscene_add_player(const char *value, char *err, size_t errlen)
     pose.yaw = yaw * 3.14159265f / 180.0f;
     if (!model_table[MODEL_HEAD_B] && !vxmodel_make_figures())
         return refuse(err, errlen, "cannot build the figures", value ? value : "");
-    if (!vxscene_pose_player(player_count, &pose)) return refuse(err, errlen, "bad player", value ? value : "");
-    player_count++;
+    player_pose[player_count] = pose;
+    player_on_ground[player_count++] = on_ground;
     return 1;
 }
 
@@ -244,10 +261,16 @@ int vxscene_count() { return placed_count + player_count; }
 void vxscene_draw(int fog)
 {
     for (int32_t i = 0; i < placed_count; i++) {
-        const PlacedModel &pm = placed[i];
+        PlacedModel &pm = placed[i];
+        if (pm.on_ground) pm.sprite.position.z = ground_at(pm.sprite.position);
         rendermodel(&pm.sprite, fog && pm.fog, pm.has_light ? &pm.light : nullptr);
     }
-    for (int32_t id = 0; id < player_count; id++) vxscene_draw_player(id, fog);
+    // Posed as they are drawn, when the map is there to stand on.
+    for (int32_t id = 0; id < player_count; id++) {
+        VxPlayerPose pose = player_pose[id];
+        if (player_on_ground[id]) pose.ground.z = ground_at(pose.ground);
+        if (vxscene_pose_player(id, &pose)) vxscene_draw_player(id, fog);
+    }
 }
 
 void vxscene_clear()

@@ -41,18 +41,21 @@ int vxscene_pose_player(int id, const VxPlayerPose *pose);
 void vxscene_draw_player(int id, int fog);
 
 // Adds a model from a --model value: comma-separated key=value items,
-//   file=PATH.kv6 | fig=NAME (a built figure: head, torso, arms, leg, dead,
-//   intel, spade, block, semi, smg, shotgun, grenade), at=X:Y:Z (where the
-//   pivot stands), yaw=, pitch=, roll= (degrees), scale= (blocks per voxel,
-//   default 0.1), light=X:Y:Z (default: the model's default light), nofog.
+//   file=PATH.kv6 | fig=NAME (a built figure: head, torso, torsoc, arms, leg,
+//   legc, dead, intel, spade, block, semi, smg, shotgun, grenade),
+//   at=X:Y:Z (where the pivot stands; X:Y on the map's ground),
+//   yaw=, pitch=, roll= (degrees), scale= (blocks per voxel, default 0.1),
+//   light=X:Y:Z (default: the model's default light), nofog.
 // Returns 1, or 0 with a message in err.
 int vxscene_add_model(const char *value, char *err, size_t errlen);
 // Adds a player from a --player value:
+//   at=X:Y:Z (the ground under his feet; X:Y on the map's ground),
 //   team=blue|green, tool=spade|block|semi|smg|shotgun|grenade,
-//   pose=stand|crouch|dead, at=X:Y:Z (ground under the feet), yaw=DEG,
-//   swing=0..1 (walk cycle), use=SECONDS (tool not ready: arms pitched),
-//   colour=RRGGBB (held block), sprint, intel.
-// At most PLAYER_MAX players. Returns 1, or 0 with a message in err.
+//   pose=stand|crouch|dead, yaw=DEG, swing=0..1 (walk cycle),
+//   use=SECONDS (tool not ready: arms pitched), colour=RRGGBB (held block),
+//   sprint, intel.
+// At most PLAYER_MAX players, posed in slots 0.. when drawn. Returns 1, or 0
+// with a message in err.
 int vxscene_add_player(const char *value, char *err, size_t errlen);
 // Number of models and players added.
 int vxscene_count();
