@@ -58,9 +58,9 @@ float *subvec4scalar(float *out, const float *a, const float *b);
 
 // Shared by both sets so their results agree exactly.
 
-// A projected coordinate, truncated toward zero and saturated to 16 bits (NaN
-// gives the low bound, as the packed minimum and maximum do).
-static inline int16_t vox_cube_coord(float q)
+// A float truncated toward zero and saturated to 16 bits (NaN gives the low
+// bound, as the packed minimum and maximum do): projected corners, light.
+static inline int16_t vox_trunc16(float q)
 {
     q = q > -32768.0f ? q : -32768.0f;
     q = q < 32767.0f ? q : 32767.0f;

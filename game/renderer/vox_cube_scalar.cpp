@@ -17,7 +17,7 @@ void drawvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask)
     for (int i = 1; i <= sil[0]; i++) {
         const float *c = p.corners[sil[i]];
         const float px = v[0] + c[0], py = v[1] + c[1], pd = v[2] + c[2];
-        const int16_t sx = vox_cube_coord(px / pd), sy = vox_cube_coord(py / pd);
+        const int16_t sx = vox_trunc16(px / pd), sy = vox_trunc16(py / pd);
         x0 = sx < x0 ? sx : x0;
         y0 = sy < y0 ? sy : y0;
         x1 = sx > x1 ? sx : x1;

@@ -113,8 +113,9 @@ static void draw_column(const ModelWalk &w, int32_t y, int64_t first, int64_t n,
     if (i == j) draw_voxel(w, &col[i], mask);
 }
 
-// Slice x, voxels [lo, hi). From the side nearer the model's start
-// (ascending_first) the columns below the camera's y come first.
+// Slice x, voxels [lo, hi): the columns on either side of the camera's y,
+// each run from its far end towards the camera (the run below the camera's y
+// first when ascending_first), then the camera's own column.
 static void draw_slice(ModelWalk &w, int32_t x, int64_t lo, int64_t hi, uint32_t xmask, bool ascending_first)
 {
     const Kv6Model *m = w.m;
@@ -156,7 +157,7 @@ static void build_light_table(const Vec3 &lm, int32_t r)
     const float scale = (float)(ambient >> 1) / len;
     if (len > 0.0f && std::isfinite(scale)) {
         const float c[3] = {lm.x * scale, lm.y * scale, lm.z * scale};
-        for (int k = 0; k < 3; k++) lw[k] = (int32_t)(c[k] > 32767.0f ? 32767.0f : (c[k] < -32768.0f ? -32768.0f : c[k]));
+        for (int k = 0; k < 3; k++) lw[k] = vox_trunc16(c[k]);
     }
     uint32_t tint[4];
     for (int k = 0; k < 4; k++) tint[k] = ((modeltint >> (8 * k)) & 0xFF) << 8;
@@ -226,7 +227,7 @@ void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light)
         const float kf = 12.0f * std::sqrt(dx * dx + dy * dy);
         const int32_t k = kf < (float)(VOX_FOGRAMP_ENTRIES - 1) ? (int32_t)kf : VOX_FOGRAMP_ENTRIES - 1;
         r = FogRamp[k][0];
-        const uint32_t rgb = voxgetfogcolour();
+        const uint32_t rgb = vox_fog_colour();
         for (int c = 0; c < 3; c++) p.colouradd[c] = (uint16_t)((2u * ((rgb >> (8 * c)) & 0xFF) * (uint32_t)r) >> 16);
     }
 

@@ -29,10 +29,7 @@ void voxsetfogcolour(uint32_t rgb)
     fogwords[3] = 0;
 }
 
-uint32_t voxgetfogcolour()
-{
-    return (uint32_t)fogwords[0] | (uint32_t)fogwords[1] << 8 | (uint32_t)fogwords[2] << 16;
-}
+uint32_t vox_fog_colour() { return (uint32_t)fogwords[0] | (uint32_t)fogwords[1] << 8 | (uint32_t)fogwords[2] << 16; }
 
 void voxsetworkbuffer(void *buffer, size_t bytes)
 {

@@ -12,8 +12,8 @@
 void setwallshades(int32_t top, int32_t under, int32_t plusx, int32_t minusx, int32_t plusy, int32_t minusy);
 // Fog colour 0xRRGGBB (what the sky shows, less one per channel).
 void voxsetfogcolour(uint32_t rgb);
-// The fog colour last set, 0xRRGGBB (0 before the first voxsetfogcolour).
-uint32_t voxgetfogcolour();
+// The fog colour last set, 0xRRGGBB.
+uint32_t vox_fog_colour();
 
 // Draws the world for the current camera. Returns 1 when drawn; 0 when
 // nothing was drawn (no frame bound, no map, camera inside solid or below its

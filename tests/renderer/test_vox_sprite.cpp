@@ -50,23 +50,16 @@ struct CubeCall {
 std::vector<CubeCall> cube_calls;
 void record_cube(const Kv6Voxel *voxel, uint32_t mask) { cube_calls.push_back({voxel, mask}); }
 
-class SpriteTest : public ::testing::Test {
+class SpriteTest : public TowersTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
-        ASSERT_EQ(vxmap_towers(), 1);
-    }
     void SetUp() override
     {
-        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
-        setwallshades(0, 64, 32, 32, 16, 48);
-        voxsetfogcolour(0x7F8FAF);
+        TowersTest::SetUp();
         modeltint = VOX_TINT_NEUTRAL;
     }
     void TearDown() override
     {
-        vox_use_kernels(VOX_KERNELS_SSE);
+        TowersTest::TearDown();
         modeltint = VOX_TINT_NEUTRAL;
     }
 };

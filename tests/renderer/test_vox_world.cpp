@@ -77,21 +77,7 @@ std::vector<Cam> coverage_cameras(int32_t w, int32_t h)
     return cams;
 }
 
-class WorldTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
-        ASSERT_EQ(vxmap_towers(), 1);
-    }
-    void SetUp() override
-    {
-        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
-        setwallshades(0, 64, 32, 32, 16, 48);
-        voxsetfogcolour(0x7F8FAF);
-    }
-    void TearDown() override { vox_use_kernels(VOX_KERNELS_SSE); }
-};
+class WorldTest : public TowersTest {};
 
 TEST_F(WorldTest, EveryCameraCoversTheFrameWithFinitePositiveDepths)
 {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "renderer/voxrender.h"
+#include "vxmaps.h"
 #include "vxpng.h"
 
 namespace voxtest {
@@ -63,6 +64,24 @@ inline void set_camera(const Cam &c, int32_t w, int32_t h)
 {
     setviewpoint(&c.pos, &c.right, &c.down, &c.forward, w / 2, h / 2, c.focal ? c.focal : w / 2);
 }
+
+// A suite over the towers map with the client's wall shades, a fog colour and
+// the SSE kernels restored after each test.
+class TowersTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
+        ASSERT_EQ(vxmap_towers(), 1);
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
+        setwallshades(0, 64, 32, 32, 16, 48);
+        voxsetfogcolour(0x7F8FAF);
+    }
+    void TearDown() override { vox_use_kernels(VOX_KERNELS_SSE); }
+};
 
 // Compares a frame with the golden image `name`.png, or rewrites it when
 // BKM_UPDATE_GOLDEN is set. Golden images are reviewed by eye once; at most

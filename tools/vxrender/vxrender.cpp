@@ -155,19 +155,7 @@ int main(int argc, char **argv)
                     vox_kernel_set() == VOX_KERNELS_SSE ? "SSE" : "scalar", width, height, total / times, best,
                     times, vox_world_stats.rays, vox_world_stats.samples);
     }
-    if (vxscene_count() > 0) {
-        // Models and players over the world; timed alone, each round over a fresh world.
-        double total = 0;
-        for (int i = 0; i < times; i++) {
-            renderworld();
-            const auto t0 = std::chrono::steady_clock::now();
-            vxscene_draw(1);
-            total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        }
-        if (times > 0) std::printf("models and players %.3f ms mean over %d\n", total / times, times);
-        if (times > 0) renderworld();
-        vxscene_draw(1);
-    }
+    vxscene_draw_timed(times);
     if (!text.empty()) printtext6x8(2, 2, 0xFFFFFFFFu, text.c_str());
     if (!out.empty() && !vxpng_write(out.c_str(), (const uint8_t *)frame.data(), pitchbytes, width, height)) {
         std::fprintf(stderr, "vxrender: cannot write %s\n", out.c_str());

@@ -2,6 +2,7 @@
 // players in the player table, drawing everything after the world.
 #include "vxscene.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -271,6 +272,23 @@ void vxscene_draw(int fog)
         if (player_on_ground[id]) pose.ground.z = ground_at(pose.ground);
         if (vxscene_pose_player(id, &pose)) vxscene_draw_player(id, fog);
     }
+}
+
+void vxscene_draw_timed(int times)
+{
+    if (vxscene_count() == 0) return;
+    double total = 0;
+    for (int i = 0; i < times; i++) {
+        renderworld();
+        const auto t0 = std::chrono::steady_clock::now();
+        vxscene_draw(1);
+        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    }
+    if (times > 0) {
+        std::printf("models and players %.3f ms mean over %d\n", total / times, times);
+        renderworld();
+    }
+    vxscene_draw(1);
 }
 
 void vxscene_clear()

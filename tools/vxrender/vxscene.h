@@ -61,5 +61,9 @@ int vxscene_add_player(const char *value, char *err, size_t errlen);
 int vxscene_count();
 // Draws everything added, after renderworld; fog as the client draws them.
 void vxscene_draw(int fog);
+// Draws the scene over the frame's world; with times > 0 first draws it that
+// many times, each over a fresh world pass, and prints the mean time of the
+// models and players alone.
+void vxscene_draw_timed(int times);
 // Frees the loaded models and the built figures; forgets everything added.
 void vxscene_clear();
