@@ -244,7 +244,9 @@ TEST(Text6x8, ClipsToTheFrame)
                     inside += g.at(x, y) == 0xFF00FF00u;
                 }
             }
-        if (c.x > -30 && c.x < W && c.y > -8 && c.y < H) EXPECT_GT(inside, 0) << c.x << "," << c.y;
+        if (c.x > -30 && c.x < W && c.y > -8 && c.y < H) {
+            EXPECT_GT(inside, 0) << c.x << "," << c.y;
+        }
     }
     closerenderer();
 }
