@@ -242,8 +242,11 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
 
     // Keys typed into the focused window.
     run({"xdotool", "windowfocus", "--sync", wid}, display, dir);
-    run({"xdotool", "key", "--delay", "40", "a", "shift+b", "Return", "Up", "Control_R", "KP_Enter", "F11"}, display,
-        dir);
+    // Each key is held for a few frames, so that the device read sees it down.
+    std::vector<std::string> keys = {"xdotool"};
+    for (const char *k : {"a", "shift+b", "Return", "Up", "Control_R", "KP_Enter", "F11"})
+        keys.insert(keys.end(), {"keydown", k, "sleep", "0.12", "keyup", k, "sleep", "0.05"});
+    run(keys, display, dir);
     const std::vector<std::string> expected = {
         "key 0x1e down", "typed char 0x61 dik 0x1e mods 0x000000", "key 0x1e up",
         "typed char 0x42 dik 0x30 mods 0x010000",                    // B with left Shift held
