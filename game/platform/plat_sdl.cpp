@@ -19,6 +19,7 @@ static SDL_Window *sdl_window;
 static SDL_Renderer *sdl_renderer;
 static SDL_Texture *sdl_texture;
 static int32_t sdl_texture_w, sdl_texture_h;
+static int32_t sdl_fullscreen;
 
 // SDL's scan codes (key positions) to DIK codes.
 static const struct {
@@ -90,6 +91,13 @@ static int sdl_create_window(int32_t width, int32_t height, int32_t windowed)
         return 0;
     }
     const Uint32 flags = SDL_WINDOW_SHOWN | (windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    // Full screen: a window of the whole screen's size from the start, so it
+    // covers the screen even where no window manager resizes it.
+    SDL_DisplayMode desktop;
+    if (!windowed && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        width = desktop.w;
+        height = desktop.h;
+    }
     sdl_window = SDL_CreateWindow("Brickmire", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (sdl_window) {
         sdl_renderer = SDL_CreateRenderer(sdl_window, -1, 0);
@@ -102,6 +110,7 @@ static int sdl_create_window(int32_t width, int32_t height, int32_t windowed)
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return 0;
     }
+    sdl_fullscreen = !windowed;
     SDL_StartTextInput();
     return 1;
 }
@@ -224,11 +233,14 @@ static int sdl_present(const uint8_t *pixels, int32_t pitch, int32_t width, int3
         SDL_SetTextureBlendMode(sdl_texture, SDL_BLENDMODE_NONE);
         sdl_texture_w = width;
         sdl_texture_h = height;
+        // Full screen keeps the frame's shape (bars at the sides or top) as a
+        // display mode of the frame's size would; a window stretches it.
+        if (sdl_fullscreen) SDL_RenderSetLogicalSize(sdl_renderer, width, height);
     }
     if (SDL_UpdateTexture(sdl_texture, nullptr, pixels, pitch) != 0) return 0;
     SDL_SetRenderDrawColor(sdl_renderer, 0, 0, 0, 255);
     SDL_RenderClear(sdl_renderer);
-    SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr); // stretched to the client area
+    SDL_RenderCopy(sdl_renderer, sdl_texture, nullptr, nullptr);
     SDL_RenderPresent(sdl_renderer);
     return 1;
 }
