@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -63,6 +64,20 @@ TEST_F(PlatEntry, ClosingTheWindowRunsOneShutdownThenTheReleasesInOrder)
     EXPECT_EQ(test_screens.screens[SCREEN_IN_GAME], game_play_screen);
     EXPECT_EQ(test_screens.screens[SCREEN_LOADING], menu_loading_screen);
     EXPECT_FALSE(windowexists());
+}
+
+void terminate_on_third_frame()
+{
+    frame_nap();
+    if (test_game.frames == 3) raise(SIGTERM);
+}
+
+TEST_F(PlatEntry, TerminationSignalClosesTheWindowNormally)
+{
+    test_game.frame = terminate_on_third_frame;
+    EXPECT_EQ(run_main("x1", ""), 0);
+    EXPECT_EQ(test_game.shutdowns, 1);
+    EXPECT_EQ(test_log_lines({"game_shutdown", "release"}), kReleaseOrder);
 }
 
 TEST_F(PlatEntry, CommandLineReachesTheGameLessItsFirstCharacter)
