@@ -195,6 +195,7 @@ TEST_F(PlatFont, InkColourTransparencyAndWholeGlyphClipping)
     uint8_t *p;
     int32_t pitch;
     ASSERT_EQ(lockframe(&p, &pitch), 1);
+    TextContext *const global = textcontext;
     textcontext = context;
     drawtextcolor(f, "A", 0, 0, frame, 0xFF0000);
     EXPECT_EQ(px(frame, 1, 1), 0u);
@@ -202,7 +203,7 @@ TEST_F(PlatFont, InkColourTransparencyAndWholeGlyphClipping)
     drawtextcolor(f, "A", 0, 0, frame, 0xFF0000);
     EXPECT_EQ(px(frame, 1, 1), 0xFF0000u);
     EXPECT_EQ(f->colour, 0xFF0000u);
-    textcontext = nullptr;
+    textcontext = global;
     freefont(f);
 }
 
