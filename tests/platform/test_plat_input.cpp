@@ -154,6 +154,7 @@ TEST_F(PlatInput, KeyboardWithoutFocusSeesNothingAndRecoversAfter)
     plat_inject_key(DIK_A, 1);
     readkeyboard();
     plat_inject_focus(0);
+    plat_inject_key(DIK_A, 0); // released in another window
     plat_inject_key(DIK_S, 1); // typed into another window
     EXPECT_EQ(readkeyboard(), 0);
     EXPECT_EQ(keystates.previous[DIK_A], 1); // previous refreshed even on a failed read
@@ -163,6 +164,7 @@ TEST_F(PlatInput, KeyboardWithoutFocusSeesNothingAndRecoversAfter)
     plat_inject_key(DIK_D, 1);
     EXPECT_EQ(readkeyboard(), 1);
     EXPECT_EQ(keystates.current[DIK_D], 1);
+    EXPECT_EQ(keystates.current[DIK_A], 0); // not held down for ever
 }
 
 TEST_F(PlatInput, MouseSumsMotionAndWheelOverTheNewest64Events)
