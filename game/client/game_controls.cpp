@@ -1,7 +1,7 @@
 #include "client/game_controls.h"
 
 #include "client/game_assets.h"
-#include "client/game_io.h"
+#include "platform/plat_sound.h"
 #include "client/game_objects.h"
 #include "client/game_random.h"
 #include "client/game_state.h"
@@ -27,7 +27,7 @@ void game_local_player_died()
     p->alive = 0;
     c.line_start_set = c.line_end_set = 0;
     game_random_unit_vector(&c.death_direction);
-    game_sound("wav/death.wav", -400);
+    playsound("wav/death.wav", -400);
 }
 
 void game_reset_local_loadout()

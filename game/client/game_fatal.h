@@ -9,5 +9,8 @@ typedef void (*GameFatalFn)(const char *text);
 void game_set_fatal_handler(GameFatalFn fn);
 // Ends the program with the text (null shows no box).
 void game_fatal_text(const char *text);
-// Ends the program with a language string.
+// Ends the program with a language string (game_text).
 void game_fatal(int lang_id);
+// A language string, or for the client's error texts an English text when no
+// language file is loaded (or it lacks the string).
+const char *game_text(int lang_id);

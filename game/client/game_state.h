@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "client/pending_neighbours.h"
+#include "platform/plat_main.h"
 #include "common/player.h"
 
 #define TEAM_SLOTS 3           // team 0, team 1, spectators

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "client/game_fatal.h"
 #include "common/lang_ids.h"
 #include "common/net.h"
 #include "common/protocol.h"
@@ -85,6 +86,13 @@ int net_hold_events()
 }
 
 int net_held_count() { return net_held_count_now; }
+
+void net_keep_alive()
+{
+    net_hold_events();
+    uint32_t reason;
+    if (net_held_disconnect(&reason)) game_fatal(net_disconnect_text(reason));
+}
 
 int net_held_disconnect(uint32_t *reason)
 {

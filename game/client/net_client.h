@@ -33,6 +33,9 @@ void net_event_done(ENetEvent *event);
 // Services ENet once without taking anything: new events are held for
 // net_next_event. Returns the number of events now held.
 int net_hold_events();
+// The name screen's network step: net_hold_events, and a held disconnect
+// ends the program at once with the server's reason.
+void net_keep_alive();
 // Number of events held.
 int net_held_count();
 // 1 when a disconnect is among the held events, with its data in *reason.

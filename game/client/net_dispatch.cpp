@@ -6,7 +6,7 @@
 
 #include "client/game_controls.h"
 #include "client/game_fatal.h"
-#include "client/game_io.h"
+#include "platform/plat_sound.h"
 #include "client/game_mode.h"
 #include "client/game_objects.h"
 #include "client/game_particles.h"
@@ -56,7 +56,7 @@ static void announce(int team)
 {
     snprintf(hud_announce_text, sizeof hud_announce_text, lang_get(LANG_TEAM_WINS), team_slot_name(team));
     hud_announce_until = game_time + 5.0f;
-    game_sound("wav/horn.wav", -700);
+    playsound("wav/horn.wav", -700);
 }
 
 void game_sector_name(const Vec3 *position, char out[3])
@@ -207,7 +207,7 @@ static void on_health(const uint8_t *d, size_t n)
     p->health = m.health;
     if (m.has_source == 1 && net_vec_finite(&m.source)) {
         hud_damage_source = m.source;
-        game_sound("wav/hitplayer.wav", -500);
+        playsound("wav/hitplayer.wav", -500);
         hud_damage_until = game_time + 0.5f;
     }
 }
@@ -291,7 +291,7 @@ static void on_player_spawn(const uint8_t *d, size_t n)
         p->weapon = m.weapon;
     }
     if (local) {
-        game_sound("wav/switch.wav", -300);
+        playsound("wav/switch.wav", -300);
         game_reset_local_loadout();
     }
     player_respawn(p, &m.pos);
@@ -307,7 +307,7 @@ static void on_block_action(const uint8_t *d, size_t n)
     switch (m.kind) {
     case BLOCK_BUILD:
         map_add_block(&cell, (int32_t)player_table[m.player].colour);
-        game_sound_at("wav/build.wav", -700, &at);
+        playsound3d("wav/build.wav", -700, at);
         break;
     case BLOCK_DESTROY: map_remove_block(&cell); break;
     case BLOCK_DIG: {
@@ -316,7 +316,7 @@ static void on_block_action(const uint8_t *d, size_t n)
         VoxelColour colour = *c;
         map_remove_column3(&cell);
         game_spawn_particles(&at, 0.25f, colour, 6);
-        game_sound_at("wav/hitground.wav", 0, &at);
+        playsound3d("wav/hitground.wav", 0, at);
         break;
     }
     case BLOCK_BLAST: map_remove_cube3(&cell); break;
@@ -339,7 +339,7 @@ static void on_block_line(const uint8_t *d, size_t n)
         map_add_block(&c, colour);
     }
     Vec3 at = {end.x + 0.5f, end.y + 0.5f, end.z + 0.5f};
-    game_sound_at("wav/build.wav", -700, &at);
+    playsound3d("wav/build.wav", -700, at);
 }
 
 static void on_kill(const uint8_t *d, size_t n)
@@ -355,8 +355,8 @@ static void on_kill(const uint8_t *d, size_t n)
         v->alive = 0;
     if (m.kill_type <= KILL_GRENADE) {
         if (local_dies) {
-            game_sound("wav/hitplayer.wav", 0);
-            if (m.kill_type == KILL_HEAD) game_sound("wav/whack.wav", 0);
+            playsound("wav/hitplayer.wav", 0);
+            if (m.kill_type == KILL_HEAD) playsound("wav/whack.wav", 0);
         }
         if (v->team != k->team) k->kills++;
     }
@@ -427,7 +427,7 @@ static void on_territory_taken(const uint8_t *d, size_t n)
     if (m.wins)
         announce(m.team);
     else
-        game_sound("wav/pickup.wav", -700);
+        playsound("wav/pickup.wav", -700);
     mode_objectives[m.index].owner = m.team;
     world_objects[m.index].model = game_territory_model(m.team);
 }
@@ -439,7 +439,7 @@ static void on_capture_progress(const uint8_t *d, size_t n)
     if (m.team < TEAM_BLUE || m.team > TEAM_NEUTRAL || !std::isfinite(m.progress)) return;
     ObjectiveState *o = &mode_objectives[m.index];
     if (o->progress == 0.0f) {
-        game_sound("wav/pickup.wav", -700);
+        playsound("wav/pickup.wav", -700);
         char sector[3];
         feed_push_format(&feed_chat, FEED_KIND_NOTICE, lang_get(LANG_CAPTURING), team_slot_name(m.team),
                          object_sector(m.index, sector));
@@ -465,7 +465,7 @@ static void on_intel_scored(const uint8_t *d, size_t n)
     } else {
         client_state.score[t]++;
         mode_objectives[1 - t].owner = -1;
-        game_sound("wav/pickup.wav", -700);
+        playsound("wav/pickup.wav", -700);
     }
 }
 
@@ -476,7 +476,7 @@ static void on_intel_taken(const uint8_t *d, size_t n)
     PlayerRecord *p = team_player(m.player);
     if (!p) return;
     int other = 1 - p->team;
-    game_sound("wav/pickup.wav", -700);
+    playsound("wav/pickup.wav", -700);
     feed_push_format(&feed_chat, FEED_KIND_NOTICE, lang_get(LANG_INTEL_TAKEN), p->name, team_slot_name(other));
     mode_objectives[other].owner = m.player;
     wobj_set_kind(&world_objects[other], OBJECT_CARRIED);
@@ -501,7 +501,7 @@ static void on_resupply(const uint8_t *d, size_t n)
     PlayerRecord *p = game_local_player();
     if (msg_decode_resupply(d, n, &m) != MSG_OK || !p) return;
     player_restock(p, 0);
-    game_sound("wav/switch.wav", -300);
+    playsound("wav/switch.wav", -300);
 }
 
 static void on_reload(const uint8_t *d, size_t n)
@@ -512,13 +512,13 @@ static void on_reload(const uint8_t *d, size_t n)
     const WeaponInfo *w = p ? weapon_info(p->weapon) : nullptr;
     if (!w) return;
     if (!is_local(m.player)) {
-        game_sound_at(w->reload_sound, 0, &p->eye);
+        playsound3d(w->reload_sound, 0, p->eye);
         return;
     }
     p->magazine = m.magazine;
     p->reserve = m.reserve;
     if (!w->whole_reload) {
-        game_sound(p->magazine < w->magazine_size ? w->reload_sound : "wav/cock.wav", -300);
+        playsound(p->magazine < w->magazine_size ? w->reload_sound : "wav/cock.wav", -300);
         if (p->magazine >= w->magazine_size || p->reserve == 0) p->reload_end = 0.0f;
     }
 }

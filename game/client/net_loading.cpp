@@ -8,7 +8,8 @@
 #include "client/game_assets.h"
 #include "client/game_controls.h"
 #include "client/game_fatal.h"
-#include "client/game_io.h"
+#include "platform/plat_input.h"
+#include "platform/plat_sound.h"
 #include "client/game_mode.h"
 #include "client/game_objects.h"
 #include "client/game_settings.h"
@@ -20,8 +21,6 @@
 #include "common/mode_objective.h"
 #include "common/timer.h"
 #include "renderer/vox_world.h"
-
-#define KEY_ESCAPE 1
 
 MapDownload map_download;
 
@@ -196,7 +195,7 @@ int net_loading_finish()
         snprintf(p->name, sizeof p->name, "%s", client_settings.name);
     local_controls.next_position_send = game_time + 1.0f;
     local_controls.next_orientation_send = game_time + 0.1f;
-    game_sound("wav/intro.wav", 0);
+    playsound("wav/intro.wav", 0);
     menu_open_team_menu(JOIN_FIRST);
     hud_build_overview_map();
     net_loading_free();
@@ -210,7 +209,8 @@ void net_pump_loading(uint32_t size)
     int handled = 0;
     ENetEvent ev;
     while (!handled && net_next_event(&ev)) {
-        if (game_read_key(KEY_ESCAPE)) {
+        readkeyboard();
+        if (keystates.current[DIK_ESCAPE]) {
             net_event_done(&ev);
             game_fatal(LANG_DOWNLOAD_CANCELLED);
             return;
