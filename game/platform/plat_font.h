@@ -61,6 +61,7 @@ struct BitmapFont {
     int32_t advance[256];          // abc.b + abc.c; codes 0..31 zero
     uint32_t colour;               // ink 0x00RRGGBB
     int32_t loadcode;              // FontLoadCode
+    int32_t rendered;              // 1 while the surface holds the glyphs in `colour`
 };
 
 struct TextContext {
@@ -92,7 +93,8 @@ int32_t getfontheight(const BitmapFont *font);
 
 // Allocates a text context for the display; *out null on no memory. Returns *out.
 TextContext *createtextcontext(TextContext **out, DirectDraw *directdraw);
-// Frees a context made by createtextcontext; null is ignored.
+// Frees a context made by createtextcontext (clearing textcontext when it is
+// that one); null is ignored.
 void freetextcontext(TextContext *context);
 // Makes `font` the context's current font.
 void selectfont(TextContext *context, BitmapFont *font);

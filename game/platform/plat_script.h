@@ -3,12 +3,13 @@
 // so the game cannot tell the two apart. Named by BKM_INPUT_SCRIPT; loaded by
 // platform_main, works with both backends.
 //
-// One command per line; '#' starts a comment. Each line begins with a delay
+// One command per line; blank lines and lines whose first non-blank
+// character is '#' are skipped. Each line begins with a delay
 // in milliseconds, counted from the previous line's moment (the first from
 // the start of the run):
 //   DELAY key KEY down|up          a key (plat_keys.h script name or number)
 //   DELAY press KEY [HOLD]         down now, up HOLD ms later (default 50)
-//   DELAY type TEXT                types the rest of the line, one character per frame
+//   DELAY type TEXT                types the rest of the line (keys with their characters)
 //   DELAY mouse DX DY              relative motion
 //   DELAY wheel NOTCHES            wheel turned (positive away from the user)
 //   DELAY button N down|up         mouse button 0 left, 1 right, 2 middle, 3 fourth

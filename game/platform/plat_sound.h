@@ -50,8 +50,8 @@ void uninitdirectsound();
 // 1 while sound is on.
 int sound_is_on();
 
-// Sets the listener gain from sound_volume_table; level outside 0..10 is
-// clamped. Nothing when sound is off.
+// Sets the listener gain from sound_volume_table (level outside 0..10 is
+// clamped); kept and applied once sound is on.
 void setmastervolume(int32_t level);
 // The table value last set by setmastervolume (0 before any).
 int32_t sound_master_volume();
