@@ -59,13 +59,10 @@ template <typename Msg> std::vector<uint8_t> ctest_packet(int (*write)(uint8_t *
 std::vector<uint8_t> ctest_cut(std::vector<uint8_t> p);
 std::vector<uint8_t> ctest_grow(std::vector<uint8_t> p);
 
-// Lines of the platform layer's log from index `from` on that begin with
-// "sound" (both forms), in order; positions of "sound3d" lines rewritten with
-// two decimals ("sound3d wav/build.wav -700 10.50 11.50 39.50").
+// The sounds played, as the platform layer's log has them from line `from` on
+// ("sound FILE VOLUME", "sound3d FILE VOLUME X Y Z" with two decimals).
 std::vector<std::string> ctest_sounds(int from);
-// Expects exactly these sound lines in the log from index `from` on.
-// PENDING: while the platform layer's log is a placeholder (it keeps no
-// lines) the check only notes that it was skipped.
+// Expects exactly these sounds from log line `from` on.
 void ctest_expect_sounds(int from, const std::vector<std::string> &expected);
 // A 64-bit digest of every column of the map.
 uint64_t ctest_map_digest();
