@@ -36,11 +36,11 @@ struct FeedExp {
 struct Case {
     std::string name;
     std::vector<uint8_t> packet;
-    std::function<void()> setup;  // before the packet (after the common set-up)
-    std::function<void()> check;  // null: nothing at all may change
-    std::vector<FeedExp> chat;    // new chat lines, oldest first
-    std::vector<FeedExp> kills;
-    std::vector<std::string> sounds;
+    std::function<void()> setup = {}; // before the packet (after the common set-up)
+    std::function<void()> check = {}; // null: nothing at all may change
+    std::vector<FeedExp> chat = {};   // new chat lines, oldest first
+    std::vector<FeedExp> kills = {};
+    std::vector<std::string> sounds = {};
 };
 
 // Everything the dispatcher may touch, as raw bytes.
