@@ -171,7 +171,7 @@ int net_loading_packet(const uint8_t *data, size_t len)
 
 // The transferred image goes straight into the map store and is checked
 // there before anything reads it.
-static int net_expand_map()
+int net_expand_map()
 {
     MapDownload &d = map_download;
     uLongf out = MAP_IMAGE_MAX_BYTES;

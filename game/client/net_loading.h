@@ -33,6 +33,10 @@ int net_loading_begin(uint32_t size);
 // Applies a game state (mode, objectives, fog, team slots, models, players'
 // models). Returns 1, or 0 after a fatal error.
 int net_apply_game_state(const GameStateMsg *m);
+// Expands the complete download into the map store, validates it with the
+// core's map checks and indexes it. Returns 1, or 0 when the data does not
+// expand or the image is malformed (the store then holds the empty map).
+int net_expand_map();
 // After the game state: expands the download into the map store, validates
 // and indexes it, and opens the team menu. Returns 1, or 0 after a fatal
 // error.
