@@ -265,10 +265,7 @@ static void on_objective_move(const uint8_t *d, size_t n)
 static void on_player_spawn(const uint8_t *d, size_t n)
 {
     PlayerSpawnMsg m;
-    if (msg_decode_player_spawn(d, n, &m) != MSG_OK) return;
-    if (!net_player_id(m.player) || !net_joined_team(m.team) || !weapon_is_valid(m.weapon) ||
-        !net_vec_finite(&m.pos))
-        return;
+    if (!net_read_spawn(d, n, &m)) return;
     PlayerRecord *p = &player_table[m.player];
     bool local = is_local(m.player);
     if (local && local_controls.join_mode != JOIN_IN_GAME) {

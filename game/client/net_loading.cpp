@@ -85,10 +85,7 @@ static void net_loading_player_info(const uint8_t *data, size_t len)
 static void net_loading_player_spawn(const uint8_t *data, size_t len)
 {
     PlayerSpawnMsg m;
-    if (msg_decode_player_spawn(data, len, &m) != MSG_OK) return;
-    if (!net_player_id(m.player) || !net_joined_team(m.team) || !weapon_is_valid(m.weapon) ||
-        !net_vec_finite(&m.pos))
-        return;
+    if (!net_read_spawn(data, len, &m)) return;
     PlayerRecord *p = &player_table[m.player];
     if (!p->present) {
         player_init(p, m.player, m.team, m.weapon, TOOL_GUN, 0, 0x7F7F7F, m.name);

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "client/game_controls.h"
+#include "client/game_main.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
 #include "client/menu_screens.h"
@@ -23,6 +24,8 @@
 #include "common/timer.h"
 #include "server/e2e_common.h"
 #include "support/test_game.h"
+#include "platform/plat_main.h"
+#include "renderer/vox_cpu.h"
 
 #define GROUND 40
 
@@ -245,4 +248,30 @@ TEST_F(ClientE2E, AServerGoneMidDownloadEndsTheClientCleanly)
     ASSERT_EQ(ctest_fatals.size(), 1u);
     EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_DISCONNECTED));
     EXPECT_NE(client_state.screens.current, SCREEN_TEAM_MENU);
+}
+
+// Start-up connects to the address on the command line before any window
+// exists, the name screen's frames keep the connection, and shutdown says
+// goodbye, so the server frees the slot at once.
+TEST_F(ClientE2E, StartUpConnectsAndShutdownDisconnects)
+{
+    serve();
+    CpuFeatures = getcpufeatures();
+    std::string line = "\"bkm://16777343:" + std::to_string(port) + "\"";
+    std::vector<char> arg(line.begin() + 1, line.end()); // the entry point skips the first character
+    arg.push_back(0);
+    char *argv[] = {arg.data(), nullptr};
+    size_t from = srv.output.size();
+    ASSERT_EQ(game_init((int)line.size(), argv), 0);
+    EXPECT_NE(net_client_host, nullptr);
+    EXPECT_EQ(client_state.screens.current, SCREEN_NAME_ENTRY);
+    std::string connected = e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1");
+    EXPECT_TRUE(run_until([&] {
+        tsv_read_output(&srv, 1);
+        return srv.output.find(connected, from) != std::string::npos;
+    }));
+    from = srv.output.size();
+    game_shutdown();
+    EXPECT_EQ(net_client_host, nullptr);
+    EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, 0), 3000, from)) << srv.output.substr(from);
 }
