@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/plat_input.h"
+
 ClientSettings client_settings;
 KeyBindings key_bindings;
 const char *control_names[CTL_COUNT];
@@ -39,6 +41,16 @@ static int32_t game_setting_int(ConfigDict *d, const char *key, int32_t def, int
 void game_init_control_names()
 {
     for (int i = 0; i < CTL_COUNT; i++) control_names[i] = control_name_table[i];
+}
+
+char *game_key_name(const KeyboardDevice *device, int scan_code, char out[4])
+{
+    char name[32];
+    keyboardkeyname(device, scan_code, name, sizeof name);
+    size_t n = strnlen(name, 4);
+    std::memcpy(out, name, n);
+    std::memset(out + n, 0, 4 - n);
+    return out;
 }
 
 float game_sensitivity_scale(float sensitivity) { return sensitivity / 10.0f * 0.005f; }

@@ -67,6 +67,10 @@ int game_read_settings();
 void game_read_controls();
 // Fills control_names in binding order.
 void game_init_control_names();
+struct KeyboardDevice;
+// The keyboard device's name of a key, in at most 4 bytes of out (no zero
+// byte when the name fills them; callers print "%.4s"). Returns out.
+char *game_key_name(const KeyboardDevice *device, int scan_code, char out[4]);
 // Look factor of a mouse sensitivity: sensitivity / 10 x 0.005.
 float game_sensitivity_scale(float sensitivity);
 // Sets the player name (cut to 15 characters) and saves it into "config.ini".

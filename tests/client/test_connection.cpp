@@ -19,6 +19,12 @@
 #include "common/map_store.h"
 #include "common/net.h"
 #include "common/timer.h"
+#include "client/game_main.h"
+#include "platform/plat_display.h"
+#include "platform/plat_input.h"
+#include "platform/plat_keys.h"
+#include "platform/plat_main.h"
+#include "platform/plat_test.h"
 #include "support/test_client.h"
 #include "support/test_server.h"
 
@@ -187,6 +193,32 @@ TEST_F(Connection, WithoutServicingTheServerDropsTheClient)
     send_everything();
     run_for(3000, [] {});
     EXPECT_TRUE(server.lost);
+}
+
+// Escape on the loading screen cancels the download.
+TEST_F(Connection, EscapeCancelsTheDownload)
+{
+    ASSERT_EQ(plat_select_backend(PLAT_BACKEND_HEADLESS), 1);
+    plat_reset_input();
+    *game_display_settings() = DisplaySettings{320, 240, 1, 0};
+    ASSERT_EQ(plat_create_window(), 1);
+    plat_inject_focus(1);
+    ASSERT_EQ(initdirectinput(), 1);
+    ASSERT_EQ(initkeyboard(), 1);
+    send_everything();
+    plat_inject_key(DIK_ESCAPE, 1);
+    pumpmessages();
+    game_set_screen(SCREEN_LOADING);
+    run_for(200, [] {
+        if (ctest_fatals.empty()) menu_loading_screen();
+    });
+    ASSERT_EQ(ctest_fatals.size(), 1u);
+    EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_DOWNLOAD_CANCELLED));
+    EXPECT_NE(client_state.screens.current, SCREEN_TEAM_MENU);
+    uninitkeyboard();
+    uninitdirectinput();
+    plat_destroy_window();
+    plat_close_backend();
 }
 
 TEST_F(Connection, ARefusalOnTheNameScreenEndsTheClientAtOnce)

@@ -13,6 +13,7 @@
 #include "client/game_fatal.h"
 #include "renderer/vox_cpu.h"
 #include "platform/plat_display.h"
+#include "platform/plat_input.h"
 #include "platform/plat_keys.h"
 #include "platform/plat_log.h"
 #include "platform/plat_main.h"
@@ -102,6 +103,19 @@ TEST_F(NameScreen, TheDefaultNameAsksAndSavesTheTypedOne)
     cfg_load(GAME_CONFIG_FILE, &d);
     EXPECT_STREQ(cfg_get_string(d, "client:name", ""), "New Guy");
     cfg_free(d);
+}
+
+TEST_F(NameScreen, KeyNamesForTheControlsHelp)
+{
+    ASSERT_EQ(initdirectinput(), 1);
+    ASSERT_EQ(initkeyboard(), 1);
+    char out[4];
+    EXPECT_EQ(std::string(game_key_name(getkeyboarddevice(), DIK_W, out), 1), "W");
+    EXPECT_EQ(out[1], 0);
+    game_key_name(getkeyboarddevice(), DIK_CAPITAL, out); // a long name keeps its first four bytes
+    EXPECT_EQ(std::string(out, 4), "Caps");
+    uninitkeyboard();
+    uninitdirectinput();
 }
 
 // Start-up refuses an argument without an address with its box and -1.
