@@ -1,16 +1,35 @@
 // The headless backend: no window and no screen; the frame stays in memory,
 // input comes only from the script and the injection hooks, sound renders
 // into a loopback device as the clock runs.
+#include <csignal>
+
 #include "platform/plat_backend.h"
+#include "platform/plat_events.h"
 #include "platform/plat_test.h"
 
 #define HEADLESS_SCREEN_W 1920 // the screen the window is centred on
 #define HEADLESS_SCREEN_H 1080
 
 static int32_t headless_w, headless_h;
+static volatile sig_atomic_t headless_stop_asked;
 
-static int headless_start() { return 1; }
-static void headless_stop() {}
+// SIGINT and SIGTERM close the window, as SDL's quit event does: the run
+// ends through the normal shutdown, so the server sees a disconnect.
+static void headless_signal(int) { headless_stop_asked = 1; }
+
+static int headless_start()
+{
+    headless_stop_asked = 0;
+    std::signal(SIGINT, headless_signal);
+    std::signal(SIGTERM, headless_signal);
+    return 1;
+}
+
+static void headless_stop()
+{
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
 
 static int headless_create_window(int32_t width, int32_t height, int32_t windowed)
 {
@@ -20,7 +39,12 @@ static int headless_create_window(int32_t width, int32_t height, int32_t windowe
 }
 
 static void headless_destroy_window() {}
-static void headless_poll() {}
+static void headless_poll()
+{
+    if (!headless_stop_asked) return;
+    headless_stop_asked = 0;
+    events_push(RAW_CLOSE, 0, 0);
+}
 static int headless_present(const uint8_t *, int32_t, int32_t, int32_t) { return 1; }
 static void headless_message_box(const char *, const char *, int) {}
 

@@ -71,7 +71,12 @@ static int32_t device_acquire(InputDevice *d)
 {
     if (!d->exists) return DIERR_NOTINITIALIZED;
     if (!events_focused()) return DIERR_OTHERAPPHASPRIO; // foreground devices need the focus
-    if (!d->acquired) device_clear(d);
+    if (!d->acquired) {
+        device_clear(d);
+        // Keys released while another window had the input never send their
+        // release here: a keyboard acquired anew starts with every key up.
+        if (d == &keyboard.dev) std::memset(keystates.current, 0, sizeof keystates.current);
+    }
     d->acquired = 1;
     d->lost = 0;
     if (d == &mouse) device_mouse_mode();

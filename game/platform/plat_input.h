@@ -73,7 +73,8 @@ void readmouse(int32_t *dx, int32_t *dy, int32_t *wheel, uint32_t *buttons);
 
 // Records the window's activation: windowed, sets the cursor capture to
 // `active`; acquires the devices whose capture flag is set when active
-// (clearing the button word and the modifier word), else releases them.
+// (clearing the button word, the modifier word and, for a keyboard that was
+// not acquired, keystates.current), else releases them.
 void setactive(int active);
 // 1 while the game window is active.
 int getactive();

@@ -326,7 +326,7 @@ int platform_main(int argc, char **argv)
     // 12. Screens, one pump, fonts.
     installscreens();
     pumpmessages();
-    loadfonts(getdirectdraw());
+    if (!quit_flag) loadfonts(getdirectdraw()); // a close in that first pump has shut everything down
     // 13. Main loop.
     while (!quit_flag) {
         game_run_frame();

@@ -164,8 +164,9 @@ void requestquit();
 // Fatal exit; does not return. unlockframe; a box owned by the game window
 // with `text` and caption "ERROR" (none when text is null); game_shutdown;
 // the same releases as requestquit; ends the process with code 0. Safe at any
-// point of the run, the releases skip what does not exist; a second call made
-// from inside game_shutdown skips to the exit.
+// point of the run, the releases skip what does not exist; called from
+// inside game_shutdown it shows its box and goes on with the releases and
+// the exit (game_shutdown is never entered twice).
 [[noreturn]] void quitwitherror(const char *text);
 
 // ---- small window services ----------------------------------------------------

@@ -10,7 +10,8 @@ enum PlatBackendKind {
 };
 
 // Chooses and starts a backend (platform_main does it from BKM_PLATFORM).
-// 1 started; 0 when it cannot start (SDL without a display).
+// 1 started, 0 not. SDL opens the display only with the window, so a
+// missing display shows as a window that cannot be made.
 int plat_select_backend(int kind);
 // The backend in use, -1 before one is chosen.
 int plat_backend_kind();

@@ -89,8 +89,10 @@ void game_run_frame()
             if (keystates.current[k] != keystates.previous[k])
                 std::printf("key 0x%02x %s\n", k, keystates.current[k] ? "down" : "up");
         }
-        for (KeyEvent e; (e = readkeyevent()) != 0;)
+        for (KeyEvent e; (e = readkeyevent()) != 0;) {
             std::printf("typed char 0x%02x dik 0x%02x mods 0x%06x\n", KEYEVENT_CHAR(e), KEYEVENT_DIK(e), e & 0x3F0000u);
+            if (KEYEVENT_CHAR(e) == 27) requestquit(); // a tap shorter than a frame still quits
+        }
         int32_t dx, dy, wheel;
         uint32_t buttons;
         readmouse(&dx, &dy, &wheel, &buttons);
