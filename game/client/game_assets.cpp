@@ -14,6 +14,7 @@
 #include "common/model_table.h"
 #include "common/player.h"
 #include "common/weapon.h"
+#include "platform/plat_bitmap.h"
 
 uint32_t block_palette[PALETTE_SIZE];
 uint32_t palette_picker[PICKER_SIZE * PICKER_SIZE];
@@ -37,6 +38,8 @@ const char *const hud_bitmap_files[BMP_COUNT] = {
     "png/medical.bmp",   "png/tracer.bmp", "png/health.bmp", "png/block.bmp",
     "png/semi.bmp",      "png/shotgun.bmp", "png/smg.bmp",   "png/grenade.bmp",
 };
+
+Bitmap *hud_bitmaps[BMP_COUNT];
 
 // ---- palette -----------------------------------------------------------------
 
@@ -94,6 +97,7 @@ void game_load_images()
     loadpngfile("png/white.png", &g.white, 4, 4);
     loadpngfile("png/target.png", &g.target, 16, 16);
     for (int w = 0; w < WEAPON_COUNT; w++) weapon_table[w].scope_image = g.scope[w];
+    for (int i = 0; i < BMP_COUNT; i++) hud_bitmaps[i] = loadbitmap(hud_bitmap_files[i]);
 }
 
 void game_free_images()
@@ -106,6 +110,10 @@ void game_free_images()
     std::free(g.white);
     std::free(g.target);
     g = GameImages{};
+    for (Bitmap *&b : hud_bitmaps) {
+        freebitmap(b);
+        b = nullptr;
+    }
 }
 
 // ---- models ----------------------------------------------------------------------

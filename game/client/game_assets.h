@@ -37,16 +37,19 @@ enum HudBitmap {
     BMP_COUNT,
 };
 extern const char *const hud_bitmap_files[BMP_COUNT];
+struct Bitmap;
+// The loaded bitmaps by HudBitmap; null when a file could not be loaded.
+extern Bitmap *hud_bitmaps[BMP_COUNT];
 
 // The model file names by slot ("SPADE_3" ...).
 extern const char *const model_names[37];
 
 // Builds the palette and the three picker pictures.
 void game_build_palette();
-// Loads the PNG pictures (absent ones stay null) and points each weapon's
-// scope field at its picture.
+// Loads the PNG pictures and the HUD's bitmaps (absent ones stay null) and
+// points each weapon's scope field at its picture.
 void game_load_images();
-// Frees the pictures.
+// Frees the pictures and the bitmaps.
 void game_free_images();
 // Discards the previous models (and empties the world-object table, freeing
 // debris models), loads the 37 models from "kv6/<name>.kv6", paints team

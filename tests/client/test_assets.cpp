@@ -11,6 +11,8 @@
 #include "common/map_edit.h"
 #include "common/map_query.h"
 #include "common/model_table.h"
+#include "common/weapon.h"
+#include "platform/plat_bitmap.h"
 
 namespace {
 
@@ -167,6 +169,41 @@ TEST(OverviewMap, GridEvery64AndTopColoursElsewhere)
     EXPECT_EQ(overview_map[200 * 512 + 100], *map_colour_ptr(100, 200, 30));
     EXPECT_EQ(overview_map[200 * 512 + 100] & 0xFFFFFFu, *map_colour_ptr(100, 200, 30) & 0xFFFFFFu);
     EXPECT_NE(overview_map[200 * 512 + 100], 0x7F112233u);
+}
+
+} // namespace
+
+namespace {
+
+// Pictures that are missing stay absent (the drawing skips them); the ones
+// present load, the bitmaps in their order.
+TEST(Images, MissingPicturesStayAbsentPresentBitmapsLoad)
+{
+    std::string dir = ctest_enter_scratch();
+    std::filesystem::create_directories(dir + "/png");
+    // A 2 x 1 bottom-up 24-bit bitmap.
+    const uint8_t bmp[62] = {
+        'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,       // file header: size, pixels at 54
+        40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,     // info: 2 x 1, 1 plane, 24 bits
+        0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,       // no compression, 8 bytes of pixels
+        0, 0, 0, 0, 0, 0, 0, 0,                               // no palette
+        0xFF, 0, 0, 0, 0xFF, 0, 0, 0,                         // blue, green, row padding
+    };
+    FILE *f = fopen((dir + "/png/medical.bmp").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bmp, 1, sizeof bmp, f);
+    fclose(f);
+    game_load_images();
+    EXPECT_EQ(game_images.splash, nullptr);
+    EXPECT_EQ(game_images.digit[10], nullptr);
+    EXPECT_EQ(weapon_table[WEAPON_SMG].scope_image, nullptr);
+    EXPECT_EQ(hud_bitmaps[BMP_INTEL], nullptr);
+    ASSERT_NE(hud_bitmaps[BMP_MEDICAL], nullptr);
+    EXPECT_EQ(hud_bitmaps[BMP_MEDICAL]->width, 2);
+    EXPECT_EQ(hud_bitmaps[BMP_MEDICAL]->pixels[0], 0x0000FFu);
+    game_free_images();
+    EXPECT_EQ(hud_bitmaps[BMP_MEDICAL], nullptr);
+    ctest_leave_scratch();
 }
 
 } // namespace
