@@ -7,7 +7,7 @@
 #include "client/game_fatal.h"
 #include "client/game_objects.h"
 #include "client/game_state.h"
-#include "client/pending_neighbours.h"
+#include "renderer/vox_png.h"
 #include "common/kv6.h"
 #include "common/lang_ids.h"
 #include "common/map_query.h"

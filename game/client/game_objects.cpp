@@ -50,3 +50,5 @@ void game_clear_world_objects()
     world_object_count = 0;
     world_objective_count = 0;
 }
+
+void game_update_world_objects() {}

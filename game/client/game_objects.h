@@ -58,6 +58,10 @@ int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thro
 // Moves the last entry into index and shortens the table; frees nothing.
 // Returns the new count (the old one for an index outside the table).
 int game_remove_world_object(int index);
+// Once per in-game frame, after game_update_players: heals damaged blocks,
+// moves the particles, moves and expires the objects, explodes grenades and
+// turns block groups that came loose into falling debris.
+void game_update_world_objects();
 // Empties the table, freeing the models that debris entries own; the
 // entries' positions and kinds stay for the objectives that follow.
 void game_clear_world_objects();

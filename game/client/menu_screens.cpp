@@ -5,9 +5,12 @@
 
 #include <cstring>
 
+#include "client/game_objects.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
+#include "client/hud_frame.h"
 #include "client/net_loading.h"
+#include "client/player_update.h"
 
 int menu_name_asked;
 char menu_name_line[EDIT_LINE_SIZE];
@@ -38,4 +41,9 @@ void menu_team_screen() {}
 
 void menu_weapon_screen() {}
 
-void game_play_screen() {}
+void game_play_screen()
+{
+    game_update_players();
+    game_update_world_objects();
+    game_draw_frame();
+}
