@@ -8,7 +8,6 @@
 // the platform's rule), and the fonts as the platform layer loads and draws
 // them.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
