@@ -33,6 +33,12 @@ const char *const model_names[MODEL_SLOT_COUNT] = {
     "SEMICASING", "SMGCASING", "SHOTGUNCASING",
 };
 
+const GamePictureFile game_picture_files[PIC_COUNT] = {
+    {"png/knumb.png", 24, 352}, {"png/semi.png", 800, 600}, {"png/smg.png", 800, 600},
+    {"png/shotgun.png", 800, 600}, {"png/splash.png", 800, 600}, {"png/white.png", 4, 4},
+    {"png/target.png", 16, 16},
+};
+
 const char *const hud_bitmap_files[BMP_COUNT] = {
     "png/indicator.bmp", "png/player.bmp", "png/intel.bmp", "png/command.bmp",
     "png/medical.bmp",   "png/tracer.bmp", "png/health.bmp", "png/block.bmp",
@@ -84,18 +90,24 @@ void game_build_palette()
 
 // ---- pictures ------------------------------------------------------------------
 
+static void game_load_picture(int picture, uint32_t **out)
+{
+    const GamePictureFile &p = game_picture_files[picture];
+    loadpngfile(p.file, out, p.width, p.height);
+}
+
 void game_load_images()
 {
     GameImages &g = game_images;
     game_free_images();
-    loadpngfile("png/knumb.png", &g.digit_strip, 24, 352);
+    game_load_picture(PIC_DIGITS, &g.digit_strip);
     for (int i = 0; i < DIGIT_GLYPHS; i++) g.digit[i] = g.digit_strip ? g.digit_strip + 24 * 32 * i : nullptr;
-    loadpngfile("png/semi.png", &g.scope[WEAPON_SEMI], 800, 600);
-    loadpngfile("png/smg.png", &g.scope[WEAPON_SMG], 800, 600);
-    loadpngfile("png/shotgun.png", &g.scope[WEAPON_SHOTGUN], 800, 600);
-    loadpngfile("png/splash.png", &g.splash, 800, 600);
-    loadpngfile("png/white.png", &g.white, 4, 4);
-    loadpngfile("png/target.png", &g.target, 16, 16);
+    game_load_picture(PIC_SCOPE_SEMI, &g.scope[WEAPON_SEMI]);
+    game_load_picture(PIC_SCOPE_SMG, &g.scope[WEAPON_SMG]);
+    game_load_picture(PIC_SCOPE_SHOTGUN, &g.scope[WEAPON_SHOTGUN]);
+    game_load_picture(PIC_SPLASH, &g.splash);
+    game_load_picture(PIC_WHITE, &g.white);
+    game_load_picture(PIC_TARGET, &g.target);
     for (int w = 0; w < WEAPON_COUNT; w++) weapon_table[w].scope_image = g.scope[w];
     for (int i = 0; i < BMP_COUNT; i++) hud_bitmaps[i] = loadbitmap(hud_bitmap_files[i]);
 }

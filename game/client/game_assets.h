@@ -30,6 +30,18 @@ struct GameImages {
 };
 extern GameImages game_images;
 
+// The PNG pictures, each decoded at the size given here (the file's own size
+// is not consulted: a larger picture is cropped, a smaller one padded).
+enum GamePicture {
+    PIC_DIGITS, PIC_SCOPE_SEMI, PIC_SCOPE_SMG, PIC_SCOPE_SHOTGUN, PIC_SPLASH, PIC_WHITE, PIC_TARGET,
+    PIC_COUNT,
+};
+struct GamePictureFile {
+    const char *file; // "png/knumb.png" ...
+    int32_t width, height;
+};
+extern const GamePictureFile game_picture_files[PIC_COUNT];
+
 // The HUD's bitmaps, in load order (files "png/<name>.bmp", hud_bitmap_files).
 enum HudBitmap {
     BMP_INDICATOR, BMP_PLAYER, BMP_INTEL, BMP_COMMAND, BMP_MEDICAL, BMP_TRACER,
