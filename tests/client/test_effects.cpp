@@ -474,3 +474,84 @@ TEST_F(Effects, DebrisFromADetachedGroup)
     EXPECT_LE(particle_ring.count, 2 * (int)colours.size());
 }
 } // namespace
+
+namespace {
+
+void dispatch(const std::vector<uint8_t> &p) { net_dispatch_packet(p.data(), p.size()); }
+
+// With the table full a loose group still leaves the map, as it leaves the
+// server's, but makes no debris and no sound, and nothing stays listed.
+TEST_F(Effects, AFullTableMakesNoDebrisYetTheGroupLeavesTheMap)
+{
+    pillar_build();
+    for (int i = 0; i < WORLD_OBJECT_MAX; i++) append(OBJECT_CASING, {300.5f, 300.5f, 10}, {0, 0, 0}, game_time + 60);
+    dispatch(ctest_packet(msg_write_block_action, BlockActionMsg{1, BLOCK_DIG, PILLAR_X, PILLAR_Y, PILLAR_DIG_Z}));
+    int mark = plat_log_count();
+    frame(1.0f / 60.0f);
+    EXPECT_EQ(world_object_count, WORLD_OBJECT_MAX);
+    for (int i = 0; i < world_object_count; i++) EXPECT_EQ(wobj_kind(&world_objects[i]), OBJECT_CASING);
+    for (const MapCell &c : pillar_loose_cells()) EXPECT_EQ(map_is_solid(c.x, c.y, c.z), 0);
+    EXPECT_EQ(voxel_map.chunk_count, 0);
+    EXPECT_TRUE(ctest_sounds(mark).empty());
+}
+
+// A flood of server messages, every frame: grenades (some with absurd
+// fuses), digs, blasts and the undermining of small towers. The table and
+// the ring keep their limits, every undermined tower's top leaves the map,
+// and once the flood stops everything expires and every debris model is
+// freed (the sanitizer build reports a leak).
+TEST_F(Effects, LimitsHoldUnderAFloodOfServerMessages)
+{
+    const int towers = 400;
+    auto tower = [](int i) { return MapCell{20 + (i % 40) * 3, 200 + (i / 40) * 3, 38}; };
+    for (int i = 0; i < towers; i++) {
+        MapCell c = tower(i);
+        block(c.x, c.y, 38);
+        block(c.x, c.y, 39);
+    }
+    rng_srand(9);
+    int undermined = 0, debris_seen = 0, fullest = 0;
+    for (int f = 0; f < 120; f++) {
+        for (int k = 0; k < 20; k++) {
+            const float fuses[3] = {0.5f, 2.0f, 1e30f};
+            Vec3 at = {(float)(rng_rand() % 512), (float)(rng_rand() % 512), 30.0f}, v = {0.3f, -0.2f, 0};
+            dispatch(ctest_packet(msg_write_grenade, GrenadeMsg{(uint8_t)(k % 32), fuses[k % 3], at, v}));
+        }
+        for (int k = 0; k < 8; k++)
+            dispatch(ctest_packet(msg_write_block_action,
+                                  BlockActionMsg{2, BLOCK_DIG, 300 + rng_rand() % 100, 300 + rng_rand() % 100, 40}));
+        dispatch(ctest_packet(msg_write_block_action,
+                              BlockActionMsg{3, BLOCK_BLAST, 450 + rng_rand() % 50, 20 + rng_rand() % 50, 40}));
+        for (int k = 0; k < 4 && undermined < towers; k++, undermined++) {
+            MapCell c = tower(undermined);
+            dispatch(ctest_packet(msg_write_block_action, BlockActionMsg{4, BLOCK_DESTROY, c.x, c.y, 39}));
+        }
+        frame(1.0f / 60.0f);
+        ASSERT_LE(world_object_count, WORLD_OBJECT_MAX);
+        fullest = std::max(fullest, world_object_count);
+        ASSERT_LE(particle_ring.count, PARTICLE_MAX);
+        ASSERT_GE(particle_ring.count, 0);
+        ASSERT_LE(voxel_map.chunk_count, MAP_MAX_CHUNKS);
+        for (int i = 0; i < world_object_count; i++) {
+            int kind = wobj_kind(&world_objects[i]);
+            ASSERT_TRUE(kind >= 0 || kind == OBJECT_DEBRIS) << kind;
+            if (kind == OBJECT_DEBRIS) {
+                ASSERT_NE(world_objects[i].model, nullptr);
+                debris_seen++;
+            } else {
+                ASSERT_LE(wobj_time(&world_objects[i]), game_time + 3.0f);
+            }
+        }
+    }
+    EXPECT_EQ(fullest, WORLD_OBJECT_MAX); // the flood filled it
+    EXPECT_GT(debris_seen, 0);
+    for (int i = 0; i < undermined; i++) {
+        MapCell c = tower(i);
+        EXPECT_EQ(map_is_solid(c.x, c.y, 38), 0) << i;
+    }
+    for (int f = 0; f < 6 * 60 && (world_object_count || particle_ring.count); f++) frame(1.0f / 60.0f);
+    EXPECT_EQ(world_object_count, 0);
+    EXPECT_EQ(particle_ring.count, 0);
+}
+
+} // namespace
