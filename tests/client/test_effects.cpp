@@ -358,6 +358,9 @@ TEST_F(Effects, TracersAndCasingsExpire)
     EXPECT_EQ(world_object_count, 1);
     frame(1.0f / 64.0f);
     EXPECT_EQ(world_object_count, 0);
+    append(OBJECT_TRACER, {50, 50, 20}, {0, 0, 0}, std::nanf("")); // would never get anywhere
+    frame(1.0f / 64.0f);
+    EXPECT_EQ(world_object_count, 0);
 
     const float born = game_time;
     append(OBJECT_CASING, {60.5f, 60.5f, 38.0f}, {0, 0, 0}, born + 5.0f);
