@@ -1,6 +1,9 @@
 // The world-object table: everything posed in the world that is not a player.
 // The first entries are the game-mode objectives; grenades, tracers, casings
-// and falling debris follow them.
+// and falling debris follow them. All of it is local: grenades come from the
+// own throw and the server's MSG_GRENADE, tracers and casings from every
+// player's shots, debris from block groups that came loose from the client's
+// own map. The frame draws entries 0 .. world_object_count - 1.
 #pragma once
 #include <cstdint>
 
@@ -8,6 +11,9 @@
 #include "common/model_types.h"
 
 #define WORLD_OBJECT_MAX 256
+#define GRENADE_FUSE 3.0f      // seconds from the pin to the explosion
+#define DEBRIS_LIFETIME 5.0f   // seconds; debris and casings lose 2 per bounce
+#define CASING_LIFETIME 5.0f
 
 // Kind of an entry: 0 or more is a grenade and its thrower's id.
 enum WorldObjectKind {
@@ -18,8 +24,16 @@ enum WorldObjectKind {
     OBJECT_CARRIED = -5,  // objective carried by a player
 };
 
-// A WorldObject is a SpriteInstance whose owner words hold the motion:
-// 0..2 velocity, 3..5 spin axis, 6 time (f32), 7 kind (i32).
+// A WorldObject is a SpriteInstance (position, three axes with the scale in
+// them, model) whose owner words hold the motion:
+//   0..2 velocity (f32): blocks per 1/32 s for grenades, casings and debris;
+//        a tracer's direction of travel (not normalised), 256 x it per second;
+//   3..5 spin axis (f32, unit): casings and debris turn about it;
+//   6    time (f32): a grenade's explosion time, a casing's or debris' expiry
+//        (game clock), a tracer's remaining distance (|dx| + |dy| + |dz|);
+//   7    kind (i32, WorldObjectKind).
+// Debris owns its model (freed when it ends or the table is cleared); every
+// other entry points into the model table and owns nothing.
 typedef SpriteInstance WorldObject;
 enum {
     WOBJ_VELOCITY = 0,
@@ -52,15 +66,24 @@ inline void wobj_set_vec(WorldObject *o, int word, const Vec3 *v)
 // Sets the three axes to (scale, 0, 0), (0, scale, 0), (0, 0, scale).
 void wobj_set_scale(WorldObject *o, float scale);
 
-// Appends a grenade (grenade model, axes 0.05) that explodes at explode_time.
+// Appends one zero-filled entry (no model, kind 0) for the caller to fill:
+// tracers and casings. Returns it, or null when the table is full (nothing
+// is appended then).
+WorldObject *game_append_world_object();
+// Appends a grenade (grenade model, axes 0.05) that explodes at explode_time,
+// held to at most GRENADE_FUSE from now: no fuse outlasts the server's.
 // Returns its index, or -1 when the table is full.
 int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thrower, float explode_time);
 // Moves the last entry into index and shortens the table; frees nothing.
 // Returns the new count (the old one for an index outside the table).
 int game_remove_world_object(int index);
-// Once per in-game frame, after game_update_players: heals damaged blocks,
-// moves the particles, moves and expires the objects, explodes grenades and
-// turns block groups that came loose into falling debris.
+// Once per in-game frame, after game_update_players: heals damaged blocks
+// (once a second), moves the particles, moves, bounces and expires the
+// entries after the objectives (an entry moved into a freed slot waits for
+// the next frame), explodes grenades (sound and particles only: the server
+// sends the blast) and turns every block group that came loose from the map
+// into falling debris. A group found while the table is full still leaves
+// the map, as on the server, but makes no debris.
 void game_update_world_objects();
 // Empties the table, freeing the models that debris entries own; the
 // entries' positions and kinds stay for the objectives that follow.

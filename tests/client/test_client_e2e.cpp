@@ -11,6 +11,7 @@
 
 #include "client/game_controls.h"
 #include "client/game_main.h"
+#include "client/game_objects.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
 #include "client/menu_screens.h"
@@ -21,8 +22,11 @@
 #include "common/feed.h"
 #include "common/lang_ids.h"
 #include "common/map_query.h"
+#include "common/map_store.h"
 #include "common/timer.h"
 #include "server/e2e_common.h"
+#include "pillar_map.h"
+#include "platform/plat_log.h"
 #include "support/test_game.h"
 #include "platform/plat_main.h"
 #include "renderer/vox_cpu.h"
@@ -34,6 +38,8 @@ protected:
     TestClient cl[3];
     std::vector<TestClient *> scripted; // serviced while the client game runs
     std::vector<float> progress_seen;   // distinct download progress values
+    bool effects = false;               // frames also run the world-object update
+    float effects_last = -1.0f;         // game time of the last such update
 
     void SetUp() override
     {
@@ -69,6 +75,11 @@ protected:
             if (progress_seen.empty() || progress_seen.back() != p) progress_seen.push_back(p);
         } else if (screen > SCREEN_LOADING) {
             net_dispatch_messages();
+            if (effects) {
+                game_step = effects_last < 0.0f ? 0.0f : game_time - effects_last;
+                effects_last = game_time;
+                game_update_world_objects();
+            }
         } else {
             net_keep_alive();
         }
@@ -274,4 +285,58 @@ TEST_F(ClientE2E, StartUpConnectsAndShutdownDisconnects)
     game_shutdown();
     EXPECT_EQ(net_client_host, nullptr);
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, 0), 3000, from)) << srv.output.substr(from);
+}
+
+// Another player digs out the stem of a pillar on the real server: the echo
+// changes the client's own map, the loose rest leaves it as one debris
+// object, which falls and expires with its model freed. A grenade he throws
+// reaches the client through the server, flies and explodes with its sound.
+TEST_F(ClientE2E, AnotherPlayersDiggingDropsDebrisAndHisGrenadeExplodes)
+{
+    make_folder();
+    map_make_flat(GROUND, 0x7F336699u);
+    pillar_build();
+    ASSERT_EQ(map_save((srv.dir + "/vxl/pillar.vxl").c_str()), 1);
+    write_config({}, true, "pillar");
+    ASSERT_TRUE(start()) << srv.output;
+    effects = true;
+    ASSERT_TRUE(connect_client());
+    ASSERT_TRUE(run_until([] { return client_state.screens.current == SCREEN_TEAM_MENU; })) << srv.output;
+    ASSERT_EQ(map_is_solid(PILLAR_X, PILLAR_Y, 30), 1);
+    TestClient &digger = cl[0];
+    Vec3 at;
+    enter(&digger, 0, "Digger", &at);
+    const int id = digger.own_id;
+    // Beside the stem, clear of the cap.
+    Vec3 beside = tgm_hop(&digger, at, Vec3{PILLAR_X - 1.5f, PILLAR_Y + 0.5f, at.z});
+    ASSERT_TRUE(run_until([&] {
+        const Vec3 &p = player_table[id].position;
+        return std::fabs(p.x - beside.x) < 0.1f && std::fabs(p.y - beside.y) < 0.1f;
+    }));
+    auto debris = [] {
+        int n = 0;
+        for (int i = world_objective_count; i < world_object_count; i++)
+            n += wobj_kind(&world_objects[i]) == OBJECT_DEBRIS;
+        return n;
+    };
+    tgm_send(&digger, msg_write_tool, ToolMsg{0, TOOL_SPADE});
+    tgm_send(&digger, msg_write_block_action, BlockActionMsg{0, BLOCK_DIG, PILLAR_X, PILLAR_Y, PILLAR_DIG_Z});
+    ASSERT_TRUE(run_until([&] { return debris() == 1; })) << srv.output;
+    for (const MapCell &c : pillar_loose_cells()) EXPECT_EQ(map_is_solid(c.x, c.y, c.z), 0);
+    EXPECT_EQ(map_is_solid(PILLAR_X, PILLAR_Y, PILLAR_DIG_Z), 0);
+    EXPECT_EQ(voxel_map.chunk_count, 0);
+    EXPECT_TRUE(run_until([&] { return debris() == 0; }, 8000)); // 5 s at most
+
+    auto grenades = [id] {
+        int n = 0;
+        for (int i = world_objective_count; i < world_object_count; i++) n += wobj_kind(&world_objects[i]) == id;
+        return n;
+    };
+    int mark = plat_log_count();
+    tgm_send(&digger, msg_write_tool, ToolMsg{0, TOOL_GRENADE});
+    tgm_send(&digger, msg_write_grenade, GrenadeMsg{0, 1.0f, beside, Vec3{0, 0, 0}});
+    ASSERT_TRUE(run_until([&] { return grenades() == 1; })) << srv.output;
+    EXPECT_TRUE(run_until([&] { return grenades() == 0; }, 5000));
+    EXPECT_NE(plat_log_find("sound3d wav/explode.wav 0 ", mark), -1);
+    EXPECT_TRUE(ctest_fatals.empty());
 }
