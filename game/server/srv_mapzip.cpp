@@ -49,6 +49,7 @@ struct SrvMapzipHandoff {
     uint8_t *out; // null: failed or cancelled
     size_t out_len;
     int quit;
+    int paused; // srv_mapzip_pause
 };
 static SrvMapzipHandoff srv_mapzip_handoff;
 static std::mutex srv_mapzip_lock;
@@ -129,6 +130,9 @@ static void srv_mapzip_worker()
         const uint8_t *in = srv_mapzip_handoff.in;
         size_t n = srv_mapzip_handoff.in_len;
         srv_mapzip_handoff.pending = 0;
+        srv_mapzip_wake.wait(lock, [] {
+            return srv_mapzip_handoff.quit || !srv_mapzip_handoff.paused || srv_mapzip_cancel.load();
+        });
         lock.unlock();
         size_t len = 0;
         uint8_t *out = srv_mapzip_compress(in, n, &len, &srv_mapzip_cancel);
@@ -203,6 +207,16 @@ void srv_mapzip_poll()
 int srv_mapzip_busy() { return srv_mapzip_working >= 0; }
 
 long srv_mapzip_jobs() { return srv_mapzip_job_count; }
+
+void srv_mapzip_pause(int paused)
+{
+    srv_mapzip_init();
+    {
+        std::lock_guard<std::mutex> lock(srv_mapzip_lock);
+        srv_mapzip_handoff.paused = paused;
+    }
+    srv_mapzip_wake.notify_all();
+}
 
 int srv_mapzip_take()
 {
@@ -301,7 +315,11 @@ void srv_mapzip_forget()
     if (newest >= 0)
         srv_mapzip_tidy(newest);
     if (srv_mapzip_working >= 0 && srv_mapzip_slots[srv_mapzip_working].users == 0) {
-        srv_mapzip_cancel.store(1);
+        {
+            std::lock_guard<std::mutex> lock(srv_mapzip_lock);
+            srv_mapzip_cancel.store(1);
+        }
+        srv_mapzip_wake.notify_all();
         srv_mapzip_wait(1000);
     }
 }
@@ -314,7 +332,7 @@ void srv_mapzip_shutdown()
             srv_mapzip_handoff.quit = 1;
         }
         srv_mapzip_cancel.store(1);
-        srv_mapzip_wake.notify_one();
+        srv_mapzip_wake.notify_all();
         srv_mapzip_thread.join();
         srv_mapzip_threaded = 0;
         free(srv_mapzip_handoff.out);

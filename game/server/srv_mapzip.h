@@ -53,6 +53,10 @@ void srv_mapzip_forget();
 int srv_mapzip_wait(int timeout_ms);
 // Compressions handed to the worker since start (for tests and benchmarks).
 long srv_mapzip_jobs();
+// For tests: while paused, the worker starts no compression (one that is
+// abandoned ends at once), so "while a compression runs" lasts as long as
+// a test needs.
+void srv_mapzip_pause(int paused);
 
 // The map's columns back to back in index order into out. Returns the
 // length; 0 when a column is missing or the image would not fit in cap.
