@@ -3,11 +3,11 @@
 
 #include <zlib.h>
 
+#include <pthread.h>
+
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 #include "common/map_store.h"
@@ -51,12 +51,14 @@ struct SrvMapzipHandoff {
     int quit;
     int paused; // srv_mapzip_pause
 };
+// Plain POSIX objects: nothing to destroy at exit, so a process that ends
+// with exit() while the worker runs ends normally.
 static SrvMapzipHandoff srv_mapzip_handoff;
-static std::mutex srv_mapzip_lock;
-static std::condition_variable srv_mapzip_wake;
+static pthread_mutex_t srv_mapzip_lock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t srv_mapzip_wake = PTHREAD_COND_INITIALIZER;
 // Set by the game thread when nobody waits for the compression in hand.
 static std::atomic<int> srv_mapzip_cancel{0};
-static std::thread srv_mapzip_thread;
+static pthread_t srv_mapzip_thread;
 static int srv_mapzip_threaded = 0;
 
 size_t srv_mapzip_serialise(uint8_t *out, size_t cap)
@@ -120,27 +122,41 @@ uint8_t *srv_mapzip_compress(const uint8_t *in, size_t n, size_t *out_len, const
     return fit ? fit : out;
 }
 
-static void srv_mapzip_worker()
+static void *srv_mapzip_worker(void *)
 {
-    std::unique_lock<std::mutex> lock(srv_mapzip_lock);
+    SrvMapzipHandoff *h = &srv_mapzip_handoff;
+    pthread_mutex_lock(&srv_mapzip_lock);
     for (;;) {
-        srv_mapzip_wake.wait(lock, [] { return srv_mapzip_handoff.quit || srv_mapzip_handoff.pending; });
-        if (srv_mapzip_handoff.quit)
-            return;
-        const uint8_t *in = srv_mapzip_handoff.in;
-        size_t n = srv_mapzip_handoff.in_len;
-        srv_mapzip_handoff.pending = 0;
-        srv_mapzip_wake.wait(lock, [] {
-            return srv_mapzip_handoff.quit || !srv_mapzip_handoff.paused || srv_mapzip_cancel.load();
-        });
-        lock.unlock();
+        while (!h->quit && !h->pending)
+            pthread_cond_wait(&srv_mapzip_wake, &srv_mapzip_lock);
+        if (h->quit)
+            break;
+        const uint8_t *in = h->in;
+        size_t n = h->in_len;
+        h->pending = 0;
+        while (!h->quit && h->paused && !srv_mapzip_cancel.load())
+            pthread_cond_wait(&srv_mapzip_wake, &srv_mapzip_lock);
+        pthread_mutex_unlock(&srv_mapzip_lock);
         size_t len = 0;
         uint8_t *out = srv_mapzip_compress(in, n, &len, &srv_mapzip_cancel);
-        lock.lock();
-        srv_mapzip_handoff.out = out;
-        srv_mapzip_handoff.out_len = out ? len : 0;
-        srv_mapzip_handoff.done = 1;
+        pthread_mutex_lock(&srv_mapzip_lock);
+        h->out = out;
+        h->out_len = out ? len : 0;
+        h->done = 1;
     }
+    pthread_mutex_unlock(&srv_mapzip_lock);
+    return nullptr;
+}
+
+// Sets a field of the hand-off (if given) under the lock and wakes the
+// worker, which also looks at the cancel flag then.
+static void srv_mapzip_signal(int *field, int value)
+{
+    pthread_mutex_lock(&srv_mapzip_lock);
+    if (field)
+        *field = value;
+    pthread_cond_broadcast(&srv_mapzip_wake);
+    pthread_mutex_unlock(&srv_mapzip_lock);
 }
 
 void srv_mapzip_init()
@@ -148,13 +164,10 @@ void srv_mapzip_init()
     if (srv_mapzip_threaded)
         return;
     memset(&srv_mapzip_handoff, 0, sizeof srv_mapzip_handoff);
-    try {
-        srv_mapzip_thread = std::thread(srv_mapzip_worker);
+    if (pthread_create(&srv_mapzip_thread, nullptr, srv_mapzip_worker, nullptr) == 0)
         srv_mapzip_threaded = 1;
-    } catch (...) {
-        // Joins then compress on the game thread, as before the worker.
+    else // joins then compress on the game thread, as before the worker
         srv_log_warn(srv_log, "no map compression thread: compressing on the game thread");
-    }
 }
 
 // Frees a slot that nobody reads and that is neither the newest snapshot
@@ -190,18 +203,17 @@ void srv_mapzip_poll()
 {
     if (srv_mapzip_working < 0 || !srv_mapzip_threaded)
         return;
-    uint8_t *out = nullptr;
-    size_t len = 0;
-    {
-        std::lock_guard<std::mutex> lock(srv_mapzip_lock);
-        if (!srv_mapzip_handoff.done)
-            return;
-        out = srv_mapzip_handoff.out;
-        len = srv_mapzip_handoff.out_len;
+    pthread_mutex_lock(&srv_mapzip_lock);
+    int done = srv_mapzip_handoff.done;
+    uint8_t *out = srv_mapzip_handoff.out;
+    size_t len = srv_mapzip_handoff.out_len;
+    if (done) {
         srv_mapzip_handoff.done = 0;
         srv_mapzip_handoff.out = nullptr;
     }
-    srv_mapzip_finish(out, len);
+    pthread_mutex_unlock(&srv_mapzip_lock);
+    if (done)
+        srv_mapzip_finish(out, len);
 }
 
 int srv_mapzip_busy() { return srv_mapzip_working >= 0; }
@@ -211,11 +223,7 @@ long srv_mapzip_jobs() { return srv_mapzip_job_count; }
 void srv_mapzip_pause(int paused)
 {
     srv_mapzip_init();
-    {
-        std::lock_guard<std::mutex> lock(srv_mapzip_lock);
-        srv_mapzip_handoff.paused = paused;
-    }
-    srv_mapzip_wake.notify_all();
+    srv_mapzip_signal(&srv_mapzip_handoff.paused, paused);
 }
 
 int srv_mapzip_take()
@@ -259,13 +267,11 @@ int srv_mapzip_take()
         srv_mapzip_finish(out, out_len);
         return s;
     }
-    {
-        std::lock_guard<std::mutex> lock(srv_mapzip_lock);
-        srv_mapzip_handoff.in = srv_mapzip_image;
-        srv_mapzip_handoff.in_len = len;
-        srv_mapzip_handoff.pending = 1;
-    }
-    srv_mapzip_wake.notify_one();
+    pthread_mutex_lock(&srv_mapzip_lock);
+    srv_mapzip_handoff.in = srv_mapzip_image;
+    srv_mapzip_handoff.in_len = len;
+    pthread_mutex_unlock(&srv_mapzip_lock);
+    srv_mapzip_signal(&srv_mapzip_handoff.pending, 1);
     return s;
 }
 
@@ -315,11 +321,8 @@ void srv_mapzip_forget()
     if (newest >= 0)
         srv_mapzip_tidy(newest);
     if (srv_mapzip_working >= 0 && srv_mapzip_slots[srv_mapzip_working].users == 0) {
-        {
-            std::lock_guard<std::mutex> lock(srv_mapzip_lock);
-            srv_mapzip_cancel.store(1);
-        }
-        srv_mapzip_wake.notify_all();
+        srv_mapzip_cancel.store(1);
+        srv_mapzip_signal(nullptr, 0); // a paused worker too
         srv_mapzip_wait(1000);
     }
 }
@@ -327,13 +330,9 @@ void srv_mapzip_forget()
 void srv_mapzip_shutdown()
 {
     if (srv_mapzip_threaded) {
-        {
-            std::lock_guard<std::mutex> lock(srv_mapzip_lock);
-            srv_mapzip_handoff.quit = 1;
-        }
         srv_mapzip_cancel.store(1);
-        srv_mapzip_wake.notify_all();
-        srv_mapzip_thread.join();
+        srv_mapzip_signal(&srv_mapzip_handoff.quit, 1);
+        pthread_join(srv_mapzip_thread, nullptr);
         srv_mapzip_threaded = 0;
         free(srv_mapzip_handoff.out);
         memset(&srv_mapzip_handoff, 0, sizeof srv_mapzip_handoff);

@@ -37,6 +37,10 @@ static void srv_release_unsent(ENetPacket *packet)
 // held packet carries one reference of ours.
 #define SRV_PENDING_MAX 20000 // what a slow client is sent while his map trickles in
 #define SRV_RELEASE_BATCH 8   // packets handed to ENet per player per pass
+// ... and for all players together: ENet compresses what it sends in its
+// next service call, so a pass must not hand it a megabyte for a burst of
+// joiners. The players take turns.
+#define SRV_RELEASE_PASS_MAX 64
 struct SrvHeld {
     ENetPacket *packet; // null: the map transfer of image `zmap`
     int zmap;
@@ -51,6 +55,7 @@ struct SrvPending {
     int owed;       // srv_pending_defer
 };
 static SrvPending srv_pending[PLAYER_MAX];
+static int srv_release_first = 0; // whose turn comes first in the next pass
 
 // The slot bound to a peer, or -1.
 static int srv_peer_slot(const ENetPeer *peer)
@@ -237,7 +242,9 @@ static int srv_map_next(SrvPending *q, int zmap, ENetPacket **out, int *last)
 
 void srv_pending_release()
 {
-    for (int i = 0; i < PLAYER_MAX; i++) {
+    int budget = SRV_RELEASE_PASS_MAX;
+    for (int k = 0; k < PLAYER_MAX && budget > 0; k++) {
+        int i = (srv_release_first + k) % PLAYER_MAX;
         SrvPending *q = &srv_pending[i];
         if (q->count == 0 || q->broken)
             continue;
@@ -248,7 +255,8 @@ void srv_pending_release()
         }
         if (!enet_list_empty(&peer->outgoingCommands))
             continue; // ENet has not sent the last batch yet
-        for (int n = 0; n < SRV_RELEASE_BATCH && q->count > 0; n++) {
+        srv_release_first = (i + 1) % PLAYER_MAX;
+        for (int n = 0; n < SRV_RELEASE_BATCH && q->count > 0; n++, budget--) {
             SrvHeld *h = &q->items[q->head];
             if (h->packet) {
                 enet_peer_send(peer, 0, h->packet);

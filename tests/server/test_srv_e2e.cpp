@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "common/byteio.h"
+#include "common/lang_ids.h"
 
 static int reason_of_refusal(TestClient *c, uint16_t port, uint32_t data = 2)
 {
@@ -144,7 +145,10 @@ TEST_F(ServerE2E, MessagesDuringADownloadArriveBehindTheMap)
     ASSERT_TRUE(start()) << srv.output;
     TestClient a, b;
     ASSERT_TRUE(connect_and_download(&a));
+    size_t mark = srv.output.size();
     ASSERT_TRUE(tcl_connect(&b, port)); // b's transfer starts; b is not serviced yet
+    // The server has taken b in before a's join request comes.
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_CONNECTED, 1, "127.0.0.1"), E2E_WAIT_MS, mark));
     ASSERT_TRUE(tcl_join(&a, 0, 0, "Early"));
     ASSERT_TRUE(tcl_download(&b, E2E_WAIT_MS));
     ASSERT_TRUE(tcl_wait(&b, [&b] { return !tcl_messages(&b, 12).empty(); }, E2E_WAIT_MS));
