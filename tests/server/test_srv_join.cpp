@@ -3,9 +3,8 @@
 // a compression runs (in-process, stand-in peers), and a join while another
 // player keeps building (the real server over 127.0.0.1).
 #include "e2e_common.h"
+#include "server_slots.h"
 
-#include <arpa/inet.h>
-#include <enet/enet.h>
 #include <zlib.h>
 
 #include <array>
@@ -14,60 +13,34 @@
 #include "common/byteio.h"
 #include "common/map_edit.h"
 #include "common/map_query.h"
-#include "server/srv_join.h"
-#include "server/srv_mapzip.h"
-#include "server/srv_net.h"
-#include "server/srv_send.h"
-#include "server/srv_state.h"
 #include "support/test_game.h"
 
-class JoinWorker : public ::testing::Test {
+class JoinWorker : public ServerSlots {
 protected:
-    ENetPeer peers[4];
     std::vector<uint8_t> scratch = std::vector<uint8_t>(SRV_WORK_AREA_SIZE);
 
     void SetUp() override
     {
+        ServerSlots::SetUp();
         map_edit_set_scratch(scratch.data(), scratch.size());
         terrain_generate(5); // a compression takes many milliseconds
-        memset(player_table, 0, sizeof player_table);
-        memset(peers, 0, sizeof peers);
-        for (int i = 0; i < 4; i++) {
-            // A peer ENet would refuse to send to, so nothing leaves.
-            enet_list_clear(&peers[i].outgoingCommands);
-            peers[i].address.host = htonl(0x7F000001u + (uint32_t)i);
-        }
-        srv_host = nullptr;
-        srv_player_count = 32;
-        srv_connected_count = 0;
-        srv_last_kicked = 0;
-        srv_vote.target = -1;
-        srv_mode_flag = GAME_MODE_CTF;
-        srv_mode = {};
-        srv_mapzip_pause(1); // a compression runs until the test lets it
+        srv_mapzip_pause(1); // and runs until the test lets it
     }
     void TearDown() override
     {
-        for (int i = 0; i < PLAYER_MAX; i++)
-            srv_pending_discard(i);
-        srv_mapzip_shutdown();
+        ServerSlots::TearDown();
         map_edit_set_scratch(nullptr, 0);
     }
     // Connects peer i; returns the slot it was given (the lowest free one).
     int connect(int i)
     {
-        ENetEvent e = {};
-        e.type = ENET_EVENT_TYPE_CONNECT;
-        e.peer = &peers[i];
-        e.data = NET_CONNECT_VALUE;
+        ENetEvent e = event(i, ENET_EVENT_TYPE_CONNECT);
         srv_on_connect(&e);
         return srv_peer_player_id(&e);
     }
     void leave(int i)
     {
-        ENetEvent e = {};
-        e.type = ENET_EVENT_TYPE_DISCONNECT;
-        e.peer = &peers[i];
+        ENetEvent e = event(i, ENET_EVENT_TYPE_DISCONNECT);
         srv_on_disconnect(&e);
     }
     static std::vector<uint8_t> map_now()

@@ -203,51 +203,7 @@ TEST(ServerMaster, RegistrationBytesFollowTheLayout)
 
 // ---- admission, removal and joins, driven with hand-made ENet events ----
 
-#include <enet/enet.h>
-
-#include "common/map_store.h"
-#include "common/terrain.h"
-#include "server/srv_join.h"
-#include "server/srv_mapzip.h"
-#include "server/srv_net.h"
-#include "server/srv_send.h"
-
-class ServerSlots : public ::testing::Test {
-protected:
-    ENetPeer peers[4];
-    void SetUp() override
-    {
-        map_make_flat(40, 0x7F808080u);
-        memset(player_table, 0, sizeof player_table);
-        memset(peers, 0, sizeof peers);
-        for (int i = 0; i < 4; i++) {
-            // A peer ENet would refuse to send to, so nothing leaves.
-            enet_list_clear(&peers[i].outgoingCommands);
-            peers[i].address.host = htonl(0x7F000001u + (uint32_t)i);
-        }
-        srv_player_count = 32;
-        srv_connected_count = 0;
-        srv_last_kicked = 0;
-        srv_vote.target = -1;
-        srv_mode_flag = GAME_MODE_CTF;
-        srv_mode = {};
-    }
-    void TearDown() override
-    {
-        for (int i = 0; i < PLAYER_MAX; i++)
-            srv_pending_discard(i);
-        srv_mapzip_shutdown();
-    }
-    ENetEvent event(int peer, ENetEventType type, uint32_t data = NET_CONNECT_VALUE, ENetPacket *packet = nullptr)
-    {
-        ENetEvent e = {};
-        e.type = type;
-        e.peer = &peers[peer];
-        e.data = data;
-        e.packet = packet;
-        return e;
-    }
-};
+#include "server_slots.h"
 
 TEST_F(ServerSlots, ANewConnectionStartsFromAClearedRecord)
 {
