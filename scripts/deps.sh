@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config clang
       libenet-dev libiniparser-dev zlib1g-dev libsdl2-dev libpng-dev
       libgtest-dev libgmock-dev googletest libbenchmark-dev
-      libopenal-dev libfreetype-dev fonts-dejavu-core xvfb xdotool x11-utils)
+      libopenal-dev libfreetype-dev fonts-dejavu-core xvfb xdotool x11-utils x11-apps)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

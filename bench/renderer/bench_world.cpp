@@ -1,9 +1,9 @@
 // World pass timings, one core: generated terrain seen level (the worst case),
 // 30 degrees down and straight down, and a built-up area; three frame sizes;
 // AVX2 (where the processor has it), SSE and scalar kernels. Prints the
-// milliseconds per world pass.
-// `bench_renderer --speed` instead prints the comparison with the plain
-// column caster and the speed aims (bench_speed.cpp).
+// milliseconds per world pass. The full scene with players is in
+// bench_scene.cpp. `bench_renderer --speed` instead prints the comparison
+// with the plain column caster and the speed aims (bench_speed.cpp).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -29,6 +29,14 @@ bool use_map(MapId m)
     current = m;
     return true;
 }
+
+} // namespace
+
+// The full-scene case's map is the generated one of the level view.
+bool bench_use_generated_map() { return use_map(MAP_GENERATED); }
+void bench_scene_register();
+
+namespace {
 
 struct View {
     const char *name;
@@ -100,6 +108,7 @@ int main(int argc, char **argv)
                     ->Unit(benchmark::kMillisecond)
                     ->MinTime(0.2);
             }
+    bench_scene_register();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

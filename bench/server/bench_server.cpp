@@ -1,5 +1,7 @@
-// Server benchmarks: compression of a generated map, the map transfer to one
-// client, and the longest gap between ticks while 31 clients join at once.
+// Server benchmarks: compression of a generated map, what a join costs the
+// game thread, the longest gap between ticks while 31 clients join at once, and
+// the tick gaps and download times while players rejoin a game whose map
+// changes every tick.
 #include <benchmark/benchmark.h>
 
 #include <enet/enet.h>
@@ -8,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -17,8 +21,11 @@
 #include "common/timer.h"
 #include "server/srv_join.h"
 #include "server/srv_main.h"
+#include "server/srv_mapzip.h"
+#include "server/srv_send.h"
 #include "server/srv_state.h"
 #include "support/test_client.h"
+#include "support/test_game.h"
 #include "support/test_server.h"
 
 static bool bench_map_ready = false;
@@ -39,56 +46,96 @@ static void bench_make_map()
 static void BM_MapCompress(benchmark::State &state)
 {
     bench_make_map();
+    std::vector<uint8_t> image(16u << 20);
+    size_t n = srv_mapzip_serialise(image.data(), image.size());
     size_t zlen = 0;
     for (auto _ : state) {
-        srv_map_cache_invalidate();
-        if (!srv_map_compress())
+        uint8_t *z = srv_mapzip_compress(image.data(), n, &zlen, nullptr);
+        if (!z)
             state.SkipWithError("compression failed");
-        srv_map_compressed(&zlen);
+        free(z);
     }
     state.counters["compressed_bytes"] = (double)zlen;
-    state.counters["image_bytes"] = (double)voxel_map.image_bytes;
+    state.counters["image_bytes"] = (double)n;
 }
 BENCHMARK(BM_MapCompress)->Unit(benchmark::kMillisecond)->Iterations(10);
 
-// The whole transfer to one connected peer: MSG_MAP_BEGIN and every chunk
-// handed to ENet (the map already compressed, as after start-up).
-static void BM_MapSend(benchmark::State &state)
+// What a join costs the game thread when the map has changed since the last
+// one: the snapshot (serialise, compare, hand to the worker), never the
+// compression itself.
+static void BM_JoinSnapshot(benchmark::State &state)
 {
     bench_make_map();
-    tcl_enet_init();
-    srv_map_compress();
+    ENetPeer peer;
+    memset(&peer, 0, sizeof peer);
+    enet_list_clear(&peer.outgoingCommands);
+    memset(&player_table[0], 0, sizeof player_table[0]);
+    player_table[0].present = 1;
+    player_table[0].peer = &peer;
     for (auto _ : state) {
         state.PauseTiming();
-        uint16_t port = tsv_free_port();
-        ENetAddress a;
-        enet_address_set_host_ip(&a, "127.0.0.1");
-        a.port = port;
-        srv_host = enet_host_create(&a, 2, 1, 0, 0);
-        TestClient c;
-        c.host = enet_host_create(nullptr, 1, 1, 0, 0);
-        c.peer = enet_host_connect(c.host, &a, 1, 2);
-        ENetPeer *server_peer = nullptr;
-        for (int i = 0; i < 2000 && !server_peer; i++) {
-            ENetEvent ev;
-            enet_host_service(c.host, &ev, 0);
-            if (enet_host_service(srv_host, &ev, 1) > 0 && ev.type == ENET_EVENT_TYPE_CONNECT)
-                server_peer = ev.peer;
-        }
-        memset(&player_table[0], 0, sizeof player_table[0]);
-        player_table[0].present = 1;
-        player_table[0].peer = server_peer;
+        srv_mapzip_wait(10000);
+        srv_pending_discard(0);
+        voxel_map.columns[0][4] ^= 1; // a colour byte: the map changed
         state.ResumeTiming();
         srv_send_map(0);
-        state.PauseTiming();
-        player_table[0].present = 0;
-        enet_host_destroy(srv_host);
-        srv_host = nullptr;
-        tcl_abort(&c);
-        state.ResumeTiming();
     }
+    srv_pending_discard(0);
+    srv_mapzip_shutdown();
+    player_table[0].present = 0;
 }
-BENCHMARK(BM_MapSend)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_JoinSnapshot)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Starts the real server in this process on the generated map, 32 slots,
+// nothing leaving the machine. False (and the benchmark skipped) on failure.
+static bool bench_start_server(benchmark::State &state)
+{
+    srv_settings_defaults();
+    srv_settings.port = tsv_free_port();
+    srv_player_count = 32;
+    srv_register = 0;
+    srv_settings.query_address = 0;
+    bench_make_map();
+    map_save("bench_gen.vxl");
+    FILE *f = fopen("bench_gen.vxl", "rb");
+    if (srv_start(f, GAME_MODE_CTF, "bench") != 0) {
+        state.SkipWithError("server did not start");
+        return false;
+    }
+    return true;
+}
+
+// Runs the server loop until `done`, recording the gaps between ticks while
+// `measuring` holds, then shuts the server down and reports them.
+static void bench_run_server(benchmark::State &state, const std::atomic<int> &done,
+                             const std::atomic<int> &measuring)
+{
+    std::vector<double> gaps;
+    auto last = std::chrono::steady_clock::now();
+    double longest_step = 0;
+    while (!done) {
+        auto s0 = std::chrono::steady_clock::now();
+        int ticked = srv_loop_step();
+        auto s1 = std::chrono::steady_clock::now();
+        if (measuring)
+            longest_step = std::max(longest_step, std::chrono::duration<double, std::milli>(s1 - s0).count());
+        if (ticked) {
+            if (measuring)
+                gaps.push_back(std::chrono::duration<double, std::milli>(s1 - last).count());
+            last = s1;
+        }
+    }
+    srv_shutdown();
+    std::sort(gaps.begin(), gaps.end());
+    state.counters["longest_pass_ms"] = longest_step;
+    state.counters["ticks"] = (double)gaps.size();
+    state.counters["max_gap_ms"] = gaps.empty() ? 0 : gaps.back();
+    state.counters["p50_gap_ms"] = gaps.empty() ? 0 : gaps[gaps.size() / 2];
+    state.counters["p99_gap_ms"] = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+    if (getenv("BENCH_GAPS"))
+        for (size_t i = gaps.size() * 9 / 10; i < gaps.size(); i++)
+            fprintf(stderr, "%.2f ", gaps[i]);
+}
 
 // The real start-up and loop, with 31 clients (in a thread of their own)
 // connecting at once and downloading the map; the figure is the longest
@@ -97,31 +144,16 @@ static void BM_JoinBurstTickGap(benchmark::State &state)
 {
     tcl_enet_init();
     for (auto _ : state) {
-        srv_settings_defaults();
-        srv_settings.port = tsv_free_port();
-        srv_player_count = 32;
-        srv_register = 0;
-        srv_settings.query_address = 0;
-        bench_make_map();
-        map_save("bench_gen.vxl");
-        FILE *f = fopen("bench_gen.vxl", "rb");
-        if (srv_start(f, GAME_MODE_CTF, "bench") != 0) {
-            state.SkipWithError("server did not start");
+        if (!bench_start_server(state))
             return;
-        }
         std::atomic<int> done{0};
+        std::atomic<int> measuring{1};
         std::atomic<int> ok{0};
         uint16_t port = srv_settings.port;
         std::thread clients([&] {
             std::vector<TestClient> c(31);
-            for (auto &cl : c) {
-                cl.host = enet_host_create(nullptr, 1, 1, 0, 0);
-                enet_host_compress_with_range_coder(cl.host);
-                ENetAddress a;
-                enet_address_set_host_ip(&a, "127.0.0.1");
-                a.port = port;
-                cl.peer = enet_host_connect(cl.host, &a, 1, 2);
-            }
+            for (auto &cl : c)
+                tcl_connect_begin(&cl, nullptr, port);
             int64_t end = tsv_now_ms() + 60000;
             for (;;) {
                 int n = 0;
@@ -138,30 +170,177 @@ static void BM_JoinBurstTickGap(benchmark::State &state)
                 tcl_abort(&cl);
             done = 1;
         });
-        std::vector<double> gaps;
-        auto last = std::chrono::steady_clock::now();
-        double longest_step = 0;
-        while (!done) {
-            auto s0 = std::chrono::steady_clock::now();
-            int ticked = srv_loop_step();
-            longest_step = std::max(longest_step, std::chrono::duration<double, std::milli>(
-                                                      std::chrono::steady_clock::now() - s0).count());
-            if (ticked) {
-                auto t = std::chrono::steady_clock::now();
-                gaps.push_back(std::chrono::duration<double, std::milli>(t - last).count());
-                last = t;
-            }
-        }
+        bench_run_server(state, done, measuring);
         clients.join();
-        srv_shutdown();
-        std::sort(gaps.begin(), gaps.end());
         state.counters["clients_done"] = (double)ok.load();
-        state.counters["longest_pass_ms"] = longest_step;
-        state.counters["ticks"] = (double)gaps.size();
-        state.counters["max_gap_ms"] = gaps.empty() ? 0 : gaps.back();
-        state.counters["p99_gap_ms"] = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
     }
 }
 BENCHMARK(BM_JoinBurstTickGap)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// One scripted player of the rejoin benchmark.
+struct BenchPlayer {
+    TestClient c;
+    int cell[3] = {0, 0, 0}; // the cell an editor builds and clears in turn
+    bool built = false;
+    int64_t next_edit_ms = 0;
+};
+
+// Chooses, beside the player's spawn point, a column whose top lies near
+// his own, and the cell above it. False when none is in reach.
+static bool bench_edit_cell(BenchPlayer *p)
+{
+    Vec3 at;
+    if (!tgm_spawn_position(&p->c, &at))
+        return false;
+    int x = (int)at.x, y = (int)at.y;
+    int own = tgm_top_z(&p->c, x, y);
+    for (int d = 1; d <= 2; d++) {
+        const int n[4][2] = {{d, 0}, {-d, 0}, {0, d}, {0, -d}};
+        for (const auto &o : n) {
+            int top = tgm_top_z(&p->c, x + o[0], y + o[1]);
+            if (top >= 2 && own >= 0 && std::abs(top - own) <= 1) {
+                p->cell[0] = x + o[0];
+                p->cell[1] = y + o[1];
+                p->cell[2] = top - 1;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Builds the block, or clears it again, with the tool each needs.
+static void bench_edit(BenchPlayer *p)
+{
+    uint8_t id = (uint8_t)p->c.own_id;
+    int kind = p->built ? BLOCK_DESTROY : BLOCK_BUILD;
+    tgm_send(&p->c, msg_write_tool, ToolMsg{id, (uint8_t)(p->built ? TOOL_SPADE : TOOL_BLOCK)});
+    tgm_send(&p->c, msg_write_block_action, BlockActionMsg{id, (uint8_t)kind, p->cell[0], p->cell[1], p->cell[2]});
+    p->built = !p->built;
+}
+
+// 32 players in a game whose map changes every tick (24 of them build and
+// clear a block each in turn, 2.5 edits a second each, within the flood
+// rule); the other 8 leave and rejoin one after another. Figures: the tick
+// gaps while that goes on, and the time from each rejoiner's connect until
+// his whole map has arrived.
+static void BM_RejoinWhileEditing(benchmark::State &state)
+{
+    const int kPlayers = 32, kRejoiners = 8, kEditPeriodMs = 400;
+    tcl_enet_init();
+    for (auto _ : state) {
+        if (!bench_start_server(state))
+            return;
+        std::atomic<int> done{0};
+        std::atomic<int> measuring{0};
+        std::atomic<int> failed{0};
+        std::vector<double> to_map_ms;
+        long edits = 0, applied = 0;
+        uint16_t port = srv_settings.port;
+        std::thread clients([&] {
+            std::vector<BenchPlayer> pl(kPlayers);
+            auto poll_all = [&] {
+                for (auto &p : pl)
+                    if (p.c.host)
+                        tcl_poll(&p.c);
+            };
+            auto wait_for = [&](auto pred, int ms) {
+                int64_t end = tsv_now_ms() + ms;
+                while (!pred() && tsv_now_ms() < end) {
+                    poll_all();
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                }
+                return pred();
+            };
+            // Everybody in, on one team or the other.
+            for (auto &p : pl)
+                tcl_connect_begin(&p.c, nullptr, port);
+            std::vector<bool> asked(kPlayers, false);
+            bool all_in = wait_for([&] {
+                int n = 0;
+                for (int i = 0; i < kPlayers; i++) {
+                    BenchPlayer &p = pl[i];
+                    if (p.c.map_done && p.c.have_state && !asked[i]) {
+                        tcl_join_request(&p.c, i % 2, 0, "bench");
+                        asked[i] = true;
+                    }
+                    n += p.c.spawned;
+                }
+                return n == kPlayers;
+            }, 60000);
+            int editors = 0;
+            int64_t now = tsv_now_ms();
+            for (int i = kRejoiners; i < kPlayers && all_in; i++) {
+                BenchPlayer &p = pl[i];
+                if (bench_edit_cell(&p)) {
+                    p.next_edit_ms = now + (int64_t)editors * kEditPeriodMs / (kPlayers - kRejoiners);
+                    editors++;
+                }
+            }
+            if (!all_in || editors < (kPlayers - kRejoiners) * 3 / 4) {
+                failed = 1;
+                done = 1;
+                return;
+            }
+            auto edit_due = [&] {
+                int64_t t = tsv_now_ms();
+                for (int i = kRejoiners; i < kPlayers; i++) {
+                    BenchPlayer &p = pl[i];
+                    if (p.next_edit_ms && t >= p.next_edit_ms) {
+                        bench_edit(&p);
+                        edits++;
+                        p.next_edit_ms += kEditPeriodMs;
+                    }
+                }
+                for (const auto &m : pl[kPlayers - 1].c.messages)
+                    applied += m[0] == MSG_BLOCK_ACTION;
+                for (auto &p : pl)
+                    p.c.messages.clear();
+                return false;
+            };
+            wait_for(edit_due, 1000); // the edits settle into their rhythm
+            measuring = 1;
+            for (int k = 0; k < kRejoiners && !failed; k++) {
+                BenchPlayer &p = pl[k];
+                enet_peer_disconnect(p.c.peer, 0);
+                wait_for([&] { return edit_due() || p.c.disconnected; }, 3000);
+                tcl_abort(&p.c);
+                p.c = TestClient();
+                int64_t t0 = tsv_now_ms();
+                tcl_connect_begin(&p.c, nullptr, port);
+                if (!wait_for([&] { return edit_due() || p.c.map_done || p.c.disconnected; }, 30000) ||
+                    !p.c.map_done) {
+                    failed = 1;
+                    break;
+                }
+                to_map_ms.push_back((double)(tsv_now_ms() - t0));
+                wait_for([&] { return edit_due() || p.c.have_state; }, 10000);
+                tcl_join_request(&p.c, k % 2, 0, "bench");
+                wait_for([&] { return edit_due() || p.c.spawned; }, 10000);
+                wait_for(edit_due, 300);
+            }
+            measuring = 0;
+            for (auto &p : pl)
+                tcl_abort(&p.c);
+            done = 1;
+        });
+        bench_run_server(state, done, measuring);
+        clients.join();
+        if (failed) {
+            state.SkipWithError("players did not get in or a rejoin failed");
+            return;
+        }
+        std::sort(to_map_ms.begin(), to_map_ms.end());
+        double sum = 0;
+        for (double v : to_map_ms)
+            sum += v;
+        state.counters["rejoins"] = (double)to_map_ms.size();
+        state.counters["connect_to_map_ms"] = to_map_ms.empty() ? 0 : sum / (double)to_map_ms.size();
+        state.counters["connect_to_map_max_ms"] = to_map_ms.empty() ? 0 : to_map_ms.back();
+        state.counters["edits"] = (double)edits;
+        state.counters["edits_applied"] = (double)applied; // as one player saw them
+    }
+}
+BENCHMARK(BM_RejoinWhileEditing)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 BENCHMARK_MAIN();

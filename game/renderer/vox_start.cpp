@@ -8,6 +8,7 @@
 #include "common/kv6_dirtable.h"
 #include "common/map_store.h"
 #include "renderer/vox_cpu.h"
+#include "renderer/vox_cube.h"
 #include "renderer/vox_kernels.h"
 #include "renderer/vox_world.h"
 
@@ -39,14 +40,14 @@ int vox_use_kernels(int set)
 {
     if (vox_started_set == VOX_KERNELS_NONE) return 0;
     if (set == VOX_KERNELS_SSE) {
-        vox_kernels.drawspanstep = drawspanstepsse;
-        vox_kernels.drawspantable = drawspantablesse;
+        vox_kernels = KernelSlots{drawspanstepsse, drawspantablesse, drawvoxelcubesse, copyvec4, splatvec4,
+                                  addvec4, mulvec4, subvec4};
     } else if (set == VOX_KERNELS_AVX2 && vox_cpu_has_avx2()) {
-        vox_kernels.drawspanstep = drawspanstepavx2;
-        vox_kernels.drawspantable = drawspantablesse;
+        vox_kernels = KernelSlots{drawspanstepavx2, drawspantablesse, drawvoxelcubesse, copyvec4, splatvec4,
+                                  addvec4, mulvec4, subvec4};
     } else if (set == VOX_KERNELS_SCALAR) {
-        vox_kernels.drawspanstep = drawspanstepscalar;
-        vox_kernels.drawspantable = drawspantablescalar;
+        vox_kernels = KernelSlots{drawspanstepscalar, drawspantablescalar, drawvoxelcubescalar, copyvec4scalar,
+                                  splatvec4scalar, addvec4scalar, mulvec4scalar, subvec4scalar};
     } else {
         return 0;
     }
@@ -144,6 +145,7 @@ int voxsetframebuffer(void *pixels, int32_t pitch, int32_t xres, int32_t yres)
     vox_kparams.pitch = pitch;
     vox_kparams.zoffset = f.zoffset;
     vox_kparams.columnraytable = f.columnraytable;
+    patchcubesplat();
     vox_bound = 1;
     return 1;
 }

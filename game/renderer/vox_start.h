@@ -40,16 +40,30 @@ struct FrameBufferDesc {
 };
 extern FrameBufferDesc vox_frame;
 
-// The two span-kernel slots that renderworld draws through.
+struct Kv6Voxel;
+
+// The kernel record: the two span kernels that renderworld draws through, the
+// voxel-cube kernel and the four-lane vector helpers that rendermodel uses.
+// One set (SSE2, SSE2 with the AVX2 line kernel, or portable scalar;
+// byte-identical results) is installed at a time, by startrenderer or
+// vox_use_kernels.
 typedef void (*DrawSpanStepFn)(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep,
                                int32_t sampleindex);
 // drawspantable reads and advances the column ray table `raytable` (the
 // frame's columnraytable, or a drawing thread's copy of it).
 typedef void (*DrawSpanTableFn)(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step,
                                 int32_t *raytable);
+typedef void (*DrawVoxelCubeFn)(const Kv6Voxel *voxel, uint32_t mask);
+typedef float *(*Vec4CopyFn)(float *out, const float *a);
+typedef float *(*Vec4SplatFn)(float *out, int32_t value);
+typedef float *(*Vec4OpFn)(float *out, const float *a, const float *b);
 struct KernelSlots {
     DrawSpanStepFn drawspanstep;
     DrawSpanTableFn drawspantable;
+    DrawVoxelCubeFn drawvoxelcube;
+    Vec4CopyFn copyvec4;
+    Vec4SplatFn splatvec4;
+    Vec4OpFn addvec4, mulvec4, subvec4;
 };
 extern KernelSlots vox_kernels;
 

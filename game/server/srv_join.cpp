@@ -2,7 +2,6 @@
 #include "server/srv_join.h"
 
 #include <enet/enet.h>
-#include <zlib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include "common/rng.h"
 #include "server/srv_access.h"
 #include "server/srv_log.h"
+#include "server/srv_mapzip.h"
 #include "server/srv_name.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
@@ -21,91 +21,11 @@
 // Spawn areas of capture the flag: team 0 on the west side, team 1 east.
 static const MapRect srv_ctf_spawn_area[2] = {{0, 128, 128, 386}, {386, 128, 512, 386}};
 
-// The transfer buffers live for the run: the serialized map of the last
-// compression (to tell whether the map changed), a scratch image and the
-// compressed stream. A burst of joins on an unchanged map compresses once.
-#define SRV_IMAGE_BYTES (16u * 1024u * 1024u)
-static uint8_t *srv_image_last = nullptr;
-static uint8_t *srv_image_scratch = nullptr;
-static size_t srv_image_last_len = 0;
-static uint8_t *srv_zmap = nullptr;
-static size_t srv_zmap_cap = 0;
-static size_t srv_zmap_len = 0;
-static int srv_zmap_valid = 0;
-
-int srv_map_cache_init()
-{
-    if (srv_image_last && srv_image_scratch && srv_zmap)
-        return 1;
-    if (!srv_image_last)
-        srv_image_last = (uint8_t *)malloc(SRV_IMAGE_BYTES);
-    if (!srv_image_scratch)
-        srv_image_scratch = (uint8_t *)malloc(SRV_IMAGE_BYTES);
-    if (!srv_zmap) {
-        srv_zmap_cap = compressBound(SRV_IMAGE_BYTES);
-        srv_zmap = (uint8_t *)malloc(srv_zmap_cap);
-    }
-    srv_zmap_valid = 0;
-    return srv_image_last && srv_image_scratch && srv_zmap;
-}
-
-void srv_map_cache_free()
-{
-    free(srv_image_last);
-    free(srv_image_scratch);
-    free(srv_zmap);
-    srv_image_last = srv_image_scratch = srv_zmap = nullptr;
-    srv_zmap_cap = srv_zmap_len = srv_image_last_len = 0;
-    srv_zmap_valid = 0;
-}
-
-// All columns back to back in index order; 0 when the map would not fit.
-static size_t srv_serialize_map(uint8_t *out, size_t cap)
-{
-    size_t total = 0;
-    for (int i = 0; i < MAP_COLUMNS; i++) {
-        const uint8_t *col = voxel_map.columns[i];
-        if (!col)
-            return 0;
-        size_t n = (size_t)map_column_size(col);
-        if (n == 0 || n > cap - total)
-            return 0;
-        memcpy(out + total, col, n);
-        total += n;
-    }
-    return total;
-}
-
-int srv_map_compress()
-{
-    if (!srv_map_cache_init())
-        return 0;
-    size_t len = srv_serialize_map(srv_image_scratch, SRV_IMAGE_BYTES);
-    if (len == 0)
-        return 0;
-    if (srv_zmap_valid && len == srv_image_last_len && memcmp(srv_image_scratch, srv_image_last, len) == 0)
-        return 1;
-    uLongf out_len = (uLongf)srv_zmap_cap;
-    srv_zmap_valid = 0;
-    if (compress2(srv_zmap, &out_len, srv_image_scratch, (uLong)len, Z_DEFAULT_COMPRESSION) != Z_OK)
-        return 0;
-    srv_zmap_len = (size_t)out_len;
-    uint8_t *t = srv_image_last;
-    srv_image_last = srv_image_scratch;
-    srv_image_scratch = t;
-    srv_image_last_len = len;
-    srv_zmap_valid = 1;
-    return 1;
-}
-
-void srv_map_cache_invalidate() { srv_zmap_valid = 0; }
-
-const uint8_t *srv_map_compressed(size_t *length)
-{
-    if (length)
-        *length = srv_zmap_valid ? srv_zmap_len : 0;
-    return srv_zmap_valid ? srv_zmap : nullptr;
-}
+// What a player whose transfer could not start yet is owed when it does
+// (srv_pending_defer): the map, and the info and state that follow it.
+#define SRV_OWED_MAP 1
+#define SRV_OWED_INFO 2 // the joined players' info, then the state
+#define SRV_OWED_STATE 4
 
 // Drops one player whose transfer cannot go on (the others keep theirs).
 static void srv_drop_for_map_one(int i)
@@ -134,44 +54,88 @@ void srv_drop_broken_transfers()
             srv_drop_for_map_one(i);
 }
 
+// Starts a player's transfer of image `zmap`: the map, then what he was
+// owed while it could not start.
+static void srv_join_begin(int player, int zmap)
+{
+    int owed = srv_pending_deferred(player);
+    srv_pending_defer(player, 0);
+    if (srv_send_held_map(player, zmap) != 0) {
+        srv_drop_for_map_one(player);
+        return;
+    }
+    if (owed & SRV_OWED_INFO)
+        srv_send_existing_players(player);
+    else if (owed & SRV_OWED_STATE)
+        srv_send_state(player);
+}
+
 int srv_send_map(int player)
 {
-    if (!srv_map_compress()) {
+    if (player < 0) {
+        // A new map. Who has received nothing of his transfer yet gets only
+        // the new one (everybody is sent the state next, and nobody has
+        // joined the new round); the old map's compression is abandoned
+        // unless a transfer still waits for it.
+        for (int i = 0; i < PLAYER_MAX; i++) {
+            int begun;
+            if (player_table[i].present && srv_pending_head_map(i, &begun) >= 0 && !begun)
+                srv_pending_discard(i);
+        }
+        srv_mapzip_forget();
+    }
+    int zmap = srv_mapzip_take();
+    if (zmap == -2) {
         srv_drop_for_map(player);
         return 0;
     }
-    size_t zlen = srv_zmap_len;
-    uint8_t buf[8];
-    MapBeginMsg begin = {(uint32_t)zlen};
-    // A player whose hold overflows is dropped alone; only a failure that
-    // concerns every recipient (no packet, the one player gone) ends the
-    // transfer early.
-    int failed = srv_send_held(player, srv_packet(buf, msg_write_map_begin(buf, sizeof buf, &begin))) != 0 &&
-                 player >= 0;
-    size_t pos = 0;
-    while (pos < zlen && !failed) {
-        size_t n = zlen - pos < SRV_MAP_CHUNK_DATA ? zlen - pos : SRV_MAP_CHUNK_DATA;
-        ENetPacket *packet = enet_packet_create(nullptr, n + 1, ENET_PACKET_FLAG_RELIABLE);
-        if (!packet)
-            break;
-        MapChunkMsg chunk = {srv_zmap + pos, (uint32_t)n};
-        msg_write_map_chunk(packet->data, n + 1, &chunk);
-        failed = srv_send_held(player, packet) != 0 && player >= 0;
-        pos += n;
-    }
-    if (pos < zlen) {
-        // Out of memory or a full hold: that client (or all) cannot get the map.
-        srv_drop_for_map(player);
-        return 0;
+    for (int i = 0; i < PLAYER_MAX; i++) {
+        if ((player >= 0 && i != player) || !player_table[i].present || !player_table[i].peer)
+            continue;
+        if (zmap >= 0)
+            srv_join_begin(i, zmap);
+        else
+            srv_pending_defer(i, srv_pending_deferred(i) | SRV_OWED_MAP);
     }
     srv_drop_broken_transfers();
-    // The first batch leaves at once; the rest follows pass by pass.
+    // The first batch leaves at once when the image is ready; the rest
+    // follows pass by pass.
     srv_pending_release();
     return player < 0 || srv_slot_connected(player);
 }
 
+void srv_join_service()
+{
+    srv_mapzip_poll();
+    if (srv_mapzip_busy())
+        return;
+    int waiting = 0;
+    for (int i = 0; i < PLAYER_MAX; i++)
+        waiting += player_table[i].present && srv_pending_deferred(i) != 0;
+    if (waiting == 0)
+        return;
+    // One snapshot for everybody who waited.
+    int zmap = srv_mapzip_take();
+    if (zmap == -1)
+        return;
+    for (int i = 0; i < PLAYER_MAX; i++) {
+        if (!player_table[i].present || srv_pending_deferred(i) == 0)
+            continue;
+        if (zmap < 0)
+            srv_drop_for_map_one(i);
+        else
+            srv_join_begin(i, zmap);
+    }
+}
+
 void srv_send_state(int player)
 {
+    // A player whose transfer has not started gets the state of its moment.
+    for (int i = 0; i < PLAYER_MAX; i++)
+        if ((player < 0 || i == player) && srv_pending_deferred(i) != 0)
+            srv_pending_defer(i, srv_pending_deferred(i) | SRV_OWED_STATE);
+    if (player >= 0 && srv_pending_deferred(player) != 0)
+        return;
     GameStateMsg m;
     memset(&m, 0, sizeof m);
     m.player = player >= 0 ? (uint8_t)player : 0;
@@ -193,6 +157,10 @@ void srv_send_existing_players(int player)
     const PlayerRecord *to = player_get(player);
     if (!to || !to->present)
         return;
+    if (srv_pending_deferred(player) != 0) {
+        srv_pending_defer(player, srv_pending_deferred(player) | SRV_OWED_INFO);
+        return;
+    }
     for (int i = 0; i < PLAYER_MAX; i++) {
         const PlayerRecord *q = &player_table[i];
         if (i == player || !q->present || q->team == TEAM_NONE)

@@ -4,9 +4,11 @@
 #include <arpa/inet.h>
 #include <enet/enet.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <unistd.h>
 
 #include "common/lang.h"
@@ -23,6 +25,7 @@
 #include "server/srv_guard.h"
 #include "server/srv_join.h"
 #include "server/srv_log.h"
+#include "server/srv_mapzip.h"
 #include "server/srv_master.h"
 #include "server/srv_modes.h"
 #include "server/srv_net.h"
@@ -296,8 +299,10 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     enet_host_compress_with_range_coder(srv_host);
     srv_console_print(lang_get(LANG_COMPRESSION_ON));
 
-    // Compressed once now, so a burst of joins on the fresh map only copies.
-    srv_map_compress();
+    // Compressed now (off the game thread), so a burst of joins on the
+    // fresh map shares one image.
+    srv_mapzip_init();
+    srv_mapzip_take();
 
     if (!srv_register || srv_master_connect() != 0) {
         srv_master_host = nullptr;
@@ -319,14 +324,24 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     return 0;
 }
 
+// Seconds until the next tick is due (0 or less: due now).
+static float srv_tick_left()
+{
+    float now;
+    timer_read(&now);
+    return SRV_TICK_SECONDS - std::fabs(now - srv_last_tick);
+}
+
 void srv_service_clients()
 {
     if (!srv_host)
         return;
     // Events are drained until none is left, but never for longer than a
-    // slice of the tick: a burst of joins (each queuing a whole map that ENet
-    // compresses as it sends) must not hold the tick back. What is left stays
-    // queued in ENet, in order, for the next pass.
+    // slice of the tick nor once the tick is due: a burst of joins (each
+    // queuing a whole map that ENet compresses as it sends) must not hold the
+    // tick back. What is left stays queued in ENet, in order, for the next
+    // pass.
+    srv_join_service();
     srv_pending_release();
     srv_drop_broken_transfers();
     uint32_t start = enet_time_get();
@@ -338,7 +353,7 @@ void srv_service_clients()
         case ENET_EVENT_TYPE_RECEIVE: srv_dispatch_message(&event); break;
         default: break;
         }
-        if (enet_time_get() - start >= SRV_SERVICE_BUDGET_MS)
+        if (enet_time_get() - start >= SRV_SERVICE_BUDGET_MS || srv_tick_left() <= 0.0f)
             break;
     }
 }
@@ -393,7 +408,14 @@ int srv_loop_step()
     if (delta < SRV_TICK_SECONDS) {
         srv_service_master();
         srv_service_clients();
-        sys_sleep_ms(1);
+        // A millisecond, or less when the tick falls due sooner: a whole
+        // one would make every tick late by half a millisecond on average
+        // and by more than one at worst.
+        float left = srv_tick_left();
+        if (left >= 0.001f)
+            sys_sleep_ms(1);
+        else if (left > 0.0f)
+            std::this_thread::sleep_for(std::chrono::microseconds((int)(left * 1e6f)));
         return 0;
     }
     srv_tick(srv_now, delta);
@@ -425,11 +447,11 @@ void srv_shutdown()
     map_edit_set_scratch(nullptr, 0);
     free(srv_work_area);
     srv_work_area = nullptr;
-    srv_map_cache_free();
     lang_free();
     srv_master_shutdown();
     for (int i = 0; i < PLAYER_MAX; i++)
         srv_pending_discard(i);
+    srv_mapzip_shutdown();
     if (srv_host)
         enet_host_destroy(srv_host);
     srv_host = nullptr;

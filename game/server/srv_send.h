@@ -35,19 +35,39 @@ void srv_trace_recv(int player, const ENetPacket *packet);
 void srv_system_chat(int player, const char *text);
 
 // Map transfers are handed to ENet a batch at a time (see srv_send.cpp).
+#define SRV_MAP_CHUNK_DATA 1023 // compressed bytes per MSG_MAP_CHUNK
 // Holds a packet for the player (every connected player with -1) behind what
 // is already held; the player's later packets wait behind it. Traced like
-// srv_send_to / srv_send_all. Returns 0, or -1 when a player is not
-// connected or his hold is full (the transfer cannot go on in order).
+// srv_send_to / srv_send_all. Returns 0 (also when the player is owed a
+// transfer, srv_pending_defer, and the packet is dropped), or -1 when a
+// player is not connected or his hold is full (the transfer cannot go on in
+// order).
 int srv_send_held(int player, ENetPacket *packet);
+// Holds the map transfer of compressed image `zmap` (srv_mapzip) for one
+// player: MSG_MAP_BEGIN and the chunks are made as they are released, once
+// the image is compressed, and everything later waits behind them. The hold
+// uses the image until the transfer is through or discarded. Returns 0, or
+// -1 as srv_send_held.
+int srv_send_held_map(int player, int zmap);
 // Hands the next batch of each player's held packets to ENet once ENet has
-// sent the previous one. Called every pass of the main loop.
+// sent the previous one. Called every pass of the main loop. A transfer
+// whose image failed to compress marks its player broken.
 void srv_pending_release();
-// Drops what is held for a player (removal, a new occupant, shutdown).
+// Drops what is held for a player (removal, a new occupant, shutdown), and
+// what he is owed.
 void srv_pending_discard(int player);
-// Packets held for a player.
+// Entries held for a player (a whole map transfer counts one).
 int srv_pending_count(int player);
 // 1 when a packet for the player could not be held (his hold was full): what
 // he receives is no longer in order, so he must be dropped. Cleared by
 // srv_pending_discard.
 int srv_pending_broken(int player);
+// The image of the map transfer the player's hold starts with, or -1; with
+// *begun 1 once its MSG_MAP_BEGIN has gone to ENet.
+int srv_pending_head_map(int player, int *begun);
+// A player owed a map transfer that cannot start yet: while `owed` (bits the
+// caller defines) is not 0, whatever is sent to him is dropped, since the
+// transfer, when it starts, brings the map as it then stands.
+void srv_pending_defer(int player, int owed);
+// What srv_pending_defer last set for the player (0: nothing owed).
+int srv_pending_deferred(int player);

@@ -1,66 +1,63 @@
-// The generated data files in the ready-to-run folder: every file the client
-// loads is there and passes the client's own format and size checks, the
-// models fit the way the client poses them, and generation is repeatable.
+// The generated data files in the ready-to-run folder (the working folder):
+// every file the client loads is there and loads through the client's own
+// loaders and checks, the generator's tables are the client's, the models fit
+// the way the client poses and lights them, and generation is repeatable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "ag_controls.h"
 #include "ag_files.h"
+#include "ag_models.h"
 #include "asset_checks.h"
+#include "client/game_assets.h"
+#include "client/game_fatal.h"
+#include "client/game_settings.h"
+#include "client/game_state.h"
 #include "common/cfg.h"
 #include "common/kv6.h"
 #include "common/kv6_dirtable.h"
 #include "common/model_table.h"
 #include "common/weapon.h"
+#include "platform/plat_bitmap.h"
+#include "platform/plat_display.h"
+#include "platform/plat_font.h"
+#include "platform/plat_test.h"
+#include "renderer/voxrender.h"
 
 namespace {
 
-const std::string DIST = BKM_DIST_DIR;
-
-// ---- What the client loads, by name (its model table in slot order, its
-// pictures at the sizes it asks for, icons, fonts, sounds, key bindings).
-
-const char *const MODEL_NAMES[MODEL_SLOT_COUNT] = {
-    "SPADE_3", "BLOCK_3", "SEMI_3", "SMG_3", "SHOTGUN_3", "GRENADE_3", "SPADE", "BLOCK", "SEMI", "SMG",
-    "SHOTGUN", "GRENADE", "PLAYERHEAD_B", "PLAYERTORSO_B", "PLAYERTORSOC_B", "PLAYERARMS_B", "PLAYERLEG_B",
-    "PLAYERLEGC_B", "PLAYERDEAD_B", "PLAYERHEAD_G", "PLAYERTORSO_G", "PLAYERTORSOC_G", "PLAYERARMS_G",
-    "PLAYERLEG_G", "PLAYERLEGC_G", "PLAYERDEAD_G", "INTEL_B", "INTEL_G", "CP_B", "CP_G", "CP_N",
-    "SEMITRACER", "SMGTRACER", "SHOTGUNTRACER", "SEMICASING", "SMGCASING", "SHOTGUNCASING"};
-
-struct PictureSize {
-    const char *path;
-    int32_t w, h;
+// The fonts load onto a display, as the platform layer loads them at start:
+// a headless one here, for the whole run.
+class FontDisplay : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        ASSERT_EQ(plat_select_backend(PLAT_BACKEND_HEADLESS), 1);
+        *game_display_settings() = DisplaySettings{64, 48, 1, 0};
+        ASSERT_EQ(plat_create_window(), 1);
+        ASSERT_EQ(initdirectdraw(1), 1);
+        loadfonts(getdirectdraw());
+    }
+    void TearDown() override
+    {
+        freefonts();
+        freetextcontext(textcontext);
+        uninitdirectdraw();
+        plat_destroy_window();
+        plat_close_backend();
+    }
 };
-const PictureSize PICTURES[] = {
-    {"png/knumb.png", 24, 352}, {"png/semi.png", 800, 600},   {"png/smg.png", 800, 600}, {"png/shotgun.png", 800, 600},
-    {"png/splash.png", 800, 600}, {"png/white.png", 4, 4}, {"png/target.png", 16, 16},
-};
+testing::Environment *const font_display = testing::AddGlobalTestEnvironment(new FontDisplay);
 
-// HUD and map bitmaps. Tinted: drawn with a colour that paints their greys,
-// so they are all grey. Turned: drawn rotated, so square.
-struct BitmapUse {
-    const char *path;
-    bool tinted, turned, hud_corner; // hud_corner: drawn beside the count at the bottom right
-};
-const BitmapUse BITMAPS[] = {
-    {"png/indicator.bmp", false, true, false}, {"png/player.bmp", true, true, false},
-    {"png/intel.bmp", true, false, false},     {"png/command.bmp", true, false, false},
-    {"png/medical.bmp", true, false, false},   {"png/tracer.bmp", false, true, false},
-    {"png/health.bmp", true, false, true},     {"png/block.bmp", true, false, true},
-    {"png/semi.bmp", true, false, true},       {"png/shotgun.bmp", true, false, true},
-    {"png/smg.bmp", true, false, true},        {"png/grenade.bmp", true, false, true},
-};
-
-struct FontFile {
-    const char *path;
-    int32_t line_height;
-};
-const FontFile FONTS[] = {
-    {"fonts/FixedSys_Bold_12.bmp", 12}, {"fonts/FixedSys_Bold_18.bmp", 18}, {"fonts/FixedSys_Bold_36.bmp", 36}};
+// ---- What the client loads, by name: its own tables (models, pictures,
+// bitmaps, fonts, controls) and the sounds the game plays.
 
 const char *const SOUNDS[] = {
     "beep1", "beep2", "bounce", "build", "chat", "cock", "death", "debris", "empty", "explode", "fallhurt",
@@ -69,28 +66,15 @@ const char *const SOUNDS[] = {
     "smgreload", "smgshoot", "switch", "wade1", "wade2", "wade3", "wade4", "waterexplode", "waterjump",
     "waterland", "whack", "woosh"};
 
-struct Binding {
-    const char *control;
-    int code;
-};
-const Binding DEFAULT_BINDINGS[24] = {
-    {"move_forward", 17}, {"move_backward", 31}, {"move_left", 30},       {"move_right", 32},
-    {"jump", 57},         {"crouch", 29},        {"sneak", 42},           {"sprint", 47},
-    {"view_map", 50},     {"reload", 19},        {"cube_color_up", 200},  {"cube_color_down", 208},
-    {"cube_color_left", 203}, {"cube_color_right", 205}, {"cube_color_sample", 18}, {"quit_game", 1},
-    {"save_map", 59},     {"volume_up", 78},     {"volume_down", 74},     {"show_mouse", 63},
-    {"view_score", 15},   {"change_team", 51},   {"change_weapon", 52},   {"last_weapon", 16},
-};
-
 std::set<std::string> client_files()
 {
     std::set<std::string> s;
-    for (const char *m : MODEL_NAMES) s.insert(std::string("kv6/") + m + ".kv6");
-    for (const PictureSize &p : PICTURES) s.insert(p.path);
-    for (const BitmapUse &b : BITMAPS) s.insert(b.path);
-    for (const FontFile &f : FONTS) s.insert(f.path);
+    for (const char *m : model_names) s.insert(std::string("kv6/") + m + ".kv6");
+    for (const GamePictureFile &p : game_picture_files) s.insert(p.file);
+    for (const char *b : hud_bitmap_files) s.insert(b);
+    for (int i = 0; i < FONT_SLOTS; i++) s.insert(getfont(i) ? getfont(i)->filename : "(font not loaded)");
     for (const char *w : SOUNDS) s.insert(std::string("wav/") + w + ".wav");
-    s.insert("controls.ini");
+    s.insert(GAME_CONTROLS_FILE);
     return s;
 }
 
@@ -103,7 +87,7 @@ TEST(ClientFiles, EveryFileTheClientLoadsIsGeneratedAndNothingElse)
     std::set<std::string> wanted = client_files();
     for (const std::string &f : wanted) {
         EXPECT_TRUE(made.count(f)) << "the generator does not make " << f;
-        EXPECT_FALSE(read_all(DIST + "/" + f).empty()) << "missing from the ready-to-run folder: " << f;
+        EXPECT_FALSE(read_all(f).empty()) << "missing from the ready-to-run folder: " << f;
     }
     for (const std::string &f : made) EXPECT_TRUE(wanted.count(f)) << "nothing loads " << f;
     // The weapon table names its own shot and reload sounds.
@@ -113,17 +97,37 @@ TEST(ClientFiles, EveryFileTheClientLoadsIsGeneratedAndNothingElse)
     }
 }
 
+// The generator's model list is the client's slot table, name for name.
+TEST(ClientTables, GeneratedModelsAreTheClientsSlots)
+{
+    ASSERT_EQ(model_desc_count, MODEL_SLOT_COUNT);
+    for (int i = 0; i < MODEL_SLOT_COUNT; i++) EXPECT_STREQ(model_descs[i].name, model_names[i]) << "slot " << i;
+}
+
+// controls.ini binds every control the client reads from it, in its order,
+// to the client's default key.
+TEST(ClientTables, GeneratedBindingsAreTheClientsDefaults)
+{
+    game_init_control_names();
+    ASSERT_EQ(control_desc_count, CTL_READ_COUNT);
+    for (int i = 0; i < CTL_READ_COUNT; i++) {
+        EXPECT_STREQ(control_descs[i].name, control_names[i]);
+        EXPECT_EQ(control_descs[i].code, control_defaults[i]) << control_names[i];
+    }
+}
+
 // ---- Models.
 
 void ignore_fatal(const char *) {}
 
+// The models as the files hold them (no team colour, no pivot shift).
 struct Models {
     Kv6Model *m[MODEL_SLOT_COUNT];
     Models()
     {
         kv6_set_fatal_handler(ignore_fatal);
         builddirtable(255);
-        for (int i = 0; i < MODEL_SLOT_COUNT; i++) m[i] = loadkv6((DIST + "/kv6/" + MODEL_NAMES[i] + ".kv6").c_str());
+        for (int i = 0; i < MODEL_SLOT_COUNT; i++) m[i] = loadkv6((std::string("kv6/") + model_names[i] + ".kv6").c_str());
         kv6_set_fatal_handler(nullptr);
     }
     ~Models()
@@ -131,6 +135,35 @@ struct Models {
         for (Kv6Model *p : m) discardmodel(p);
     }
 };
+
+std::vector<std::string> fatals;
+void record_fatal(const char *text) { fatals.push_back(text ? text : ""); }
+
+// The models as the client loads them into its model table: team colours
+// painted, held tools' pivots shifted, body sizes checked.
+struct ClientModels : testing::Test {
+    void SetUp() override
+    {
+        fatals.clear();
+        game_set_fatal_handler(record_fatal);
+        game_set_team_slot(0, "Blue", 0x0000C4);
+        game_set_team_slot(1, "Green", 0x00C400);
+        loaded = game_load_models();
+    }
+    void TearDown() override
+    {
+        game_free_models();
+        game_set_fatal_handler(nullptr);
+    }
+    int loaded = 0;
+};
+
+TEST_F(ClientModels, TheClientLoadsAndAcceptsEveryModel)
+{
+    EXPECT_EQ(loaded, 1);
+    EXPECT_TRUE(fatals.empty()) << fatals.front();
+    for (int i = 0; i < MODEL_SLOT_COUNT; i++) EXPECT_NE(model_table[i], nullptr) << model_names[i];
+}
 
 // The filled cells of a model, as the file stores them (surface voxels).
 struct VoxelAt {
@@ -152,9 +185,9 @@ TEST(Models, LoadWithConsistentFacesAndInwardNormals)
     Models ms;
     for (int i = 0; i < MODEL_SLOT_COUNT; i++) {
         const Kv6Model *m = ms.m[i];
-        ASSERT_NE(m, nullptr) << MODEL_NAMES[i];
-        ASSERT_TRUE(kv6_model_valid(m)) << MODEL_NAMES[i];
-        EXPECT_GT(m->voxelcount, 0) << MODEL_NAMES[i];
+        ASSERT_NE(m, nullptr) << model_names[i];
+        ASSERT_TRUE(kv6_model_valid(m)) << model_names[i];
+        EXPECT_GT(m->voxelcount, 0) << model_names[i];
         std::set<int64_t> stored;
         std::vector<VoxelAt> vs = voxels_of(m);
         for (const VoxelAt &a : vs) stored.insert(((int64_t)a.x * m->ysize + a.y) * m->zsize + a.v->z);
@@ -168,15 +201,15 @@ TEST(Models, LoadWithConsistentFacesAndInwardNormals)
         int single = 0, lit_inwards = 0;
         for (const VoxelAt &a : vs) {
             uint8_t f = a.v->faces;
-            ASSERT_TRUE(f != 0 && f < 64) << MODEL_NAMES[i] << " voxel without a face or with stray bits";
+            ASSERT_TRUE(f != 0 && f < 64) << model_names[i] << " voxel without a face or with stray bits";
             for (int k = 0; k < 6; k++) {
                 int32_t nx = a.x + step[k][0], ny = a.y + step[k][1], nz = a.v->z + step[k][2];
                 bool open = !inside(nx, ny, nz) || !has(nx, ny, nz);
                 if (!inside(nx, ny, nz)) {
-                    EXPECT_TRUE(f & (1 << k)) << MODEL_NAMES[i] << " face on the model's edge hidden";
+                    EXPECT_TRUE(f & (1 << k)) << model_names[i] << " face on the model's edge hidden";
                 }
                 if (!open) {
-                    EXPECT_FALSE(f & (1 << k)) << MODEL_NAMES[i] << " face against a stored voxel shown";
+                    EXPECT_FALSE(f & (1 << k)) << model_names[i] << " face against a stored voxel shown";
                 }
             }
             // A voxel showing one face is lit through it: its normal points
@@ -189,26 +222,54 @@ TEST(Models, LoadWithConsistentFacesAndInwardNormals)
                 if (d[0] * step[k][0] + d[1] * step[k][1] + d[2] * step[k][2] < 0.0f) lit_inwards++;
             }
         }
-        EXPECT_EQ(lit_inwards, single) << MODEL_NAMES[i];
+        EXPECT_EQ(lit_inwards, single) << model_names[i];
     }
 }
 
-TEST(Models, BodyPartsHaveTheSizesTheClientRequires)
+// Mean brightness of what the game's renderer draws of the model seen from
+// straight above (from_above) or below, with the default light, which falls
+// from above; 0 when nothing is drawn.
+double mean_brightness(const Kv6Model *m, bool from_above)
+{
+    const int32_t W = 96, H = 96;
+    std::vector<uint32_t> frame((size_t)W * H, 0);
+    if (!voxsetframebuffer(frame.data(), 4 * W, W, H)) return 0;
+    for (int32_t y = 0; y < H; y++)
+        for (int32_t x = 0; x < W; x++) *(float *)((uint8_t *)&frame[(size_t)y * W + x] + vox_frame.zoffset) = 1e30f;
+    const float side = from_above ? -1.0f : 1.0f;
+    const Vec3 pos{0, 0, side * 40.0f}, right{1, 0, 0}, down{0, -side, 0}, forward{0, 0, -side};
+    setviewpoint(&pos, &right, &down, &forward, W / 2, H / 2, W);
+    SpriteInstance s{};
+    s.model = const_cast<Kv6Model *>(m);
+    s.position = Vec3{m->xpivot - m->xsize / 2.0f, m->ypivot - m->ysize / 2.0f, m->zpivot - m->zsize / 2.0f};
+    s.xaxis = Vec3{1, 0, 0};
+    s.yaxis = Vec3{0, 1, 0};
+    s.zaxis = Vec3{0, 0, 1};
+    rendermodel(&s, 0, nullptr);
+    double sum = 0;
+    int n = 0;
+    for (uint32_t px : frame)
+        if (px & 0xFFFFFF) {
+            sum += (px >> 16 & 0xFF) + (px >> 8 & 0xFF) + (px & 0xFF);
+            n++;
+        }
+    return n ? sum / n : 0;
+}
+
+// The generator's normals and the renderer's lighting agree: a block of one
+// colour seen from above, where the light comes from, is brighter than seen
+// from below.
+TEST(Models, FacesTowardsTheLightAreTheBrightOnes)
 {
     Models ms;
-    struct Size {
-        int part;
-        int32_t x, y, z;
-    };
-    const Size sizes[] = {{0, 6, 6, 6}, {1, 8, 4, 9}, {2, 8, 8, 7}, {3, 12, 10, 6}, {4, 3, 5, 12}, {5, 3, 7, 8}};
-    for (int team = 0; team < 2; team++)
-        for (const Size &s : sizes) {
-            const Kv6Model *m = ms.m[(team ? MODEL_HEAD_G : MODEL_HEAD_B) + s.part];
-            ASSERT_NE(m, nullptr);
-            EXPECT_EQ(m->xsize, s.x) << MODEL_NAMES[(team ? MODEL_HEAD_G : MODEL_HEAD_B) + s.part];
-            EXPECT_EQ(m->ysize, s.y);
-            EXPECT_EQ(m->zsize, s.z);
-        }
+    ASSERT_EQ(startrenderer(getcpufeatures()), 0);
+    for (int slot : {MODEL_BLOCK, MODEL_BLOCK_3}) {
+        ASSERT_NE(ms.m[slot], nullptr);
+        double top = mean_brightness(ms.m[slot], true), bottom = mean_brightness(ms.m[slot], false);
+        EXPECT_GT(bottom, 0.0) << model_names[slot];
+        EXPECT_GT(top, 1.3 * bottom) << model_names[slot];
+    }
+    closerenderer();
 }
 
 // Pure black is what the client repaints with a team colour: models it
@@ -222,11 +283,11 @@ TEST(Models, TeamBlackOnlyWhereTheClientPaintsTheTeam)
         ASSERT_NE(ms.m[i], nullptr);
         int black = 0;
         for (int32_t v = 0; v < ms.m[i]->voxelcount; v++) black += (ms.m[i]->voxels[v].colour & 0xFFFFFF) == 0;
-        bool team_model = (i >= MODEL_HEAD_B && i <= MODEL_DEAD_G) || (i >= MODEL_INTEL_B && i <= MODEL_CP_G);
+        bool team_model = game_model_team_slot(model_names[i]) >= 0 && i > MODEL_GRENADE_3;
         if (team_model) {
-            EXPECT_GE(black, 10) << MODEL_NAMES[i];
+            EXPECT_GE(black, 10) << model_names[i];
         } else {
-            EXPECT_EQ(black, 0) << MODEL_NAMES[i];
+            EXPECT_EQ(black, 0) << model_names[i];
         }
     }
 }
@@ -292,13 +353,14 @@ TEST(Models, BodyPartsFillThePlayersBox)
         }
 }
 
-// Held tools: the client shifts their pivots and poses them with 0.65 of the
-// arms' axes at the arms' place; each must end up in the arms' right hand
-// (the uniform is team black, the hands are not).
-TEST(Models, HeldToolsSitInTheRightHand)
+// Held tools, with the pivots the client shifted at load, posed with 0.65
+// of the arms' axes at the arms' place: each must end up in the arms' right
+// hand (found in the file's arms, where the uniform is still team black and
+// the hands are not).
+TEST_F(ClientModels, HeldToolsSitInTheRightHand)
 {
+    ASSERT_EQ(loaded, 1);
     Models ms;
-    const float shift[6][3] = {{6, -12, 2}, {5, -13, 0}, {6, -18, 0}, {6, -18, 0}, {6, -18, 0}, {5, -13, 0}};
     const float at_arms[3] = {0, 0, 0.5f};
     for (int team = 0; team < 2; team++) {
         const Kv6Model *arms = ms.m[team ? MODEL_ARMS_G : MODEL_ARMS_B];
@@ -316,22 +378,14 @@ TEST(Models, HeldToolsSitInTheRightHand)
         EXPECT_GT(hand[1], 0.1f) << "the right hand is on the player's right";
         EXPECT_GT(hand[0], 0.4f) << "the right hand is held forward";
         for (int slot = MODEL_SPADE_3; slot <= MODEL_GRENADE_3; slot++) {
-            Kv6Model *m = ms.m[slot];
-            ASSERT_NE(m, nullptr);
-            m->xpivot += shift[slot][0];
-            m->ypivot += shift[slot][1];
-            m->zpivot += shift[slot][2];
             const float hx[3] = {0, -0.065f, 0}, hy[3] = {0.065f, 0, 0}, hz[3] = {0, 0, 0.065f};
-            Box b = posed_box(m, at_arms, hx, hy, hz);
+            Box b = posed_box(model_table[slot], at_arms, hx, hy, hz);
             float d2 = 0;
             for (int i = 0; i < 3; i++) {
                 float d = hand[i] < b.lo[i] ? b.lo[i] - hand[i] : hand[i] > b.hi[i] ? hand[i] - b.hi[i] : 0.0f;
                 d2 += d * d;
             }
-            EXPECT_LE(std::sqrt(d2), 0.1f) << MODEL_NAMES[slot] << " is not in the right hand";
-            m->xpivot -= shift[slot][0];
-            m->ypivot -= shift[slot][1];
-            m->zpivot -= shift[slot][2];
+            EXPECT_LE(std::sqrt(d2), 0.1f) << model_names[slot] << " is not in the right hand";
         }
     }
 }
@@ -343,41 +397,42 @@ TEST(Models, ObjectivesStandOnTheirPivot)
     Models ms;
     for (int i = MODEL_INTEL_B; i <= MODEL_CP_N; i++) {
         ASSERT_NE(ms.m[i], nullptr);
-        EXPECT_FLOAT_EQ(ms.m[i]->zpivot, (float)ms.m[i]->zsize) << MODEL_NAMES[i];
-        EXPECT_FLOAT_EQ(ms.m[i]->xpivot, ms.m[i]->xsize / 2.0f) << MODEL_NAMES[i];
-        EXPECT_FLOAT_EQ(ms.m[i]->ypivot, ms.m[i]->ysize / 2.0f) << MODEL_NAMES[i];
+        EXPECT_FLOAT_EQ(ms.m[i]->zpivot, (float)ms.m[i]->zsize) << model_names[i];
+        EXPECT_FLOAT_EQ(ms.m[i]->xpivot, ms.m[i]->xsize / 2.0f) << model_names[i];
+        EXPECT_FLOAT_EQ(ms.m[i]->ypivot, ms.m[i]->ysize / 2.0f) << model_names[i];
     }
 }
 
-// ---- Pictures.
+// ---- Pictures and bitmaps.
 
-struct Picture {
-    int32_t w = 0, h = 0;
-    std::vector<uint32_t> px;
-    uint32_t at(int32_t x, int32_t y) const { return px[(size_t)y * w + x]; }
-};
-
-Picture load_png(const char *path)
+TEST(Pictures, TheClientLoadsEveryPictureAndBitmap)
 {
+    game_load_images();
+    const GameImages &g = game_images;
+    for (const uint32_t *p : {g.digit_strip, g.scope[0], g.scope[1], g.scope[2], g.splash, g.white, g.target})
+        EXPECT_NE(p, nullptr);
+    for (int i = 0; i < BMP_COUNT; i++) EXPECT_NE(hud_bitmaps[i], nullptr) << hud_bitmap_files[i];
+    game_free_images();
+}
+
+Picture load_png(int picture)
+{
+    const GamePictureFile &f = game_picture_files[picture];
     Picture p;
-    std::string why = check_png(read_all(DIST + "/" + path), &p.w, &p.h, &p.px);
-    EXPECT_EQ(why, "") << path;
+    EXPECT_EQ(check_png(f.file, f.width, f.height, &p), "") << f.file;
     return p;
 }
 
 TEST(Pictures, PngFilesDecodeAtTheSizesTheClientAsks)
 {
-    for (const PictureSize &s : PICTURES) {
-        Picture p = load_png(s.path);
-        EXPECT_EQ(p.w, s.w) << s.path;
-        EXPECT_EQ(p.h, s.h) << s.path;
-    }
+    for (int i = 0; i < PIC_COUNT; i++) load_png(i);
 }
 
 TEST(Pictures, ScopesShowTheViewThroughAClearWindowInAnOpaqueMask)
 {
-    for (const char *path : {"png/semi.png", "png/smg.png", "png/shotgun.png"}) {
-        Picture p = load_png(path);
+    for (int scope : {PIC_SCOPE_SEMI, PIC_SCOPE_SMG, PIC_SCOPE_SHOTGUN}) {
+        const char *path = game_picture_files[scope].file;
+        Picture p = load_png(scope);
         ASSERT_EQ(p.w, 800);
         ASSERT_EQ(p.h, 600);
         for (auto [x, y] : {std::pair{0, 0}, {799, 0}, {0, 599}, {799, 599}, {20, 300}, {780, 300}})
@@ -391,12 +446,12 @@ TEST(Pictures, ScopesShowTheViewThroughAClearWindowInAnOpaqueMask)
 
 TEST(Pictures, SmallPicturesHoldWhatTheHudDraws)
 {
-    Picture white = load_png("png/white.png");
+    Picture white = load_png(PIC_WHITE);
     for (uint32_t px : white.px) EXPECT_EQ(px, 0xFFFFFFFFu);
-    Picture splash = load_png("png/splash.png");
+    Picture splash = load_png(PIC_SPLASH);
     for (uint32_t px : splash.px) ASSERT_EQ(px >> 24, 255u) << "the splash picture is opaque";
     // The crosshair: opaque marks, clear around them and in its centre.
-    Picture target = load_png("png/target.png");
+    Picture target = load_png(PIC_TARGET);
     ASSERT_EQ(target.w, 16);
     EXPECT_EQ(target.at(0, 0) >> 24, 0u);
     EXPECT_EQ(target.at(15, 15) >> 24, 0u);
@@ -404,10 +459,10 @@ TEST(Pictures, SmallPicturesHoldWhatTheHudDraws)
     for (uint32_t px : target.px) marks += px == 0xFFFFFFFFu;
     EXPECT_GT(marks, 12);
     // Eleven glyphs of 24 x 32, each with ink, no two alike.
-    Picture digits = load_png("png/knumb.png");
-    ASSERT_EQ(digits.h, 11 * 32);
+    Picture digits = load_png(PIC_DIGITS);
+    ASSERT_EQ(digits.h, DIGIT_GLYPHS * 32);
     std::set<std::vector<uint32_t>> seen;
-    for (int g = 0; g < 11; g++) {
+    for (int g = 0; g < DIGIT_GLYPHS; g++) {
         std::vector<uint32_t> glyph(digits.px.begin() + g * 32 * 24, digits.px.begin() + (g + 1) * 32 * 24);
         int ink = 0;
         for (uint32_t px : glyph) ink += (px >> 24) > 128;
@@ -416,11 +471,27 @@ TEST(Pictures, SmallPicturesHoldWhatTheHudDraws)
     }
 }
 
+// How the HUD draws each bitmap. Tinted: drawn with a colour that paints its
+// greys, so it is all grey. Turned: drawn rotated, so square. Corner: drawn
+// beside the count at the bottom right.
+struct BitmapUse {
+    int bitmap; // HudBitmap
+    bool tinted, turned, hud_corner;
+};
+const BitmapUse BITMAPS[] = {
+    {BMP_INDICATOR, false, true, false}, {BMP_PLAYER, true, true, false}, {BMP_INTEL, true, false, false},
+    {BMP_COMMAND, true, false, false},   {BMP_MEDICAL, true, false, false}, {BMP_TRACER, false, true, false},
+    {BMP_HEALTH, true, false, true},     {BMP_BLOCK, true, false, true},   {BMP_SEMI, true, false, true},
+    {BMP_SHOTGUN, true, false, true},    {BMP_SMG, true, false, true},     {BMP_GRENADE, true, false, true},
+};
+
 TEST(Bitmaps, IconsFollowTheHudsKeyAndTintConventions)
 {
+    ASSERT_EQ(std::size(BITMAPS), (size_t)BMP_COUNT);
     for (const BitmapUse &u : BITMAPS) {
+        const char *path = hud_bitmap_files[u.bitmap];
         Picture p;
-        ASSERT_EQ(check_bmp(read_all(DIST + "/" + u.path), &p.w, &p.h, &p.px), "") << u.path;
+        ASSERT_EQ(check_bmp(path, &p), "") << path;
         int key = 0, grey = 0, coloured = 0;
         for (uint32_t px : p.px) {
             uint32_t r = px >> 16 & 0xFF, g = px >> 8 & 0xFF, b = px & 0xFF;
@@ -431,74 +502,77 @@ TEST(Bitmaps, IconsFollowTheHudsKeyAndTintConventions)
             else
                 coloured++;
         }
-        EXPECT_GT(key, 0) << u.path << ": black is the transparent key around the shape";
-        EXPECT_GT(grey + coloured, 0) << u.path << " is empty";
+        EXPECT_GT(key, 0) << path << ": black is the transparent key around the shape";
+        EXPECT_GT(grey + coloured, 0) << path << " is empty";
         if (u.tinted) {
-            EXPECT_EQ(coloured, 0) << u.path << ": every pixel must take the drawing colour";
+            EXPECT_EQ(coloured, 0) << path << ": every pixel must take the drawing colour";
         }
         if (u.turned) {
-            EXPECT_EQ(p.w, p.h) << u.path << ": turned pictures are square";
+            EXPECT_EQ(p.w, p.h) << path << ": turned pictures are square";
         }
         if (u.hud_corner) { // drawn at W - 0.05 W + 4, H - 44: it must fit on screen
-            EXPECT_LE(p.w, 36) << u.path;
-            EXPECT_LE(p.h, 44) << u.path;
+            EXPECT_LE(p.w, 36) << path;
+            EXPECT_LE(p.h, 44) << path;
         }
         // The border row and column stay transparent, so a turned or tinted
         // copy has no hard edge.
-        for (int32_t x = 0; x < p.w; x++) EXPECT_EQ(p.at(x, p.h - 1), 0u) << u.path;
+        for (int32_t x = 0; x < p.w; x++) EXPECT_EQ(p.at(x, p.h - 1), 0u) << path;
     }
 }
 
-// ---- Fonts.
+// ---- Fonts, as the platform layer loaded them into its three slots.
 
 TEST(Fonts, GridAndMetricsMatchWhatIsDrawn)
 {
-    for (const FontFile &ff : FONTS) {
-        FontInfo f;
-        ASSERT_EQ(check_font(read_all(DIST + "/" + ff.path), &f), "") << ff.path;
-        SCOPED_TRACE(ff.path);
-        EXPECT_EQ(f.line_height, ff.line_height);
-        EXPECT_EQ(f.cell_h, ff.line_height);
-        EXPECT_EQ(f.background, 0u) << "black is the font surface's transparent key";
-        EXPECT_NE(f.ink, 0u);
-        const int32_t advance = f.abc[32][1] + f.abc[32][2];
-        EXPECT_GT(advance, ff.line_height / 3);
+    const int32_t line_height[FONT_SLOTS] = {12, 18, 36};
+    for (int slot = 0; slot < FONT_SLOTS; slot++) {
+        const BitmapFont *f = getfont(slot);
+        ASSERT_EQ(check_font(f), "") << "slot " << slot;
+        SCOPED_TRACE(f->filename);
+        EXPECT_EQ(getfontheight(f), line_height[slot]);
+        EXPECT_EQ(f->cellheight, line_height[slot]);
+        // Every pixel is the ink or black, the surface's transparent key.
+        std::vector<uint8_t> ink = font_ink(f);
+        EXPECT_EQ(std::count(ink.begin(), ink.end(), 2), 0) << "pixels neither ink nor black";
+        const int32_t width = f->surface->width;
+        const int32_t advance = f->abc[32].a + f->advance[32];
+        EXPECT_GT(advance, line_height[slot] / 3);
         for (int k = 32; k < 256; k++) {
-            const int32_t a = f.abc[k][0], b = f.abc[k][1], c = f.abc[k][2];
-            EXPECT_EQ(a + b + c, advance) << "code " << k << ": one advance for every glyph";
+            const int32_t a = f->abc[k].a, b = (int32_t)f->abc[k].b;
+            EXPECT_EQ(a + f->advance[k], advance) << "code " << k << ": one advance for every glyph";
             EXPECT_GE(a, 0) << "code " << k;
-            EXPECT_LE(b, f.cell_w) << "code " << k << ": the glyph rectangle leaves its cell";
+            EXPECT_LE(b, f->cellwidth) << "code " << k << ": the glyph rectangle leaves its cell";
             // All ink lies inside the rectangle the client copies (abcB wide
             // from the cell's left), so nothing drawn is lost or overlaps.
-            int32_t gx = ((k - 32) % 16) * f.cell_w, gy = ((k - 32) / 16) * f.cell_h, ink = 0, outside = 0;
-            for (int32_t y = 0; y < f.cell_h; y++)
-                for (int32_t x = 0; x < f.cell_w; x++)
-                    if (f.mask[(size_t)(gy + y) * f.width + gx + x]) {
-                        ink++;
+            const SurfaceRect &r = f->glyphs[k];
+            int32_t gx = ((k - 32) % 16) * f->cellwidth, gy = ((k - 32) / 16) * f->cellheight, inked = 0, outside = 0;
+            EXPECT_EQ(r.left, gx);
+            EXPECT_EQ(r.right - r.left, b) << "code " << k;
+            for (int32_t y = 0; y < f->cellheight; y++)
+                for (int32_t x = 0; x < f->cellwidth; x++)
+                    if (ink[(size_t)(gy + y) * width + gx + x] == 1) {
+                        inked++;
                         outside += x >= b;
                     }
             EXPECT_EQ(outside, 0) << "code " << k;
             bool printable = (k > 32 && k < 127) || k >= 0xC0;
             if (printable) {
-                EXPECT_GT(ink, 0) << "code " << k << " draws nothing";
+                EXPECT_GT(inked, 0) << "code " << k << " draws nothing";
             }
             if (k == 32) {
-                EXPECT_EQ(ink, 0);
+                EXPECT_EQ(inked, 0);
             }
         }
+        EXPECT_EQ(gettextwidth(f, "Ammo 10-50"), 10 * advance);
     }
 }
 
 // ---- Sounds.
 
-struct Sound {
-    int32_t rate = 0;
-    std::vector<int16_t> s;
-};
 Sound load_wav(const std::string &name)
 {
     Sound w;
-    EXPECT_EQ(check_wav(read_all(DIST + "/wav/" + name + ".wav"), &w.rate, &w.s), "") << name;
+    EXPECT_EQ(check_wav(("wav/" + name + ".wav").c_str(), &w), "") << name;
     return w;
 }
 
@@ -506,7 +580,7 @@ TEST(Sounds, MonoPcmNearFullScaleWithQuietEnds)
 {
     for (const char *name : SOUNDS) {
         Sound w = load_wav(name);
-        ASSERT_FALSE(w.s.empty()) << name;
+        ASSERT_GE(w.s.size(), 2u) << name;
         int peak = 0;
         for (int16_t v : w.s) peak = std::max(peak, std::abs((int)v));
         double seconds = (double)w.s.size() / w.rate;
@@ -532,18 +606,20 @@ TEST(Sounds, EachGunFootstepAndWadeSoundsItsOwn)
 
 // ---- Key bindings.
 
-TEST(Controls, FileHoldsTheDefaultBindingsWithComments)
+TEST(Controls, FileHoldsTheClientsDefaultBindingsWithComments)
 {
     ConfigDict *d = nullptr;
-    ASSERT_TRUE(cfg_load((DIST + "/controls.ini").c_str(), &d));
+    ASSERT_TRUE(cfg_load(GAME_CONTROLS_FILE, &d));
     ASSERT_NE(d, nullptr);
+    game_init_control_names();
     char key[CFG_KEY_SIZE];
-    for (const Binding &b : DEFAULT_BINDINGS)
-        EXPECT_EQ(cfg_get_int(d, cfg_key("controls:", b.control, key), -1), b.code) << b.control;
-    // F11's graph key is fixed; the file does not pretend to bind it.
-    EXPECT_EQ(cfg_get_int(d, "controls:toggle_graph", -1), -1);
+    for (int i = 0; i < CTL_READ_COUNT; i++)
+        EXPECT_EQ(cfg_get_int(d, cfg_key("controls:", control_names[i], key), -1), control_defaults[i])
+            << control_names[i];
+    // The graph key is fixed; the file does not pretend to bind it.
+    EXPECT_EQ(cfg_get_int(d, cfg_key("controls:", control_names[CTL_TOGGLE_GRAPH], key), -1), -1);
     cfg_free(d);
-    FileBytes text = read_all(DIST + "/controls.ini");
+    std::vector<uint8_t> text = read_all(GAME_CONTROLS_FILE);
     EXPECT_EQ(text.empty() ? 0 : text[0], ';') << "the file opens with its explanation";
 }
 
@@ -558,7 +634,7 @@ TEST(Generator, TwoRunsGiveIdenticalBytes)
     static AssetFile files[ASSET_MAX_FILES];
     int n = asset_files(files);
     for (int i = 0; i < n; i++) {
-        FileBytes a = read_all(DIST + "/" + files[i].path), b = read_all(dir + "/" + files[i].path);
+        std::vector<uint8_t> a = read_all(files[i].path), b = read_all(dir + "/" + files[i].path);
         EXPECT_FALSE(a.empty()) << files[i].path;
         EXPECT_TRUE(a == b) << files[i].path << " differs between two runs";
     }

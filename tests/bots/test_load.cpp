@@ -1,13 +1,17 @@
 // Load test: the real server on a generated map under 32 bots (4 of them
-// hostile) for a minute, with 8 more connection attempts than slots. The
-// server must not crash or report a sanitizer fault, must keep every legal
-// bot, send the world update every 0.1 s, keep a valid map and hold its
-// memory; its tick figures and processor share are printed.
+// hostile) for a minute, with 8 more connection attempts than slots; during
+// the minute 8 legal bots leave and join again, one after another, while the
+// others keep building and digging. The server must not crash or report a
+// sanitizer fault, must keep every legal bot, send the world update every
+// 0.1 s, keep a valid map and hold its memory; its tick figures (the longest
+// tick gap among them), processor share and the rejoiners' download times
+// are printed.
 // BKM_LOAD_SECONDS overrides the minute of play.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "bot_fleet.h"
 #include "common/lang.h"
@@ -25,7 +30,7 @@
 
 namespace {
 
-const int kSlots = 32, kHostile = 4, kExtra = 8;
+const int kSlots = 32, kHostile = 4, kExtra = 8, kRejoins = 8;
 
 long rss_kb(int pid)
 {
@@ -136,7 +141,21 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     long rss_early = -1, rss_peak = 0;
     double cpu0 = cpu_seconds(srv.pid);
     int64_t t0 = tsv_now_ms();
+    // Bots kHostile + 1 .. leave and join again at these seconds (the bot
+    // at kHostile makes room for the map check at the end).
+    int rejoin_at[kRejoins];
+    for (int k = 0; k < kRejoins; k++)
+        rejoin_at[k] = 1 + std::max(0, seconds - 6) * k / kRejoins;
     for (int s = 1; s <= seconds; s++) {
+        for (int k = 0; k < kRejoins; k++) {
+            if (rejoin_at[k] != s)
+                continue;
+            int i = kHostile + 1 + k;
+            fleet_leave_bot(&f, i);
+            ASSERT_TRUE(pump_until(&f, &srv, [&] { return f.bots[i]->phase == BOT_GONE; }, 5000))
+                << fleet_summary(&f);
+            ASSERT_TRUE(fleet_rejoin_bot(&f, i));
+        }
         pump_until(&f, &srv, [] { return false; }, 1000);
         long rss = rss_kb(srv.pid);
         ASSERT_GT(rss, 0) << "the server is gone: " << srv.output;
@@ -154,6 +173,17 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     char kicked[256];
     snprintf(kicked, sizeof kicked, lang_get(LANG_PLAYER_KICKED), f.bots[0]->name.c_str());
     EXPECT_NE(srv.output.find(kicked), std::string::npos) << "the flooding bot was not kicked";
+    std::vector<double> to_map;
+    for (int k = 0; k < kRejoins; k++) {
+        const FleetBot *b = f.bots[kHostile + 1 + k].get();
+        EXPECT_EQ(b->phase, BOT_PLAYING) << "rejoiner " << k;
+        if (b->map_done_us > 0)
+            to_map.push_back((double)(b->map_done_us - b->started_us) / 1000.0);
+    }
+    std::sort(to_map.begin(), to_map.end());
+    if (!to_map.empty())
+        printf("rejoins while the others built and dug: %zu, connect to whole map p50 %.0f ms, max %.0f ms\n",
+               to_map.size(), to_map[to_map.size() / 2], to_map.back());
     GapStats g = fleet_gap_stats(&f, 0);
     printf("%s\n", fleet_summary(&f).c_str());
     printf("world updates at the legal bots: %ld gaps, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", g.count,
@@ -197,6 +227,8 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     tsv_read_output(&srv, 100);
     size_t at = srv.output.find("Tick statistics:", mark);
     ASSERT_NE(at, std::string::npos) << srv.output.substr(mark);
+    // Its longest tick period is the longest gap between ticks of the run,
+    // joins and rejoins included.
     printf("server %s\n", srv.output.substr(at, srv.output.find('\n', at) - at).c_str());
     EXPECT_EQ(srv.output.find("AddressSanitizer"), std::string::npos) << srv.output;
     EXPECT_EQ(srv.output.find("runtime error"), std::string::npos) << srv.output;

@@ -201,8 +201,9 @@ TEST(Text6x8, GlyphsAndEmptyStrings)
         int bits = 0;
         for (int k = 0; k < 6; k++) bits |= Font6x8[code * 6 + k];
         EXPECT_NE(bits, 0) << code;
-        if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z'))
+        if ((code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z')) {
             EXPECT_EQ(Font6x8[code * 6], 0) << code; // the gap column
+        }
     }
 
     GuardedFrame g;
@@ -237,10 +238,15 @@ TEST(Text6x8, ClipsToTheFrame)
         for (int y = -GuardedFrame::PAD; y < H + GuardedFrame::PAD; y++)
             for (int x = -GuardedFrame::PAD; x < W + GuardedFrame::PAD; x++) {
                 const bool in = x >= 0 && x < W && y >= 0 && y < H;
-                if (!in) ASSERT_EQ(g.at(x, y), 0x11111111u) << c.x << "," << c.y << " at " << x << "," << y;
-                else inside += g.at(x, y) == 0xFF00FF00u;
+                if (!in) {
+                    ASSERT_EQ(g.at(x, y), 0x11111111u) << c.x << "," << c.y << " at " << x << "," << y;
+                } else {
+                    inside += g.at(x, y) == 0xFF00FF00u;
+                }
             }
-        if (c.x > -30 && c.x < W && c.y > -8 && c.y < H) EXPECT_GT(inside, 0) << c.x << "," << c.y;
+        if (c.x > -30 && c.x < W && c.y > -8 && c.y < H) {
+            EXPECT_GT(inside, 0) << c.x << "," << c.y;
+        }
     }
     closerenderer();
 }

@@ -15,55 +15,12 @@
 #include "renderer/vox_pool.h"
 #include "renderer/vox_scan_state.h"
 #include "renderer/voxrender.h"
+#include "vox_test_frame.h"
 #include "vxmaps.h"
-#include "vxpng.h"
 
 namespace {
 
-const uint32_t kSentinel = 0xA5C3E1F7u;
-const float kZSentinel = -12345.0f;
-
-struct Frame {
-    int32_t w, h;
-    std::vector<uint32_t> pix;
-    Frame(int32_t w_, int32_t h_) : w(w_), h(h_), pix((size_t)w_ * h_) {}
-    // Binds and fills frame and z-buffer with the sentinels.
-    void bind()
-    {
-        std::fill(pix.begin(), pix.end(), kSentinel);
-        ASSERT_EQ(voxsetframebuffer(pix.data(), w * 4, w, h), 1);
-        for (int32_t y = 0; y < h; y++)
-            for (int32_t x = 0; x < w; x++) *depth_ptr(x, y) = kZSentinel;
-    }
-    float *depth_ptr(int32_t x, int32_t y)
-    {
-        return (float *)((uint8_t *)&pix[(size_t)y * w + x] + vox_frame.zoffset);
-    }
-    std::vector<float> depths()
-    {
-        std::vector<float> d((size_t)w * h);
-        for (int32_t y = 0; y < h; y++)
-            for (int32_t x = 0; x < w; x++) d[(size_t)y * w + x] = *depth_ptr(x, y);
-        return d;
-    }
-};
-
-struct Cam {
-    const char *name;
-    Vec3 pos, right, down, forward;
-    int32_t focal; // 0: half the width
-};
-
-Vec3 v3(double x, double y, double z) { return Vec3{(float)x, (float)y, (float)z}; }
-
-Cam angles(const char *name, Vec3 pos, double yawdeg, double pitchdeg, double rolldeg, int32_t focal = 0)
-{
-    Cam c{name, pos, {}, {}, {}, focal};
-    const double d = M_PI / 180.0;
-    vox_axes_from_angles((float)(yawdeg * d), (float)(pitchdeg * d), (float)(rolldeg * d), &c.right, &c.down,
-                         &c.forward);
-    return c;
-}
+using namespace voxtest;
 
 // A camera whose vertical vanishing point lies at screen point (px, py) of a
 // w x h frame (focal f): world +z (looking down) or -z (up) seen through it.
@@ -80,11 +37,6 @@ Cam vanishing_at(const char *name, Vec3 pos, double px, double py, int32_t w, in
     const double b[3] = {n[1] * a[2] - n[2] * a[1], n[2] * a[0] - n[0] * a[2], n[0] * a[1] - n[1] * a[0]};
     Cam c{name, pos, v3(a[0], b[0], n[0]), v3(a[1], b[1], n[1]), v3(a[2], b[2], n[2]), f};
     return c;
-}
-
-void set_camera(const Cam &c, int32_t w, int32_t h)
-{
-    setviewpoint(&c.pos, &c.right, &c.down, &c.forward, w / 2, h / 2, c.focal ? c.focal : w / 2);
 }
 
 std::vector<Cam> coverage_cameras(int32_t w, int32_t h)
@@ -126,21 +78,7 @@ std::vector<Cam> coverage_cameras(int32_t w, int32_t h)
     return cams;
 }
 
-class WorldTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
-        ASSERT_EQ(vxmap_towers(), 1);
-    }
-    void SetUp() override
-    {
-        ASSERT_EQ(startrenderer(getcpufeatures()), 0);
-        setwallshades(0, 64, 32, 32, 16, 48);
-        voxsetfogcolour(0x7F8FAF);
-    }
-    void TearDown() override { vox_use_kernels(VOX_KERNELS_SSE); }
-};
+class WorldTest : public TowersTest {};
 
 TEST_F(WorldTest, EveryCameraCoversTheFrameWithFinitePositiveDepths)
 {
@@ -456,8 +394,7 @@ TEST_F(WorldTest, FlatFloorDepthMatchesTheIntersection)
     ASSERT_EQ(vxmap_towers(), 1);
 }
 
-// Golden images of the towers map, reviewed by eye once. BKM_UPDATE_GOLDEN=1
-// rewrites them.
+// Golden images of the towers map (vox_test_frame.h says how they are kept).
 std::vector<Cam> golden_cameras()
 {
     return {
@@ -470,35 +407,12 @@ std::vector<Cam> golden_cameras()
 TEST_F(WorldTest, GoldenImages)
 {
     const int32_t w = 160, h = 120;
-    const bool update = std::getenv("BKM_UPDATE_GOLDEN") != nullptr;
     Frame fr(w, h);
     for (const Cam &c : golden_cameras()) {
         fr.bind();
         set_camera(c, w, h);
         ASSERT_EQ(renderworld(), 1);
-        const std::string path = std::string(VOX_GOLDEN_DIR) + "/" + c.name + ".png";
-        if (update) {
-            ASSERT_EQ(vxpng_write(path.c_str(), (const uint8_t *)fr.pix.data(), w * 4, w, h), 1);
-            continue;
-        }
-        uint32_t *ref = nullptr;
-        int32_t rw = 0, rh = 0;
-        ASSERT_EQ(vxpng_read(path.c_str(), &ref, &rw, &rh), 1) << path;
-        ASSERT_EQ(rw, w);
-        ASSERT_EQ(rh, h);
-        int off = 0, far = 0;
-        for (int32_t i = 0; i < w * h; i++) {
-            int worst = 0;
-            for (int k = 0; k < 3; k++) {
-                const int d = std::abs((int)((fr.pix[i] >> (8 * k)) & 0xFF) - (int)((ref[i] >> (8 * k)) & 0xFF));
-                worst = d > worst ? d : worst;
-            }
-            off += worst > 2;
-            far += worst > 48;
-        }
-        delete[] ref;
-        EXPECT_LE(off, w * h / 200) << c.name; // at most 0.5 % of pixels differ visibly
-        EXPECT_LE(far, w * h / 1000) << c.name;
+        golden_check(c.name, fr);
     }
 }
 

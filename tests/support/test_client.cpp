@@ -25,30 +25,36 @@ static int64_t tcl_ms()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+long tcl_column_end(const uint8_t *image, size_t size, size_t pos)
+{
+    for (;;) {
+        if (pos > size || size - pos < 4)
+            return -1;
+        const uint8_t *h = image + pos;
+        int n = h[0], s = h[1], e = h[2];
+        if (s > 63 || e + 1 < s || e > 63)
+            return -1;
+        if (n == 0) {
+            size_t len = (size_t)(e - s + 2) * 4;
+            if (size - pos < len)
+                return -1;
+            return (long)(pos + len);
+        }
+        if ((size_t)n * 4 < (size_t)(e - s + 2) * 4 || size - pos < (size_t)n * 4)
+            return -1;
+        pos += (size_t)n * 4;
+    }
+}
+
 long tcl_count_columns(const uint8_t *image, size_t size)
 {
     size_t pos = 0;
     long columns = 0;
     while (pos < size) {
-        // Walk one column.
-        for (;;) {
-            if (size - pos < 4)
-                return -1;
-            const uint8_t *h = image + pos;
-            int n = h[0], s = h[1], e = h[2];
-            if (s > 63 || e + 1 < s || e > 63)
-                return -1;
-            if (n == 0) {
-                size_t len = (size_t)(e - s + 2) * 4;
-                if (size - pos < len)
-                    return -1;
-                pos += len;
-                break;
-            }
-            if ((size_t)n * 4 < (size_t)(e - s + 2) * 4 || size - pos < (size_t)n * 4)
-                return -1;
-            pos += (size_t)n * 4;
-        }
+        long end = tcl_column_end(image, size, pos);
+        if (end < 0)
+            return -1;
+        pos = (size_t)end;
         columns++;
     }
     return columns;
@@ -154,7 +160,7 @@ bool tcl_connect(TestClient *c, uint16_t port, uint32_t connect_data, int timeou
     return tcl_connect_from(c, nullptr, port, connect_data, timeout_ms);
 }
 
-bool tcl_connect_from(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data, int timeout_ms)
+bool tcl_connect_begin(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data)
 {
     tcl_enet_init();
     ENetAddress local;
@@ -170,7 +176,12 @@ bool tcl_connect_from(TestClient *c, const char *local_ip, uint16_t port, uint32
     enet_address_set_host_ip(&a, "127.0.0.1");
     a.port = port;
     c->peer = enet_host_connect(c->host, &a, 1, connect_data);
-    if (!c->peer)
+    return c->peer != nullptr;
+}
+
+bool tcl_connect_from(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data, int timeout_ms)
+{
+    if (!tcl_connect_begin(c, local_ip, port, connect_data))
         return false;
     tcl_wait(c, [c] { return c->connected || c->disconnected; }, timeout_ms);
     // The acknowledgement of the server's verify goes out only with the next
@@ -197,7 +208,7 @@ void tcl_send(TestClient *c, const std::vector<uint8_t> &bytes, bool reliable)
     enet_host_flush(c->host);
 }
 
-bool tcl_join(TestClient *c, int team, int weapon, const char *name, int timeout_ms)
+void tcl_join_request(TestClient *c, int team, int weapon, const char *name)
 {
     std::vector<uint8_t> m(13 + strlen(name), 0);
     m[0] = 9;
@@ -208,6 +219,11 @@ bool tcl_join(TestClient *c, int team, int weapon, const char *name, int timeout
     m[9] = m[10] = m[11] = 127;
     memcpy(m.data() + 12, name, strlen(name)); // the final byte stays the terminator
     tcl_send(c, m);
+}
+
+bool tcl_join(TestClient *c, int team, int weapon, const char *name, int timeout_ms)
+{
+    tcl_join_request(c, team, weapon, name);
     return tcl_wait(c, [c] { return c->spawned || c->disconnected; }, timeout_ms) && c->spawned;
 }
 

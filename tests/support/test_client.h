@@ -47,6 +47,9 @@ bool tcl_connect(TestClient *c, uint16_t port, uint32_t connect_data = 2, int ti
 // can tell clients apart by address (kicks, bans, admin list).
 bool tcl_connect_from(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data = 2,
                       int timeout_ms = 3000);
+// Starts the same connection without waiting: tcl_poll / tcl_service then
+// see it complete. False when no host or peer could be made.
+bool tcl_connect_begin(TestClient *c, const char *local_ip, uint16_t port, uint32_t connect_data = 2);
 // Services the host for about ms milliseconds, recording what arrives.
 void tcl_service(TestClient *c, int ms);
 // Services until pred() holds or timeout_ms passes. Returns pred().
@@ -56,6 +59,8 @@ bool tcl_download(TestClient *c, int timeout_ms = 20000);
 // Sends MSG_PLAYER_INFO (team 0, 1 or -1, weapon, name) and waits for the
 // server's spawn message for this client. Returns true when spawned.
 bool tcl_join(TestClient *c, int team, int weapon, const char *name, int timeout_ms = 5000);
+// Sends that join request without waiting (c->spawned tells when it is done).
+void tcl_join_request(TestClient *c, int team, int weapon, const char *name);
 // Sends raw bytes on channel 0.
 void tcl_send(TestClient *c, const std::vector<uint8_t> &bytes, bool reliable = true);
 // Polite disconnect (bounded wait), then destroys the host.
@@ -68,6 +73,9 @@ std::vector<std::vector<uint8_t>> tcl_messages(const TestClient *c, int id);
 // Returns the count, or -1 when a column runs past the end or a span header
 // is impossible.
 long tcl_count_columns(const uint8_t *image, size_t size);
+// The offset just past the column that starts at `pos`, or -1 when it runs
+// past the end or a span header is impossible.
+long tcl_column_end(const uint8_t *image, size_t size, size_t pos);
 // The player name inside a MSG_PLAYER_INFO / MSG_PLAYER_SPAWN body.
 std::string tcl_name_at(const std::vector<uint8_t> &msg, size_t offset);
 // Services the host once without waiting, recording what arrives: for

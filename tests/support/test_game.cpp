@@ -33,6 +33,18 @@ Vec3 tgm_hop(TestClient *c, Vec3 from, Vec3 to)
     return to;
 }
 
+int tgm_top_z(const TestClient *c, int x, int y)
+{
+    if (x < 0 || x > 511 || y < 0 || y > 511)
+        return -1;
+    const uint8_t *image = c->map_image.data();
+    size_t size = c->map_image.size();
+    long pos = 0;
+    for (long col = (long)y * 512 + x; col > 0 && pos >= 0; col--)
+        pos = tcl_column_end(image, size, (size_t)pos);
+    return pos >= 0 && size - (size_t)pos >= 4 ? image[pos + 1] : -1;
+}
+
 void tgm_face(TestClient *c, Vec3 a, Vec3 b)
 {
     float dx = b.x - a.x, dy = b.y - a.y;

@@ -26,6 +26,9 @@ bool tgm_spawn_position(const TestClient *c, Vec3 *out);
 // Sends positions from `from` to `to` in steps of at most 2.5 blocks per axis,
 // each within the server's tolerance of the one before. Returns `to`.
 Vec3 tgm_hop(TestClient *c, Vec3 from, Vec3 to);
+// The top solid z of column (x, y) in the downloaded map image, or -1 when
+// there is no image or it is malformed.
+int tgm_top_z(const TestClient *c, int x, int y);
 // Faces the horizontal direction from a to b.
 void tgm_face(TestClient *c, Vec3 a, Vec3 b);
 // The latest MSG_GAME_STATE received, decoded. False when none arrived.

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-const ControlDefault control_defaults[] = {
+const ControlDesc control_descs[] = {
     {"move_forward", 17, "W"},
     {"move_backward", 31, "S"},
     {"move_left", 30, "A"},
@@ -31,7 +31,7 @@ const ControlDefault control_defaults[] = {
     {"change_weapon", 52, "period"},
     {"last_weapon", 16, "Q"},
 };
-const int control_default_count = (int)std::size(control_defaults);
+const int control_desc_count = (int)std::size(control_descs);
 
 static const char HEADER[] =
     "; Brickmire key bindings.\n"
@@ -57,10 +57,10 @@ static const char HEADER[] =
 Bytes controls_build()
 {
     Bytes b(HEADER, HEADER + std::strlen(HEADER));
-    for (int i = 0; i < control_default_count; i++) {
+    for (int i = 0; i < control_desc_count; i++) {
         char line[96];
-        int n = std::snprintf(line, sizeof line, "%-18s = %-4d ; %s\n", control_defaults[i].name,
-                              control_defaults[i].code, control_defaults[i].key);
+        int n = std::snprintf(line, sizeof line, "%-18s = %-4d ; %s\n", control_descs[i].name,
+                              control_descs[i].code, control_descs[i].key);
         b.insert(b.end(), line, line + n);
     }
     return b;

@@ -5,13 +5,13 @@
 
 #define CONTROLS_FILE "controls.ini"
 
-struct ControlDefault {
+struct ControlDesc {
     const char *name;  // key "controls:<name>"
     int code;          // keyboard scan code
     const char *key;   // what the key is called
 };
 
-extern const ControlDefault control_defaults[];
-extern const int control_default_count;
+extern const ControlDesc control_descs[];
+extern const int control_desc_count;
 
 Bytes controls_build();

@@ -1,272 +1,149 @@
-// assetsheet: draws the generated data files of a ready-to-run folder into
-// one PNG to look at: every model from three sides, players posed as the
-// game poses them, the first-person views, the objectives in the world, the
-// pictures and icons, and the three fonts' glyph grids.
-#include <png.h>
-
+// assetsheet: draws the data files of a ready-to-run folder into one PNG to
+// look at, loaded and drawn by the game's own code. The models are loaded as
+// the client loads them (team colours painted, held tools' pivots shifted)
+// and drawn by the game's renderer: every model from three sides, players
+// posed and lit by the renderer's player drawing (through vxrender's scene
+// posing), the first-person views, the objectives in the world. Pictures and
+// bitmaps come through the client's loaders (bitmaps tinted and turned by
+// the platform's rule), and the fonts as the platform layer loads and draws
+// them.
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ag_canvas.h"
 #include "ag_formats.h"
-#include "ag_splat.h"
-#include "common/byteio.h"
-#include "common/kv6.h"
-#include "common/kv6_dirtable.h"
+#include "client/game_assets.h"
+#include "client/game_fatal.h"
+#include "client/game_state.h"
+#include "common/game_enums.h"
+#include "common/model_table.h"
+#include "common/player.h"
+#include "platform/plat_bitmap.h"
+#include "platform/plat_display.h"
+#include "platform/plat_font.h"
+#include "platform/plat_test.h"
+#include "renderer/voxrender.h"
+#include "vxmaps.h"
+#include "vxscene.h"
 
-static std::string g_dist;
-static const uint32_t BACKGROUND = 0xFF20242C, PANEL = 0xFF343A44, LABEL = 0xFFE0E0E0, TITLE = 0xFFFFD040;
-// The server's default team colours; the client paints team black at half strength.
+static const uint32_t BACKGROUND = 0xFF20242C, PANEL = 0xFF343A44, LABEL = 0xE0E0E0, DIM = 0x9AA0A8;
+static const uint32_t TITLE = 0xFFD040, SKY = 0x8FB4D8, GRASS = 0x5E6E48;
+static const float GROUND = 40.0f; // the flat map's surface
+// The server's default team colours.
 static const uint32_t TEAM_COLOUR[2] = {0x0000C4, 0x00C400};
+static const float DEG = 3.14159265f / 180.0f;
 
-// ---------------------------------------------------------------- files
+// ---------------------------------------------------------------- text
 
-static Bytes read_file(const std::string &path) { return ag_read_file(path.c_str()); }
-
-static int read_png(const std::string &path, Canvas *c)
+// Text in one of the platform layer's three fonts, drawn by it onto a
+// scratch surface and copied onto the canvas, black transparent. Returns the
+// x where the text ends.
+static int32_t text(Canvas *c, int slot, int32_t x, int32_t y, const char *s, uint32_t colour = LABEL)
 {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&img, path.c_str())) return 0;
-    img.format = PNG_FORMAT_BGRA;
-    canvas_init(c, (int32_t)img.width, (int32_t)img.height, 0);
-    if (!png_image_finish_read(&img, nullptr, c->px.data(), (png_int_32)(img.width * 4), nullptr)) {
-        png_image_free(&img);
-        return 0;
-    }
-    return 1;
-}
-
-// A 24-bit bottom-up bitmap into 0xFFRRGGBB pixels.
-static int read_bmp24(const std::string &path, Canvas *c)
-{
-    std::vector<uint8_t> b = read_file(path);
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || le_get_u16(&b[28]) != 24) return 0;
-    int32_t w = le_get_i32(&b[18]), h = le_get_i32(&b[22]);
-    uint32_t off = le_get_u32(&b[10]), stride = ((uint32_t)w * 3 + 3) & ~3u;
-    if (w <= 0 || h <= 0 || off + stride * (uint64_t)h > b.size()) return 0;
-    canvas_init(c, w, h, 0);
-    for (int32_t y = 0; y < h; y++)
-        for (int32_t x = 0; x < w; x++) {
-            const uint8_t *p = &b[off + stride * (uint32_t)(h - 1 - y) + 3 * (uint32_t)x];
-            c->px[(size_t)y * w + x] = 0xFF000000u | (uint32_t)p[2] << 16 | (uint32_t)p[1] << 8 | p[0];
+    BitmapFont *f = getfont(slot);
+    const int32_t w = gettextwidth(f, s), h = getfontheight(f);
+    Surface *sf = w > 0 && h > 0 ? createsurface(getdirectdraw(), w, h) : nullptr;
+    if (!sf) return x;
+    drawtextcolor(f, s, 0, 0, sf, colour);
+    for (int32_t j = 0; j < h; j++)
+        for (int32_t i = 0; i < w; i++) {
+            const uint32_t px = *(const uint32_t *)(sf->pixels + (size_t)j * sf->pitch + 4 * (size_t)i) & 0xFFFFFF;
+            if (px) canvas_blend(c, x + i, y + j, 0xFF000000u | px, 1.0f);
         }
-    return 1;
+    releasesurface(sf);
+    return x + w;
 }
 
-// ---------------------------------------------------------------- fonts
+// ---------------------------------------------------------------- frames
 
-struct SheetFont {
-    int32_t w, h, cellw, cellh, height;
-    std::vector<uint8_t> ink; // w * h, 1 = ink
-    int32_t a[256], b[256], c[256];
-};
-
-static int font_load(const std::string &path, SheetFont *f)
+// Binds the canvas as the renderer's frame, filled with `fill`, every depth
+// far (for views that draw no world).
+static void frame_begin(Canvas *c, int32_t w, int32_t h, uint32_t fill)
 {
-    std::vector<uint8_t> d = read_file(path);
-    if (d.size() < 54 || le_get_u16(&d[0]) != 0x4D42) return 0;
-    uint32_t size = le_get_u32(&d[2]), off = le_get_u32(&d[10]);
-    if ((uint64_t)size + 2804 > d.size() || le_get_u16(&d[28]) != 1) return 0;
-    f->w = le_get_i32(&d[18]);
-    f->h = le_get_i32(&d[22]);
-    uint32_t stride = (((uint32_t)f->w + 31) / 32) * 4;
-    if (f->w <= 0 || f->h <= 0 || off + stride * (uint64_t)f->h > size) return 0;
-    f->cellw = f->w >> 4;
-    f->cellh = f->h / 14;
-    f->ink.assign((size_t)f->w * f->h, 0);
-    for (int32_t y = 0; y < f->h; y++)
-        for (int32_t x = 0; x < f->w; x++)
-            f->ink[(size_t)y * f->w + x] = (d[off + stride * (uint32_t)(f->h - 1 - y) + (uint32_t)x / 8] >> (7 - x % 8)) & 1;
-    f->height = le_get_i32(&d[size]);
-    for (int k = 0; k < 256; k++) {
-        f->a[k] = f->b[k] = f->c[k] = 0;
-        if (k < 32) continue;
-        const uint8_t *r = &d[size + 56 + 12 * (k - 32)];
-        f->a[k] = le_get_i32(r);
-        f->b[k] = le_get_i32(r + 4);
-        f->c[k] = le_get_i32(r + 8);
-    }
-    return 1;
+    canvas_init(c, w, h, fill);
+    voxsetframebuffer(c->px.data(), 4 * w, w, h);
+    for (size_t i = 0; i < c->px.size(); i++) *(float *)((uint8_t *)&c->px[i] + vox_frame.zoffset) = 1e30f;
 }
 
-// Draws text the way the game does: per byte, move by abcA, copy the glyph
-// rectangle (abcB wide, one cell high), move by abcB + abcC. Returns the end x.
-static int32_t font_text(Canvas *c, const SheetFont *f, int32_t x, int32_t y, const char *text, uint32_t colour)
+// The renderer writes a model voxel's fourth colour byte as the pixel's top
+// byte: the finished frame is opaque.
+static void frame_end(Canvas *c)
 {
-    if (f->w <= 0) return x;
-    for (const unsigned char *p = (const unsigned char *)text; *p; p++) {
-        int k = *p;
-        if (k < 32) continue;
-        x += f->a[k];
-        int32_t gx = ((k - 32) % 16) * f->cellw, gy = ((k - 32) / 16) * f->cellh;
-        for (int32_t j = 0; j < f->cellh; j++)
-            for (int32_t i = 0; i < f->b[k] && gx + i < f->w; i++)
-                if (f->ink[(size_t)(gy + j) * f->w + gx + i]) canvas_blend(c, x + i, y + j, colour, 1.0f);
-        x += f->b[k] + f->c[k];
-    }
-    return x;
+    for (uint32_t &p : c->px) p |= 0xFF000000u;
 }
 
-static SheetFont g_small, g_medium;
-
-static void label(Canvas *c, int32_t x, int32_t y, const char *text, uint32_t colour = LABEL)
+// A camera `distance` behind `target` looking along yaw and pitch (degrees,
+// pitch positive looks down). Returns the eye.
+static Vec3 camera(Vec3 target, float yaw, float pitch, float distance, int32_t w, int32_t h, int32_t focal)
 {
-    font_text(c, &g_small, x, y, text, colour);
+    Vec3 r, d, f;
+    vox_axes_from_angles(yaw * DEG, pitch * DEG, 0.0f, &r, &d, &f);
+    const Vec3 eye{target.x - distance * f.x, target.y - distance * f.y, target.z - distance * f.z};
+    setviewpoint(&eye, &r, &d, &f, w / 2, h / 2, focal);
+    return eye;
 }
 
-// ---------------------------------------------------------------- models
-
-static Kv6Model *g_models[37];
-static const char *const MODEL_NAMES[37] = {
-    "SPADE_3", "BLOCK_3", "SEMI_3", "SMG_3", "SHOTGUN_3", "GRENADE_3", "SPADE", "BLOCK", "SEMI", "SMG",
-    "SHOTGUN", "GRENADE", "PLAYERHEAD_B", "PLAYERTORSO_B", "PLAYERTORSOC_B", "PLAYERARMS_B", "PLAYERLEG_B",
-    "PLAYERLEGC_B", "PLAYERDEAD_B", "PLAYERHEAD_G", "PLAYERTORSO_G", "PLAYERTORSOC_G", "PLAYERARMS_G",
-    "PLAYERLEG_G", "PLAYERLEGC_G", "PLAYERDEAD_G", "INTEL_B", "INTEL_G", "CP_B", "CP_G", "CP_N",
-    "SEMITRACER", "SMGTRACER", "SHOTGUNTRACER", "SEMICASING", "SMGCASING", "SHOTGUNCASING"};
-enum { M_SPADE_3, M_BLOCK_3, M_SEMI_3, M_SMG_3, M_SHOTGUN_3, M_GRENADE_3, M_SPADE, M_BLOCK, M_SEMI, M_SMG,
-       M_SHOTGUN, M_GRENADE, M_BODY_B = 12, M_BODY_G = 19, M_INTEL_B = 26, M_INTEL_G, M_CP_B, M_CP_G, M_CP_N,
-       M_TRACER = 31, M_CASING = 34 };
-enum { BODY_HEAD, BODY_TORSO, BODY_TORSOC, BODY_ARMS, BODY_LEG, BODY_LEGC, BODY_DEAD };
-
-static void no_exit(const char *) {}
-
-// Loads the models as the client does: team black painted, held tools shifted.
-static void load_models()
-{
-    kv6_set_fatal_handler(no_exit);
-    for (int i = 0; i < 37; i++) {
-        Kv6Model *m = loadkv6((g_dist + "/kv6/" + MODEL_NAMES[i] + ".kv6").c_str());
-        g_models[i] = m;
-        if (!m) {
-            std::fprintf(stderr, "assetsheet: cannot load %s\n", MODEL_NAMES[i]);
-            continue;
-        }
-        const char *name = MODEL_NAMES[i];
-        size_t len = std::strlen(name);
-        if (std::strchr(name, '_') && name[len - 1] != 'N') {
-            uint32_t t = TEAM_COLOUR[name[len - 1] == 'G' ? 1 : 0];
-            uint32_t half = ((t >> 16 & 0xFF) / 2) << 16 | ((t >> 8 & 0xFF) / 2) << 8 | (t & 0xFF) / 2;
-            for (int32_t v = 0; v < m->voxelcount; v++)
-                if ((m->voxels[v].colour & 0xFFFFFF) == 0) m->voxels[v].colour = half;
-        }
-        static const float shift[6][3] = {{6, -12, 2}, {5, -13, 0}, {6, -18, 0}, {6, -18, 0}, {6, -18, 0}, {5, -13, 0}};
-        if (i < 6) {
-            m->xpivot += shift[i][0];
-            m->ypivot += shift[i][1];
-            m->zpivot += shift[i][2];
-        }
-    }
-}
-
-static Vec3 v3(float x, float y, float z) { return Vec3{x, y, z}; }
-static Vec3 vscale(Vec3 a, float s) { return v3(a.x * s, a.y * s, a.z * s); }
-static Vec3 vadd(Vec3 a, Vec3 b) { return v3(a.x + b.x, a.y + b.y, a.z + b.z); }
-
-static SpriteInstance sprite(Kv6Model *m, Vec3 pos, Vec3 xa, Vec3 ya, Vec3 za)
+// A model standing in the world with axes of `scale` turned by yaw (radians)
+// about the vertical, its pivot at `at`.
+static SpriteInstance posed(Kv6Model *m, Vec3 at, float scale, float yaw)
 {
     SpriteInstance s{};
-    s.position = pos;
-    s.xaxis = xa;
-    s.yaxis = ya;
-    s.zaxis = za;
     s.model = m;
+    s.position = at;
+    s.xaxis = Vec3{scale, 0, 0};
+    s.yaxis = Vec3{0, scale, 0};
+    s.zaxis = Vec3{0, 0, scale};
+    rotateaxes(yaw, 0, 0, &s.xaxis, &s.yaxis, &s.zaxis);
     return s;
 }
 
-// Turns the first two axes about the third (the game's first rotation angle).
-static void spin(SpriteInstance *s, float angle)
-{
-    float c = std::cos(angle), sn = std::sin(angle);
-    Vec3 x = s->xaxis, y = s->yaxis;
-    s->xaxis = vadd(vscale(x, c), vscale(y, -sn));
-    s->yaxis = vadd(vscale(x, sn), vscale(y, c));
-}
+// rendermodel takes its light with the second and third components traded
+// (see its contract): this is the argument that lights along world direction d.
+static Vec3 world_light(Vec3 d) { return Vec3{d.x, d.z, d.y}; }
 
-// Camera looking along forward, world z down.
-static void look(SplatView *v, Vec3 eye, Vec3 f, float focal, float scale, float cx, float cy)
-{
-    float fl = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z);
-    f = vscale(f, 1.0f / fl);
-    Vec3 r = v3(-f.y, f.x, 0.0f); // down x forward with down = (0, 0, 1)
-    float rl = std::sqrt(r.x * r.x + r.y * r.y);
-    r = rl > 1e-6f ? vscale(r, 1.0f / rl) : v3(1, 0, 0);
-    Vec3 d = v3(f.y * r.z - f.z * r.y, f.z * r.x - f.x * r.z, f.x * r.y - f.y * r.x);
-    const float e[3] = {eye.x, eye.y, eye.z}, ff[3] = {f.x, f.y, f.z}, rr[3] = {r.x, r.y, r.z}, dd[3] = {d.x, d.y, d.z};
-    for (int i = 0; i < 3; i++) {
-        v->pos[i] = e[i];
-        v->forward[i] = ff[i];
-        v->right[i] = rr[i];
-        v->down[i] = dd[i];
-    }
-    v->focal = focal;
-    v->scale = scale;
-    v->cx = cx;
-    v->cy = cy;
-}
+// ---------------------------------------------------------------- models
 
-// A checkered floor of whole blocks whose top is at z = ground.
-static Kv6Model *g_floor;
-static void make_floor()
-{
-    const int N = 24;
-    g_floor = kv6_model_alloc(N, N, 1, N * N);
-    for (int x = 0; x < N; x++) {
-        g_floor->xcounts[x] = N;
-        for (int y = 0; y < N; y++) {
-            Kv6Voxel &v = g_floor->voxels[x * N + y];
-            v.colour = ((x + y) & 1) ? 0x6A7A52 : 0x5E6E48;
-            v.z = 0;
-            v.faces = 16;
-            v.normalindex = 0; // almost straight up: lit like open ground
-            g_floor->xycounts[x * N + y] = 1;
-        }
-    }
-    g_floor->xpivot = N / 2.0f;
-    g_floor->ypivot = N / 2.0f;
-}
-
-static void draw_floor(SplatView *v, float ground)
-{
-    SpriteInstance s = sprite(g_floor, v3(0, 0, ground), v3(1, 0, 0), v3(0, 1, 0), v3(0, 0, 1));
-    splat_sprite(v, &s, 0x7F7F7F, nullptr);
-}
-
-// ---------------------------------------------------------------- sections
-
-// Every model from the front, the right side and above; a red mark at the pivot.
+// Every model from the front, its right and above the front left, lit from
+// above its front left; a red mark at the pivot, where the game's position
+// puts the model.
 static void section_models(Canvas *out)
 {
     const int VIEW = 136, COLS = 4, CELLW = 3 * VIEW + 24, CELLH = VIEW + 22;
-    canvas_init(out, COLS * CELLW, ((37 + COLS - 1) / COLS) * CELLH, BACKGROUND);
-    for (int i = 0; i < 37; i++) {
-        Kv6Model *m = g_models[i];
-        int32_t x0 = (i % COLS) * CELLW + 8, y0 = (i / COLS) * CELLH + 4;
-        char text[96];
-        std::snprintf(text, sizeof text, "%d %s", i, MODEL_NAMES[i]);
-        label(out, x0, y0, text);
-        if (!m) continue;
-        std::snprintf(text, sizeof text, "%dx%dx%d", m->xsize, m->ysize, m->zsize);
-        label(out, x0 + 2 * VIEW, y0, text, 0xFF9AA0A8);
-        float extent = (float)std::max(m->xsize, std::max(m->ysize, m->zsize));
-        Vec3 centre = v3(m->xsize * 0.5f - m->xpivot, m->ysize * 0.5f - m->ypivot, m->zsize * 0.5f - m->zpivot);
-        static const Vec3 dirs[3] = {{0, -1, 0}, {1, 0, 0}, {0.55f, -0.65f, 0.55f}};
+    canvas_init(out, COLS * CELLW, ((MODEL_SLOT_COUNT + COLS - 1) / COLS) * CELLH, BACKGROUND);
+    // Model +x is the holder's left, +y his front, +z down.
+    const Vec3 light = world_light(Vec3{-0.3f, -0.5f, 0.8f});
+    static const float views[3][2] = {{-90, 0}, {0, 0}, {-125, 35}}; // yaw, pitch
+    for (int i = 0; i < MODEL_SLOT_COUNT; i++) {
+        Kv6Model *m = model_table[i];
+        const int32_t x0 = (i % COLS) * CELLW + 8, y0 = (i / COLS) * CELLH + 4;
+        char label[96];
+        std::snprintf(label, sizeof label, "%d %s", i, model_names[i]);
+        text(out, 0, x0, y0, label);
+        std::snprintf(label, sizeof label, "%dx%dx%d", m->xsize, m->ysize, m->zsize);
+        text(out, 0, x0 + 2 * VIEW + 40, y0, label, DIM);
+        const float extent = (float)std::max(m->xsize, std::max(m->ysize, m->zsize));
+        // The box's centre at the origin.
+        const Vec3 pivot{m->xpivot - m->xsize * 0.5f, m->ypivot - m->ysize * 0.5f, m->zpivot - m->zsize * 0.5f};
         for (int k = 0; k < 3; k++) {
             Canvas view;
-            canvas_init(&view, VIEW, VIEW, PANEL);
-            SplatView sv;
-            splat_begin(&sv, &view);
-            look(&sv, vadd(centre, vscale(dirs[k], -100.0f)), dirs[k], 0.0f, (VIEW - 12) / (extent * 1.25f),
-                 VIEW / 2.0f, VIEW / 2.0f);
-            SpriteInstance s = sprite(m, v3(0, 0, 0), v3(1, 0, 0), v3(0, 1, 0), v3(0, 0, 1));
-            splat_sprite(&sv, &s, 0x7F7F7F, nullptr);
-            // The pivot, where the game's position puts the model.
-            float px = sv.cx - (centre.x * sv.right[0] + centre.y * sv.right[1] + centre.z * sv.right[2]) * sv.scale;
-            float py = sv.cy - (centre.x * sv.down[0] + centre.y * sv.down[1] + centre.z * sv.down[2]) * sv.scale;
+            frame_begin(&view, VIEW, VIEW, PANEL);
+            const float distance = 6.0f * extent;
+            const int32_t focal = (int32_t)((VIEW - 16) * distance / (extent * 1.7f));
+            const Vec3 eye = camera(Vec3{0, 0, 0}, views[k][0], views[k][1], distance, VIEW, VIEW, focal);
+            SpriteInstance s = posed(m, pivot, 1.0f, 0.0f);
+            rendermodel(&s, 0, &light);
+            frame_end(&view);
+            // The pivot's screen point.
+            const ViewCamera &c = vox_camera;
+            const Vec3 d{pivot.x - eye.x, pivot.y - eye.y, pivot.z - eye.z};
+            const float depth = d.x * c.forward.x + d.y * c.forward.y + d.z * c.forward.z;
+            const float px = VIEW / 2 + (d.x * c.right.x + d.y * c.right.y + d.z * c.right.z) * focal / depth;
+            const float py = VIEW / 2 + (d.x * c.down.x + d.y * c.down.y + d.z * c.down.z) * focal / depth;
             canvas_line(&view, px - 3, py, px + 3, py, 1.0f, 0xFFFF3030);
             canvas_line(&view, px, py - 3, px, py + 3, 1.0f, 0xFFFF3030);
             canvas_paste(out, &view, x0 + k * VIEW, y0 + 16, 1, 1);
@@ -274,189 +151,164 @@ static void section_models(Canvas *out)
     }
 }
 
-// A player posed as the game poses one (standing or crouched, any tool,
-// level view), or lying dead; returns nothing, draws into the view.
-static void draw_player(SplatView *v, int team, float x, float y, float ground, float yaw, int crouch, int held,
-                        int dead)
+// ---------------------------------------------------------------- players
+
+// A frame of the flat map seen from `eye_yaw`/`pitch`, `distance` from target.
+static void world_begin(Canvas *c, int32_t w, int32_t h, Vec3 target, float yaw, float pitch, float distance,
+                        int32_t focal)
 {
-    Vec3 fwd = v3(std::cos(yaw), std::sin(yaw), 0), right = v3(-fwd.y, fwd.x, 0), down = v3(0, 0, 1);
-    // Horizontal forward as the game derives it from right and forward.
-    int differ = std::signbit(right.x) != std::signbit(fwd.y);
-    Vec3 hf = differ ? v3(right.y, -right.x, 0) : v3(-right.y, right.x, 0);
-    Kv6Model **body = &g_models[team ? M_BODY_G : M_BODY_B];
-    Vec3 xa = v3(-0.1f * right.x, -0.1f * right.y, 0);
-    if (dead) {
-        SpriteInstance s = sprite(body[BODY_DEAD], v3(x, y, ground - 0.01f), xa, vscale(hf, 0.1f), v3(0, 0, 0.1f));
-        splat_sprite(v, &s, 0x7F7F7F, nullptr);
-        return;
-    }
-    // The box's feet are 2.25 (crouched 1.35) below the position; the eye is the position.
-    Vec3 e = v3(x, y, ground - (crouch ? 1.35f : 2.25f));
-    Vec3 hv = vscale(hf, 0.3f);
-    SpriteInstance head = sprite(body[BODY_HEAD], v3(e.x, e.y, e.z + 0.3f), xa, vscale(fwd, 0.1f), vscale(down, 0.1f));
-    SpriteInstance torso = sprite(body[crouch ? BODY_TORSOC : BODY_TORSO], head.position, xa, vscale(hf, 0.1f),
-                                  v3(0, 0, 0.1f));
-    SpriteInstance arms = sprite(body[BODY_ARMS], v3(e.x, e.y, e.z + (crouch ? 0.4f : 0.5f)), xa, vscale(fwd, 0.1f),
-                                 vscale(down, 0.1f));
-    float lz = e.z + (crouch ? 0.7f : 1.1f);
-    Vec3 back = crouch ? vscale(hv, -1.0f) : v3(0, 0, 0);
-    Kv6Model *legm = body[crouch ? BODY_LEGC : BODY_LEG];
-    SpriteInstance left = sprite(legm, v3(e.x - 0.25f * right.x + back.x, e.y - 0.25f * right.y + back.y, lz), xa,
-                                 torso.yaxis, torso.zaxis);
-    SpriteInstance rightleg = sprite(legm, v3(e.x + 0.25f * right.x + back.x, e.y + 0.25f * right.y + back.y, lz), xa,
-                                     torso.yaxis, torso.zaxis);
-    SpriteInstance tool = sprite(g_models[held], arms.position, vscale(arms.xaxis, 0.65f), vscale(arms.yaxis, 0.65f),
-                                 vscale(arms.zaxis, 0.65f));
-    const SpriteInstance *parts[] = {&head, &torso, &arms, &left, &rightleg};
-    for (const SpriteInstance *p : parts) splat_sprite(v, p, 0x7F7F7F, nullptr);
-    splat_sprite(v, &tool, held == M_BLOCK_3 ? 0x20A0E0 : 0x7F7F7F, nullptr);
+    canvas_init(c, w, h, 0xFF000000u | SKY);
+    voxsetframebuffer(c->px.data(), 4 * w, w, h);
+    camera(target, yaw, pitch, distance, w, h, focal);
+    renderworld();
 }
 
-// Both teams standing with each tool, crouched, carrying the intel, and dead.
+// A player posed by vxrender's scene code and drawn by the renderer. A dead
+// body lies where the client's body physics leaves it: its position, the
+// point that fell, rests on the ground.
+static void draw_player(int id, const VxPlayerPose &pose)
+{
+    if (!vxscene_pose_player(id, &pose)) return;
+    if (pose.pose == VXPOSE_DEAD) player_get(id)->position = pose.ground;
+    vxscene_draw_player(id, 1);
+}
+
+// Both teams with each tool, crouched, carrying the intel, and dead, posed
+// and drawn by the renderer's player drawing; seen from the front left.
 static void section_players(Canvas *out)
 {
     const int W = 220, H = 300, COLS = 9;
     canvas_init(out, COLS * W, 2 * (H + 18), BACKGROUND);
-    static const int held[6] = {M_SPADE_3, M_BLOCK_3, M_SEMI_3, M_SMG_3, M_SHOTGUN_3, M_GRENADE_3};
     static const char *const what[COLS] = {"spade", "block", "semi", "smg", "shotgun", "grenade", "crouched",
                                            "intel", "dead"};
     for (int team = 0; team < 2; team++)
         for (int k = 0; k < COLS; k++) {
+            VxPlayerPose pose = vxscene_default_pose();
+            pose.team = team;
+            pose.ground = Vec3{256.0f, 256.0f, GROUND};
+            pose.yaw = -100.0f * DEG;
+            pose.tool = k == 0 ? TOOL_SPADE : k == 1 ? TOOL_BLOCK : k == 5 ? TOOL_GRENADE : TOOL_GUN;
+            pose.weapon = k == 3 ? WEAPON_SMG : k == 4 ? WEAPON_SHOTGUN : WEAPON_SEMI;
+            pose.colour = block_palette[6 * 8 + 5];
+            pose.pose = k == 6 ? VXPOSE_CROUCH : k == 8 ? VXPOSE_DEAD : VXPOSE_STAND;
+            pose.intel = k == 7;
+            if (k == 7) pose.yaw = 40.0f * DEG; // the case rides on the back
             Canvas view;
-            canvas_init(&view, W, H, 0xFF8FB4D8);
-            SplatView sv;
-            splat_begin(&sv, &view);
-            // Seen from the front left, a little from above.
-            const float ground = 40.0f, yaw = 0.0f;
-            Vec3 at = v3(0, 0, ground - 1.2f), dir = v3(-std::cos(yaw + 0.8f), -std::sin(yaw + 0.8f), 0.35f);
-            look(&sv, vadd(at, vscale(dir, -5.0f)), dir, 360.0f, 0, W / 2.0f, H / 2.0f);
-            draw_floor(&sv, ground);
-            if (k == 8) {
-                draw_player(&sv, team, 0, 0, ground, yaw, 0, 0, 1);
-            } else {
-                int crouch = k == 6;
-                draw_player(&sv, team, 0, 0, ground, yaw, crouch, k < 6 ? held[k] : M_SEMI_3, 0);
-                if (k == 7) {
-                    // The other team's intel on the back, with the torso's axes.
-                    Vec3 fwd = v3(std::cos(yaw), std::sin(yaw), 0), right = v3(-fwd.y, fwd.x, 0);
-                    int differ = std::signbit(right.x) != std::signbit(fwd.y);
-                    Vec3 hf = differ ? v3(right.y, -right.x, 0) : v3(-right.y, right.x, 0);
-                    float ez = ground - 2.25f;
-                    SpriteInstance s = sprite(g_models[team ? M_INTEL_B : M_INTEL_G],
-                                              v3(-0.3f * hf.x, -0.3f * hf.y, ez + 1.0f),
-                                              v3(-0.1f * right.x, -0.1f * right.y, 0), vscale(hf, 0.1f), v3(0, 0, 0.1f));
-                    splat_sprite(&sv, &s, 0x7F7F7F, nullptr);
-                }
-            }
+            world_begin(&view, W, H, Vec3{256.0f, 256.0f, GROUND - 1.1f}, 60.0f, 20.0f, 4.5f, 300);
+            draw_player(0, pose);
+            frame_end(&view);
             canvas_paste(out, &view, k * W, team * (H + 18) + 16, 1, 1);
-            char text[64];
-            std::snprintf(text, sizeof text, "team %d %s", team, what[k]);
-            label(out, k * W + 4, team * (H + 18) + 2, text);
+            char label[64];
+            std::snprintf(label, sizeof label, "team %d %s", team, what[k]);
+            text(out, 0, k * W + 4, team * (H + 18) + 2, label);
         }
 }
 
-// The first-person views as the game sets them up: each tool at its view
-// place with the view light; the tool row while switching; the weapon menu.
+// ---------------------------------------------------------------- views
+
+// A model in view space with axes of `scale` as the client poses view models.
+static SpriteInstance view_model(int slot, Vec3 at, float scale)
+{
+    SpriteInstance s{};
+    s.model = model_table[slot];
+    s.position = at;
+    s.xaxis = Vec3{-scale, 0, 0};
+    s.yaxis = Vec3{0, 0, scale};
+    s.zaxis = Vec3{0, scale, 0};
+    return s;
+}
+
+// The first-person views in view space (eye at the origin, right +x, down
+// +y, forward +z): each tool at its place with the forward vector as light,
+// the crosshair over it; the tool row while switching; the weapon menu.
 static void section_views(Canvas *out)
 {
     const int W = 400, H = 300;
     canvas_init(out, 4 * W, 2 * (H + 18), BACKGROUND);
-    static const int tools[6] = {M_SPADE, M_BLOCK, M_SEMI, M_SMG, M_SHOTGUN, M_GRENADE};
+    static const int tools[6] = {MODEL_SPADE, MODEL_BLOCK, MODEL_SEMI, MODEL_SMG, MODEL_SHOTGUN, MODEL_GRENADE};
     static const char *const what[8] = {"spade", "block", "semi", "smg", "shotgun", "grenade", "tool row",
                                         "weapon menu"};
-    Canvas target;
-    int have_target = read_png(g_dist + "/png/target.png", &target);
+    const uint32_t block_colour = block_palette[6 * 8 + 5];
+    const Vec3 origin{0, 0, 0}, right{1, 0, 0}, down{0, 1, 0}, forward{0, 0, 1};
     for (int k = 0; k < 8; k++) {
         Canvas view;
-        canvas_init(&view, W, H, 0xFF8FB4D8);
-        canvas_fill_rect(&view, 0, H / 2, W, H / 2, 0xFF5E6E48);
-        // View space, as the game sets it for view models: eye at the
-        // origin, right (1, 0, 0), down (0, 1, 0), forward (0, 0, 1).
-        SplatView sv = {};
-        splat_begin(&sv, &view);
-        sv.right[0] = sv.down[1] = sv.forward[2] = 1.0f;
-        sv.focal = W / 2.0f;
-        sv.cx = W / 2.0f;
-        sv.cy = H / 2.0f;
-        const float light[3] = {0, 0, 1};
+        frame_begin(&view, W, H, 0xFF000000u | SKY);
+        canvas_fill_rect(&view, 0, H / 2, W, H / 2, 0xFF000000u | GRASS);
+        setviewpoint(&origin, &right, &down, &forward, W / 2, H / 2, W / 2);
         if (k < 6) {
-            float s = 0.005f;
-            SpriteInstance sp = sprite(g_models[tools[k]], v3(0.05f, 0.06f, 0.1f), v3(-s, 0, 0), v3(0, 0, s), v3(0, s, 0));
-            splat_sprite(&sv, &sp, tools[k] == M_BLOCK ? 0x20A0E0 : 0x7F7F7F, light);
-            if (have_target) canvas_paste(&view, &target, W / 2 - target.w / 2, H / 2 - target.h / 2, 1, 1);
-        } else if (k == 6) {
-            static const int row[4] = {M_SPADE, M_BLOCK, M_SEMI, M_GRENADE};
-            static const float xs[4] = {-0.0225f, -0.0075f, 0.0075f, 0.0225f};
-            for (int i = 0; i < 4; i++) {
-                float s = 0.0005f;
-                int sel = i == 2;
-                SpriteInstance sp = sprite(g_models[row[i]], v3(sel ? 0.00495f : xs[i], 0.015f, sel ? 0.04f : 0.06f),
-                                           v3(-s, 0, 0), v3(0, 0, s), v3(0, s, 0));
-                spin(&sp, 0.7f);
-                splat_sprite(&sv, &sp, row[i] == M_BLOCK ? 0x20A0E0 : 0x7F7F7F, light);
-            }
+            SpriteInstance s = view_model(tools[k], Vec3{0.05f, 0.06f, 0.1f}, 0.005f);
+            modeltint = tools[k] == MODEL_BLOCK ? block_colour : VOX_TINT_NEUTRAL;
+            rendermodel(&s, 0, &forward);
+            const uint32_t *target = game_images.target;
+            if (target) blitpicturepx(target, 16, 16, 8, 8, W / 2, H / 2, 1.0f, 1.0f, 0xFFFFFFFFu);
         } else {
-            static const int guns[3] = {M_SEMI, M_SMG, M_SHOTGUN};
-            static const float xs[3] = {-0.017f, 0.0f, 0.017f};
-            for (int i = 0; i < 3; i++) {
-                float s = 0.0005f;
-                SpriteInstance sp = sprite(g_models[guns[i]], v3(xs[i], 0.015f, 0.03f), v3(-s, 0, 0), v3(0, 0, s),
-                                           v3(0, s, 0));
-                spin(&sp, 1.1f);
-                splat_sprite(&sv, &sp, 0x7F7F7F, nullptr);
+            // The row: spade, block, gun and grenade, the gun selected; the
+            // menu: the three guns.
+            static const int row[4] = {MODEL_SPADE, MODEL_BLOCK, MODEL_SEMI, MODEL_GRENADE};
+            static const int guns[3] = {MODEL_SEMI, MODEL_SMG, MODEL_SHOTGUN};
+            static const float row_x[4] = {-0.0225f, -0.0075f, 0.0075f, 0.0225f};
+            static const float gun_x[3] = {-0.017f, 0.0f, 0.017f};
+            const int n = k == 6 ? 4 : 3;
+            for (int i = 0; i < n; i++) {
+                const bool selected = k == 6 && i == 2;
+                const int slot = k == 6 ? row[i] : guns[i];
+                SpriteInstance s = view_model(slot,
+                                        Vec3{k == 6 ? (selected ? 0.00495f : row_x[i]) : gun_x[i], 0.015f,
+                                             k == 6 ? (selected ? 0.04f : 0.06f) : 0.03f},
+                                        0.0005f);
+                rotateaxes(k == 6 ? 0.7f : 1.1f, 0, 0, &s.xaxis, &s.yaxis, &s.zaxis);
+                modeltint = slot == MODEL_BLOCK ? block_colour : VOX_TINT_NEUTRAL;
+                rendermodel(&s, 0, k == 6 ? &forward : nullptr);
             }
         }
+        modeltint = VOX_TINT_NEUTRAL;
+        frame_end(&view);
         canvas_paste(out, &view, (k % 4) * W, (k / 4) * (H + 18) + 16, 1, 1);
-        label(out, (k % 4) * W + 4, (k / 4) * (H + 18) + 2, what[k]);
+        text(out, 0, (k % 4) * W + 4, (k / 4) * (H + 18) + 2, what[k]);
     }
 }
 
-// Objectives, a grenade, tracers and casings at their world scales beside a player.
+// ---------------------------------------------------------------- world
+
+// Objectives, a grenade, tracers and casings at the scales the client gives
+// them, beside a player and a dead body, fogged as the client draws them.
 static void section_world(Canvas *out)
 {
     const int W = 800, H = 320;
-    canvas_init(out, W, H, 0xFF8FB4D8);
-    SplatView sv;
-    splat_begin(&sv, out);
-    const float ground = 40.0f;
-    Vec3 at = v3(0, 0, ground - 1.5f), dir = v3(0.0f, 1.0f, 0.35f);
-    look(&sv, vadd(at, vscale(dir, -11.0f)), dir, 520.0f, 0, W / 2.0f, H / 2.0f);
-    draw_floor(&sv, ground);
+    world_begin(out, W, H, Vec3{256.0f, 256.0f, GROUND - 1.5f}, -90.0f, 19.0f, 11.0f, 520);
     struct Placed {
-        int model;
-        float x, y, z, scale, turn;
+        int slot;
+        float x, y, z, scale, yaw;
     };
+    // x to the right, y towards the back.
     const Placed placed[] = {
-        {M_INTEL_B, -6.0f, 0, ground, 0.2f, 0.3f}, {M_INTEL_G, -4.0f, 0, ground, 0.2f, -0.3f},
-        {M_CP_B, -1.8f, 1.5f, ground, 0.3f, 0.2f}, {M_CP_G, 1.2f, 1.5f, ground, 0.3f, 0.6f},
-        {M_CP_N, 4.2f, 1.5f, ground, 0.3f, 0.0f}, {M_GRENADE, 2.6f, -1.5f, ground - 0.25f, 0.05f, 0.4f},
-        {M_TRACER + 0, 0.0f, -1.5f, ground - 2.0f, 0.1f, 1.2f}, {M_TRACER + 1, 0.5f, -1.5f, ground - 2.4f, 0.1f, 1.2f},
-        {M_TRACER + 2, 1.0f, -1.5f, ground - 2.8f, 0.1f, 1.2f}, {M_CASING + 0, 1.5f, -2.5f, ground - 0.1f, 0.02f, 0.8f},
-        {M_CASING + 1, 1.8f, -2.5f, ground - 0.1f, 0.02f, 0.3f}, {M_CASING + 2, 2.1f, -2.5f, ground - 0.1f, 0.02f, 1.5f},
+        {MODEL_INTEL_B, -6.0f, 0, GROUND, 0.2f, 0.3f},        {MODEL_INTEL_G, -4.0f, 0, GROUND, 0.2f, -0.3f},
+        {MODEL_CP_B, -1.8f, -1.5f, GROUND, 0.3f, 0.2f},       {MODEL_CP_G, 1.2f, -1.5f, GROUND, 0.3f, 0.6f},
+        {MODEL_CP_N, 4.2f, -1.5f, GROUND, 0.3f, 0.0f},        {MODEL_GRENADE, 2.6f, 1.5f, GROUND - 0.25f, 0.05f, 0.4f},
+        {MODEL_SEMITRACER, -1.0f, 1.5f, GROUND - 2.0f, 0.1f, 1.2f},
+        {MODEL_SMGTRACER, -0.5f, 1.5f, GROUND - 2.4f, 0.1f, 1.2f},
+        {MODEL_SHOTGUNTRACER, 0.0f, 1.5f, GROUND - 2.8f, 0.1f, 1.2f},
+        {MODEL_SEMICASING, 0.5f, 2.5f, GROUND - 0.1f, 0.02f, 0.8f},
+        {MODEL_SMGCASING, 0.8f, 2.5f, GROUND - 0.1f, 0.02f, 0.3f},
+        {MODEL_SHOTGUNCASING, 1.1f, 2.5f, GROUND - 0.1f, 0.02f, 1.5f},
     };
     for (const Placed &p : placed) {
-        SpriteInstance s = sprite(g_models[p.model], v3(p.x, p.y, p.z), v3(p.scale, 0, 0), v3(0, p.scale, 0),
-                                  v3(0, 0, p.scale));
-        spin(&s, p.turn);
-        splat_sprite(&sv, &s, 0x7F7F7F, nullptr);
+        SpriteInstance s = posed(model_table[p.slot], Vec3{256.0f + p.x, 256.0f + p.y, p.z}, p.scale, p.yaw);
+        rendermodel(&s, 1, nullptr);
     }
-    draw_player(&sv, 0, 6.5f, 0.5f, ground, -1.9f, 0, M_SEMI_3, 0);
-    draw_player(&sv, 1, -2.5f, -2.0f, ground, 0.5f, 0, 0, 1);
+    VxPlayerPose pose = vxscene_default_pose();
+    pose.ground = Vec3{262.5f, 256.5f, GROUND};
+    pose.yaw = 110.0f * DEG;
+    draw_player(0, pose);
+    pose.team = 1;
+    pose.pose = VXPOSE_DEAD;
+    pose.ground = Vec3{253.5f, 258.0f, GROUND};
+    pose.yaw = 200.0f * DEG;
+    draw_player(1, pose);
+    frame_end(out);
 }
 
-// Applies the HUD's tint rule: grey pixels scaled by the colour, black kept.
-static void tint_icon(Canvas *c, uint32_t tint)
-{
-    for (uint32_t &p : c->px) {
-        uint32_t r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
-        if (r == 0 && g == 0 && b == 0) {
-            p = 0; // the colour key: transparent
-        } else if (r == g && g == b) {
-            p = 0xFF000000u | ((tint >> 16 & 0xFF) * r / 255) << 16 | ((tint >> 8 & 0xFF) * r / 255) << 8 |
-                ((tint & 0xFF) * r / 255);
-        }
-    }
-}
+// ---------------------------------------------------------------- pictures
 
 static void checker(Canvas *c, int32_t x, int32_t y, int32_t w, int32_t h)
 {
@@ -465,78 +317,116 @@ static void checker(Canvas *c, int32_t x, int32_t y, int32_t w, int32_t h)
             canvas_blend(c, x + i, y + j, ((i / 8 + j / 8) & 1) ? 0xFF6A6A6A : 0xFF9A9A9A, 1.0f);
 }
 
+// A bitmap onto the canvas at `up` times its size; key_black: black is
+// transparent, as the HUD's colour key makes it.
+static void paste_bitmap(Canvas *out, const Bitmap *b, int32_t x, int32_t y, int32_t up, bool key_black)
+{
+    Canvas c;
+    canvas_init(&c, b->width, b->height, 0);
+    for (size_t i = 0; i < c.px.size(); i++) {
+        const uint32_t p = b->pixels[i] & 0xFFFFFF;
+        c.px[i] = key_black && p == 0 ? 0 : 0xFF000000u | p;
+    }
+    canvas_paste(out, &c, x, y, up, 1);
+}
+
+// The pictures as the client decoded them, over a checker where they are
+// clear; the bitmaps as files, then as the HUD draws them: tinted (and the
+// turned ones turned) by the platform's bitmap rule, black keyed out.
 static void section_pictures(Canvas *out)
 {
-    canvas_init(out, 1600, 700, BACKGROUND);
+    canvas_init(out, 1600, 640, BACKGROUND);
     struct Pic {
-        const char *name;
-        int32_t x, y, up, down;
+        int picture;
+        const uint32_t *pixels;
+        int32_t x, up, down;
     };
-    const Pic pics[] = {{"splash.png", 0, 16, 1, 2},   {"semi.png", 420, 16, 1, 4}, {"smg.png", 630, 16, 1, 4},
-                        {"shotgun.png", 840, 16, 1, 4}, {"target.png", 1060, 16, 4, 1}, {"white.png", 1140, 16, 8, 1},
-                        {"knumb.png", 1190, 16, 1, 1}};
+    const GameImages &g = game_images;
+    const Pic pics[] = {{PIC_SPLASH, g.splash, 0, 1, 2},          {PIC_SCOPE_SEMI, g.scope[0], 420, 1, 4},
+                        {PIC_SCOPE_SMG, g.scope[1], 630, 1, 4},    {PIC_SCOPE_SHOTGUN, g.scope[2], 840, 1, 4},
+                        {PIC_TARGET, g.target, 1060, 4, 1},        {PIC_WHITE, g.white, 1140, 8, 1},
+                        {PIC_DIGITS, g.digit_strip, 1190, 1, 1}};
     for (const Pic &p : pics) {
+        const GamePictureFile &f = game_picture_files[p.picture];
+        text(out, 0, p.x, 0, f.file + 4);
+        if (!p.pixels) continue;
         Canvas c;
-        label(out, p.x, p.y - 14, p.name);
-        if (!read_png(g_dist + "/png/" + p.name, &c)) continue;
-        checker(out, p.x, p.y + 2, c.w * p.up / p.down, c.h * p.up / p.down);
-        canvas_paste(out, &c, p.x, p.y + 2, p.up, p.down);
+        canvas_init(&c, f.width, f.height, 0);
+        c.px.assign(p.pixels, p.pixels + (size_t)f.width * f.height);
+        checker(out, p.x, 16, f.width * p.up / p.down, f.height * p.up / p.down);
+        canvas_paste(out, &c, p.x, 16, p.up, p.down);
     }
-    static const char *const icons[12] = {"indicator", "player", "intel", "command", "medical", "tracer",
-                                          "health", "block", "semi", "shotgun", "smg", "grenade"};
-    static const uint32_t tints[12] = {0xFFFFFF, 0x0000C4, 0x00C400, 0xFFFFFF, 0x0000C4, 0xFFFFFF,
-                                       0xFFFFFF, 0xFFFF00, 0xFFFF00, 0xFF0000, 0xFFFF00, 0xFFFF00};
+    // The colour each bitmap is drawn in, and the turn of the turned ones.
+    static const uint32_t tints[BMP_COUNT] = {0xFFFFFF, TEAM_COLOUR[0], TEAM_COLOUR[1], 0xFFFFFF, TEAM_COLOUR[0],
+                                              0xFFFFFF, 0xFFFFFF,       0xFFFF00,       0xFFFF00, 0xFF0000,
+                                              0xFFFF00, 0xFFFF00};
+    static const float turns[BMP_COUNT] = {0.6f, 0.6f, 0, 0, 0, 0.6f, 0, 0, 0, 0, 0, 0};
     int32_t x = 0;
-    for (int i = 0; i < 12; i++) {
-        Canvas c;
-        std::string name = std::string(icons[i]) + ".bmp";
-        label(out, x, 340, name.c_str());
-        if (!read_bmp24(g_dist + "/png/" + name, &c)) {
+    for (int i = 0; i < BMP_COUNT; i++) {
+        const Bitmap *b = hud_bitmaps[i];
+        text(out, 0, x, 340, hud_bitmap_files[i] + 4);
+        if (!b) {
             x += 120;
             continue;
         }
-        int up = c.w <= 20 ? 4 : c.w <= 48 ? 2 : 1;
-        canvas_paste(out, &c, x, 356, up, 1);
-        tint_icon(&c, tints[i]);
-        canvas_fill_rect(out, x, 356 + c.h * up + 4, c.w * up, c.h * up, 0xFF505A46);
-        canvas_paste(out, &c, x, 356 + c.h * up + 4, up, 1);
-        x += c.w * up + 16;
+        const int32_t up = b->width <= 20 ? 4 : b->width <= 48 ? 2 : 1;
+        paste_bitmap(out, b, x, 356, up, false);
+        Bitmap *drawn = rotatebitmap(b, turns[i], tints[i], 0);
+        if (drawn) {
+            canvas_fill_rect(out, x, 356 + b->height * up + 4, drawn->width * up, drawn->height * up,
+                             0xFF000000u | GRASS);
+            paste_bitmap(out, drawn, x, 356 + b->height * up + 4, up, true);
+            x += std::max(b->width, drawn->width) * up + 16;
+            freebitmap(drawn);
+        }
     }
 }
 
+// ---------------------------------------------------------------- fonts
+
+// Each font's glyph grid as the platform layer rendered it, and a line drawn
+// with it; the red bar is where the font's advances say the line ends.
 static void section_fonts(Canvas *out)
 {
-    static const char *const files[3] = {"FixedSys_Bold_12.bmp", "FixedSys_Bold_18.bmp", "FixedSys_Bold_36.bmp"};
-    SheetFont f[3];
-    int32_t width = 0, height = 0;
-    for (int i = 0; i < 3; i++) {
-        f[i].w = 0;
-        if (font_load(g_dist + "/fonts/" + files[i], &f[i])) {
-            width += f[i].w + 24;
-            height = std::max(height, f[i].h);
-        }
+    static const char *const line = "Health 100  Ammo 10-50  FPS: 60.00  \xC4rger \xE9t\xE9 \xF1o\xF1o";
+    int32_t width = 0, height = 0, lines = 0;
+    for (int i = 0; i < FONT_SLOTS; i++) {
+        const BitmapFont *f = getfont(i);
+        const int32_t label = gettextwidth(getfont(0), f->filename);
+        width += std::max(f->surface ? f->surface->width : 0, label) + 24;
+        height = std::max(height, f->surface ? f->surface->height : 0);
+        lines = std::max(lines, gettextwidth(f, line) + 8);
     }
-    canvas_init(out, std::max(width, 900), height + 200, BACKGROUND);
+    canvas_init(out, std::max(width, lines), height + 200, BACKGROUND);
     int32_t x = 0;
-    for (int i = 0; i < 3; i++) {
-        label(out, x, 0, files[i]);
-        if (f[i].w <= 0) continue;
-        canvas_fill_rect(out, x, 16, f[i].w, f[i].h, 0xFF102040);
-        for (int32_t j = 0; j < f[i].h; j++)
-            for (int32_t k = 0; k < f[i].w; k++)
-                if (f[i].ink[(size_t)j * f[i].w + k]) canvas_blend(out, x + k, 16 + j, 0xFFFFFFFF, 1.0f);
-        x += f[i].w + 24;
+    for (int i = 0; i < FONT_SLOTS; i++) {
+        BitmapFont *f = getfont(i);
+        const int32_t end = text(out, 0, x, 0, f->filename);
+        if (!f->surface) continue;
+        setfontcolor(f, 0xFFFFFF);
+        const Surface *s = f->surface;
+        canvas_fill_rect(out, x, 16, s->width, s->height, 0xFF102040);
+        for (int32_t j = 0; j < s->height; j++)
+            for (int32_t k = 0; k < s->width; k++)
+                if (*(const uint32_t *)(s->pixels + (size_t)j * s->pitch + 4 * (size_t)k) & 0xFFFFFF)
+                    canvas_blend(out, x + k, 16 + j, 0xFFFFFFFF, 1.0f);
+        x = std::max(x + s->width, end) + 24;
     }
     int32_t y = height + 30;
-    for (int i = 0; i < 3; i++) {
-        if (f[i].w <= 0) continue;
-        int32_t end = font_text(out, &f[i], 0, y, "Health 100  Ammo 10-50  FPS: 60.00  \xC4rger \xE9t\xE9 \xF1o\xF1o", 0xFFFFFF00);
-        canvas_fill_rect(out, end, y, 2, f[i].height, 0xFFFF4040); // the advance ends here
-        y += f[i].height + 6;
+    for (int i = 0; i < FONT_SLOTS; i++) {
+        const int32_t end = text(out, i, 0, y, line, 0xFFFF00);
+        canvas_fill_rect(out, end, y, 2, getfontheight(getfont(i)), 0xFFFF4040);
+        y += getfontheight(getfont(i)) + 6;
     }
 }
 
 // ---------------------------------------------------------------- main
+
+static void fatal(const char *message)
+{
+    std::fprintf(stderr, "assetsheet: %s\n", message ? message : "fatal error");
+    std::exit(1);
+}
 
 int main(int argc, char **argv)
 {
@@ -544,13 +434,26 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: assetsheet DISTDIR OUT.png [models|players|views|world|pictures|fonts]\n");
         return 2;
     }
-    g_dist = argv[1];
+    const std::string out_path = std::filesystem::absolute(argv[2]).string();
     const char *only = argc > 3 ? argv[3] : nullptr;
-    builddirtable(255);
-    font_load(g_dist + "/fonts/FixedSys_Bold_12.bmp", &g_small);
-    font_load(g_dist + "/fonts/FixedSys_Bold_18.bmp", &g_medium);
-    load_models();
-    make_floor();
+    // The client reads its files from its own folder.
+    std::error_code ec;
+    std::filesystem::current_path(argv[1], ec);
+    if (ec) fatal("cannot enter the folder");
+    game_set_fatal_handler(fatal);
+    if (!plat_select_backend(PLAT_BACKEND_HEADLESS)) fatal("no display");
+    *game_display_settings() = DisplaySettings{64, 48, 1, 0};
+    if (!plat_create_window() || initdirectdraw(1) != 1) fatal("no display");
+    loadfonts(getdirectdraw());
+    if (startrenderer(getcpufeatures()) != 0) fatal("this processor lacks a feature the renderer needs");
+    setwallshades(0, 64, 32, 32, 16, 48);
+    voxsetfogcolour(SKY);
+    if (!vxmap_flat((int32_t)GROUND, GRASS)) fatal("cannot build the map");
+    game_build_palette();
+    game_load_images();
+    for (int t = 0; t < 2; t++) game_set_team_slot(t, t ? "Green" : "Blue", TEAM_COLOUR[t]);
+    if (!game_load_models()) fatal("the models did not load");
+
     struct Section {
         const char *name;
         void (*draw)(Canvas *);
@@ -572,19 +475,25 @@ int main(int argc, char **argv)
     int32_t y = 0, k = 0;
     for (const Section &s : sections) {
         if (only && std::strcmp(only, s.name) != 0) continue;
-        font_text(&sheet, &g_medium, 8, y + 10, s.name, TITLE);
+        text(&sheet, 1, 8, y + 10, s.name, TITLE);
         canvas_paste(&sheet, &parts[k], 8, y + 34, 1, 1);
         y += parts[k].h + 40;
         k++;
     }
     Bytes png = png_encode(sheet.px.data(), sheet.w, sheet.h, 0);
-    FILE *f = std::fopen(argv[2], "wb");
+    FILE *f = std::fopen(out_path.c_str(), "wb");
     if (!f || std::fwrite(png.data(), 1, png.size(), f) != png.size() || std::fclose(f) != 0) {
-        std::fprintf(stderr, "assetsheet: cannot write %s\n", argv[2]);
+        std::fprintf(stderr, "assetsheet: cannot write %s\n", out_path.c_str());
         return 1;
     }
-    for (Kv6Model *m : g_models) discardmodel(m);
-    discardmodel(g_floor);
-    std::printf("assetsheet: %s (%dx%d)\n", argv[2], sheet.w, sheet.h);
+    game_free_models();
+    game_free_images();
+    closerenderer();
+    freefonts();
+    freetextcontext(textcontext);
+    uninitdirectdraw();
+    plat_destroy_window();
+    plat_close_backend();
+    std::printf("assetsheet: %s (%dx%d)\n", out_path.c_str(), sheet.w, sheet.h);
     return 0;
 }

@@ -86,12 +86,16 @@ static void fleet_pump_bot(Fleet *f, FleetBot *b, int64_t now_us)
     for (const auto &m : b->c.messages) {
         bot_on_message(&b->s, m.data(), m.size());
         if (!m.empty() && m[0] == MSG_WORLD_UPDATE) {
-            if (f->measuring && b->last_update_us)
+            // Updates held behind a map arrive together: only those of a
+            // bot in play count.
+            if (f->measuring && b->last_update_us && b->s.spawned)
                 b->update_gaps_us.push_back((int32_t)std::min<int64_t>(now_us - b->last_update_us, INT32_MAX));
             b->last_update_us = now_us;
         }
     }
     b->c.messages.clear();
+    if (b->c.map_done && b->map_done_us == 0)
+        b->map_done_us = now_us;
     if (b->c.map_transfers != b->transfers_seen) {
         // A new map (the first, or a map change): every player is back to
         // "not joined" and joins again once it is loaded.
@@ -176,6 +180,36 @@ void fleet_close_bot(Fleet *f, int index)
         tcl_close(&b->c);
     if (b->phase != BOT_REFUSED)
         b->phase = BOT_GONE;
+}
+
+void fleet_leave_bot(Fleet *f, int index)
+{
+    if (index < 0 || index >= (int)f->bots.size())
+        return;
+    FleetBot *b = f->bots[index].get();
+    if (b->c.peer && b->c.connected)
+        enet_peer_disconnect(b->c.peer, 0);
+}
+
+bool fleet_rejoin_bot(Fleet *f, int index)
+{
+    if (index < 0 || index >= (int)f->bots.size() || f->bots[index]->phase != BOT_GONE)
+        return false;
+    FleetBot *b = f->bots[index].get();
+    tcl_abort(&b->c);
+    b->c = TestClient();
+    b->started_us = fleet_now_us();
+    bot_init(&b->s, b->s.hostile, b->started_us / 1000, &b->r);
+    b->phase = BOT_CONNECTING;
+    b->transfers_seen = 0;
+    b->map_done_us = 0;
+    b->last_update_us = 0;
+    if (!fleet_connect_start(f, b)) {
+        b->phase = BOT_REFUSED;
+        tcl_abort(&b->c);
+        return false;
+    }
+    return true;
 }
 
 void fleet_close(Fleet *f)

@@ -39,6 +39,7 @@ struct FleetBot {
     uint32_t refuse_reason = 0;
     int transfers_seen = 0;
     bool keep_map = false;            // keep the downloaded image (c.map_image)
+    int64_t map_done_us = 0;          // when the whole map of the last connection had arrived
     int64_t last_update_us = 0;
     std::vector<int32_t> update_gaps_us; // between world updates, while measuring
 };
@@ -62,6 +63,13 @@ void fleet_run_for(Fleet *f, int ms);
 int fleet_count(const Fleet *f, int phase, int hostile = -1);
 // Politely disconnects one bot (it becomes BOT_GONE) with a bounded wait.
 void fleet_close_bot(Fleet *f, int index);
+// Asks the server to let one bot go without waiting: the bot becomes
+// BOT_GONE in a later pump, once the server has answered.
+void fleet_leave_bot(Fleet *f, int index);
+// Connects a bot that is BOT_GONE again, from its own address, as a new
+// player: it downloads the map and joins as the first time. False when the
+// connection cannot be started (the bot is then BOT_REFUSED).
+bool fleet_rejoin_bot(Fleet *f, int index);
 // Disconnects every bot and destroys the hosts.
 void fleet_close(Fleet *f);
 

@@ -8,22 +8,28 @@
 #include <string>
 #include <vector>
 
+#include "common/map_query.h"
 #include "common/map_store.h"
 #include "renderer/voxrender.h"
 #include "vxmaps.h"
 #include "vxpicture.h"
 #include "vxpng.h"
+#include "vxscene.h"
 
 static void usage()
 {
     std::fprintf(stderr,
                  "usage: vxrender [map] [camera] [frame] -o out.png\n"
                  "  map:    --map FILE.vxl | --gen SEED | --test flat|towers|random|town|terrain [--seed N]\n"
-                 "  camera: --pos X,Y,Z  --yaw DEG --pitch DEG (down positive) --roll DEG\n"
+                 "  camera: --pos X,Y,Z (X,Y: 2.5 above the ground)  --yaw DEG --pitch DEG (down positive) --roll DEG\n"
                  "          | --right X,Y,Z --down X,Y,Z --forward X,Y,Z;  --focal PIXELS (default width/2)\n"
                  "  frame:  --size WxH (default 800x600)  --fog RRGGBB (hex, default 7F7F7F)\n"
                  "  --scalar (portable kernels)  --time N (render N times, print ms per world pass)\n"
                  "  --text STRING (6x8 text at the top-left corner)\n"
+                 "  --model file=F.kv6|fig=NAME,at=X:Y:Z[,yaw=D,pitch=D,roll=D,scale=S,light=X:Y:Z,nofog]\n"
+                 "  --player at=X:Y:Z[,team=blue|green,tool=spade|block|semi|smg|shotgun|grenade,\n"
+                 "           pose=stand|crouch|dead,yaw=D,swing=0..1,use=S,colour=RRGGBB,sprint,intel]\n"
+                 "  (--model and --player repeat; see the README)\n"
                  "%s",
                  vxpicture_usage);
 }
@@ -34,7 +40,7 @@ int main(int argc, char **argv)
 {
     std::string mapfile, testmap, out, text;
     int32_t gen = -1, seed = 1, width = 800, height = 600, focal = 0, times = 0;
-    bool scalar = false, axes = false, gen_given = false;
+    bool scalar = false, axes = false, gen_given = false, eye_on_ground = false;
     float yaw = 0, pitch = 0, roll = 0;
     uint32_t fog = 0x7F7F7F;
     Vec3 pos{256.5f, 256.5f, 30.0f}, right{}, down{}, forward{};
@@ -54,7 +60,9 @@ int main(int argc, char **argv)
         else if (!std::strcmp(a, "--test")) testmap = need();
         else if (!std::strcmp(a, "--seed")) seed = std::atoi(need());
         else if (!std::strcmp(a, "--pos")) {
-            if (!parse3(need(), &pos)) return usage(), 2;
+            const char *p = need();
+            eye_on_ground = !parse3(p, &pos);
+            if (eye_on_ground && std::sscanf(p, "%f,%f", &pos.x, &pos.y) != 2) return usage(), 2;
         } else if (!std::strcmp(a, "--yaw")) yaw = (float)std::atof(need());
         else if (!std::strcmp(a, "--pitch")) pitch = (float)std::atof(need());
         else if (!std::strcmp(a, "--roll")) roll = (float)std::atof(need());
@@ -68,6 +76,14 @@ int main(int argc, char **argv)
         else if (!std::strcmp(a, "--scalar")) scalar = true;
         else if (!std::strcmp(a, "--time")) times = std::atoi(need());
         else if (!std::strcmp(a, "--text")) text = need();
+        else if (!std::strcmp(a, "--model") || !std::strcmp(a, "--player")) {
+            char err[256];
+            const bool model = !std::strcmp(a, "--model");
+            if (!(model ? vxscene_add_model(need(), err, sizeof err) : vxscene_add_player(need(), err, sizeof err))) {
+                std::fprintf(stderr, "vxrender: %s %s\n", a, err);
+                return 2;
+            }
+        }
         else if (!std::strcmp(a, "-o") || !std::strcmp(a, "--out")) out = need();
         else if (!std::strcmp(a, "-h") || !std::strcmp(a, "--help")) return usage(), 0;
         else if (const int r = vxpicture_option(a, v)) {
@@ -128,6 +144,7 @@ int main(int argc, char **argv)
         vox_axes_from_angles(yaw * d, pitch * d, roll * d, &right, &down, &forward);
     }
     if (focal <= 0) focal = width / 2;
+    if (eye_on_ground) pos.z = (float)map_ground_z((int32_t)std::floor(pos.x), (int32_t)std::floor(pos.y)) - 2.5f;
     setviewpoint(&pos, &right, &down, &forward, width / 2, height / 2, focal);
     const int drawn = renderworld();
     if (!drawn) std::fprintf(stderr, "vxrender: nothing drawn (camera inside solid or outside the map)\n");
@@ -144,12 +161,14 @@ int main(int argc, char **argv)
                     vox_kernel_set() == VOX_KERNELS_AVX2 ? "AVX2" : (vox_kernel_set() == VOX_KERNELS_SSE ? "SSE" : "scalar"), width, height, total / times, best,
                     times, vox_world_stats.rays, vox_world_stats.samples);
     }
+    vxscene_draw_timed(times);
     const int pictures_ok = vxpicture_draw();
     if (!text.empty()) printtext6x8(2, 2, 0xFFFFFFFFu, text.c_str());
     if (!out.empty() && !vxpng_write(out.c_str(), (const uint8_t *)frame.data(), pitchbytes, width, height)) {
         std::fprintf(stderr, "vxrender: cannot write %s\n", out.c_str());
         return 1;
     }
+    vxscene_clear();
     closerenderer();
     if (!pictures_ok) return 1;
     return drawn ? 0 : 3;

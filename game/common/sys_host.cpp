@@ -1,5 +1,5 @@
 // Host services over POSIX.
-#include "server/sys_host.h"
+#include "common/sys_host.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,0 +1,3 @@
+#include "client/player_update.h"
+
+void game_update_players() {}

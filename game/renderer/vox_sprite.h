@@ -1,0 +1,39 @@
+// Posed KV6 models: drawing into the bound frame and its z-buffer for the
+// current camera, the view-frustum test and the hit test of a line against a
+// model's box. Models are drawn after the world of the same frame, in any
+// order among themselves.
+#pragma once
+#include <cstdint>
+
+#include "common/math_vec.h"
+#include "common/model_types.h"
+
+// Scales the model lighting per channel (bytes blue, green, red, fourth);
+// 0x7F7F7F is neutral. The client sets it before a tinted draw and restores
+// the neutral value afterwards.
+#define VOX_TINT_NEUTRAL 0x7F7F7Fu
+extern uint32_t modeltint;
+
+// Draws the sprite's model: one lit rectangle per visible voxel, depth-tested
+// against the z-buffer. `fog` non-zero fades the model toward the fog colour
+// by its horizontal distance from the camera; `light` is a direction (three
+// floats) or null for the default light. Call after voxsetframebuffer and
+// setviewpoint. Draws nothing when no frame is bound, the model is null or
+// malformed (counts that do not add up), zsize is KV6_MAX_ZSIZE or more, the
+// position, axes, pivots or light are not finite, and for voxels behind or
+// too near the camera.
+void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light);
+
+// 1 when the model's box may be seen, 0 when it lies wholly outside one of the
+// four side planes of the current camera's view (and for a null model or a
+// position or axes that are not finite).
+int testspritevisible(const SpriteInstance *sprite);
+
+// Where the line from `start` along `direction` (no length limit forward)
+// enters the model's box: 1 and the world point in *hit (the start itself
+// when it lies inside), else 0 (*hit then meaningless). Exact for orthogonal
+// axes. A null model, an axis of length 0 or input that is not finite misses.
+int raytestsprite(const Vec3 *start, const Vec3 *direction, const SpriteInstance *sprite, Vec3 *hit);
+
+// a clamped to [low, high] with one unsigned comparison.
+int32_t clampbetween(int32_t a, int32_t low, int32_t high);

@@ -1,0 +1,68 @@
+// Shared set-up of the client game's tests: a fresh client state, the 37
+// models written as small KV6 files into a scratch folder that becomes the
+// working folder, the English strings, and the fatal errors recorded.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/lang.h"
+#include "common/protocol.h"
+
+// Body sizes the client accepts; every other model is 4 x 4 x 4.
+struct ModelSize {
+    int32_t x, y, z;
+};
+// The size written for a model slot.
+ModelSize ctest_model_size(int slot);
+// Writes "kv6/<name>.kv6" for the 37 models under dir. Each model has one
+// voxel per column at z 0: column (0, 0) pure black (0x80000000), column
+// (1, 0) 0x010000, the rest 0x808080. `override_slot` (when >= 0) is written
+// with `override_size` instead.
+void ctest_write_models(const std::string &dir, int override_slot = -1, ModelSize override_size = {0, 0, 0});
+// A fresh scratch folder for the running test (removed first), made the
+// working folder; returns its path.
+std::string ctest_enter_scratch();
+// Back to the folder the tests started in.
+void ctest_leave_scratch();
+// Every global of the client game back to its start: player table, game
+// state, controls, world objects, particles, feeds, objectives, download,
+// held events, and a flat map (ground at z 40).
+void ctest_reset_client();
+// Loads the English strings of the ready-to-run folder.
+void ctest_load_strings();
+
+// Fatal errors: the handler records the text and returns.
+extern std::vector<std::string> ctest_fatals;
+void ctest_record_fatal(const char *text);
+
+// A language text formatted as the client formats it.
+template <typename... A> std::string ctest_text(int id, A... args)
+{
+    char buf[512];
+    snprintf(buf, sizeof buf, lang_get(id), args...);
+    return buf;
+}
+inline std::string ctest_text(int id) { return lang_get(id); }
+
+// A message encoded by its writer.
+template <typename Msg> std::vector<uint8_t> ctest_packet(int (*write)(uint8_t *, size_t, const Msg *), const Msg &m)
+{
+    uint8_t buf[MSG_MAX_SIZE];
+    int n = write(buf, sizeof buf, &m);
+    return std::vector<uint8_t>(buf, buf + (n > 0 ? n : 0));
+}
+// The same bytes without their last byte, and with one byte more.
+std::vector<uint8_t> ctest_cut(std::vector<uint8_t> p);
+std::vector<uint8_t> ctest_grow(std::vector<uint8_t> p);
+
+// The sounds played, as the platform layer's log has them from line `from` on
+// ("sound FILE VOLUME", "sound3d FILE VOLUME X Y Z" with two decimals).
+std::vector<std::string> ctest_sounds(int from);
+// Expects exactly these sounds from log line `from` on.
+void ctest_expect_sounds(int from, const std::vector<std::string> &expected);
+// A 64-bit digest of every column of the map.
+uint64_t ctest_map_digest();

@@ -1,0 +1,209 @@
+// Block palette and picker, team colours of the models, model checks, and
+// the overview map.
+#include <filesystem>
+
+#include "client/game_assets.h"
+#include "client/game_objects.h"
+#include "client/game_state.h"
+#include "client_fixture.h"
+#include "common/kv6.h"
+#include "common/lang_ids.h"
+#include "common/map_edit.h"
+#include "common/map_query.h"
+#include "common/model_table.h"
+#include "common/weapon.h"
+#include "platform/plat_bitmap.h"
+
+namespace {
+
+TEST(Palette, WholeTable)
+{
+    static const uint32_t expected[64] = {
+        0x0F0F0F, 0x2F2F2F, 0x4F4F4F, 0x6F6F6F, 0x8F8F8F, 0xAFAFAF, 0xCFCFCF, 0xEFEFEF,
+        0x1F0000, 0x5F0000, 0x9F0000, 0xDF0000, 0xFF1F1F, 0xFF5F5F, 0xFF9F9F, 0xFFDFDF,
+        0x1F0F00, 0x5F2F00, 0x9F4F00, 0xDF6F00, 0xFF8F1F, 0xFFAF5F, 0xFFCF9F, 0xFFEFDF,
+        0x1F1F00, 0x5F5F00, 0x9F9F00, 0xDFDF00, 0xFFFF1F, 0xFFFF5F, 0xFFFF9F, 0xFFFFDF,
+        0x001F00, 0x005F00, 0x009F00, 0x00DF00, 0x1FFF1F, 0x5FFF5F, 0x9FFF9F, 0xDFFFDF,
+        0x001F1F, 0x005F5F, 0x009F9F, 0x00DFDF, 0x1FFFFF, 0x5FFFFF, 0x9FFFFF, 0xDFFFFF,
+        0x00001F, 0x00005F, 0x00009F, 0x0000DF, 0x1F1FFF, 0x5F5FFF, 0x9F9FFF, 0xDFDFFF,
+        0x1F001F, 0x5F005F, 0x9F009F, 0xDF00DF, 0xFF1FFF, 0xFF5FFF, 0xFF9FFF, 0xFFDFFF,
+    };
+    game_build_palette();
+    for (int i = 0; i < 64; i++) EXPECT_EQ(block_palette[i], expected[i]) << i;
+    EXPECT_EQ(block_palette[3], 0x6F6F6Fu);
+}
+
+TEST(Palette, PickerSwatchesAndFrame)
+{
+    game_build_palette();
+    // A 6 x 6 swatch inside each 8 x 8 cell: rows are base colours, columns shades.
+    EXPECT_EQ(palette_picker[1 * 64 + 1], 0xFF000000u | block_palette[0]);
+    EXPECT_EQ(palette_picker[(8 + 6) * 64 + 3 * 8 + 1], 0xFF000000u | block_palette[8 + 3]);
+    EXPECT_EQ(palette_picker[62 * 64 + 62], 0xFF000000u | block_palette[63]);
+    EXPECT_EQ(palette_picker[0], 0u);
+    EXPECT_EQ(palette_picker[7 * 64 + 3], 0u);
+    EXPECT_EQ(palette_picker[9 * 64 + 15], 0u);
+    EXPECT_EQ(palette_frame[0], 0xFF000000u);
+    EXPECT_EQ(palette_frame[3 * 8 + 7], 0xFF000000u);
+    EXPECT_EQ(palette_frame[3 * 8 + 3], 0u);
+    EXPECT_EQ(palette_frame_mask[7 * 8 + 2], 0xFFFFFFFFu);
+    EXPECT_EQ(palette_frame_mask[1 * 8 + 1], 0u);
+}
+
+TEST(ModelNames, TeamSlotByName)
+{
+    struct Case {
+        const char *name;
+        int slot;
+    } cases[] = {
+        {"PLAYERTORSO_G", 1}, {"PLAYERHEAD_B", 0}, {"SPADE_3", 0}, {"CP_N", -1},
+        {"SEMICASING", -1},   {"INTEL_G", 1},      {"CP_B", 0},    {"SPADE", -1},
+    };
+    for (const Case &c : cases) EXPECT_EQ(game_model_team_slot(c.name), c.slot) << c.name;
+}
+
+struct Models : ::testing::Test {
+    std::string dir;
+    void SetUp() override
+    {
+        ctest_load_strings();
+        dir = ctest_enter_scratch();
+        ctest_reset_client();
+        game_set_team_slot(0, "Blue", 0xFF0000C4u);
+        game_set_team_slot(1, "Green", 0xFF00C400u);
+    }
+    void TearDown() override
+    {
+        game_free_models();
+        ctest_leave_scratch();
+    }
+    static uint32_t voxel(int slot, int x, int y)
+    {
+        const Kv6Model *m = model_table[slot];
+        return m->voxels[x * m->ysize + y].colour;
+    }
+};
+
+TEST_F(Models, PureBlackTakesHalfTheTeamColour)
+{
+    ctest_write_models(dir);
+    ASSERT_EQ(game_load_models(), 1);
+    EXPECT_TRUE(ctest_fatals.empty());
+    EXPECT_EQ(voxel(MODEL_TORSO_G, 0, 0), 0x006200u);  // half of 0x00C400
+    EXPECT_EQ(voxel(MODEL_TORSO_G, 1, 0), 0x010000u);  // not pure black: kept
+    EXPECT_EQ(voxel(MODEL_TORSO_G, 2, 0), 0x808080u);
+    EXPECT_EQ(voxel(MODEL_HEAD_B, 0, 0), 0x000062u);
+    EXPECT_EQ(voxel(MODEL_SPADE_3, 0, 0), 0x000062u);  // held tools take team 0's colour
+    EXPECT_EQ(voxel(MODEL_CP_G, 0, 0), 0x006200u);
+    EXPECT_EQ(voxel(MODEL_CP_N, 0, 0), 0x80000000u);   // never painted
+    EXPECT_EQ(voxel(MODEL_SEMICASING, 0, 0), 0x80000000u);
+    EXPECT_EQ(voxel(MODEL_SPADE, 0, 0), 0x80000000u);
+}
+
+TEST_F(Models, HeldToolPivotsAreShifted)
+{
+    ctest_write_models(dir);
+    ASSERT_EQ(game_load_models(), 1);
+    struct Case {
+        int slot;
+        float dx, dy, dz;
+    } cases[] = {
+        {MODEL_SPADE_3, 6, -12, 2}, {MODEL_BLOCK_3, 5, -13, 0}, {MODEL_GRENADE_3, 5, -13, 0},
+        {MODEL_SEMI_3, 6, -18, 0},  {MODEL_SMG_3, 6, -18, 0},   {MODEL_SHOTGUN_3, 6, -18, 0},
+        {MODEL_SEMI, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        const Kv6Model *m = model_table[c.slot];
+        EXPECT_FLOAT_EQ(m->xpivot, 2.0f + c.dx) << c.slot;
+        EXPECT_FLOAT_EQ(m->ypivot, 2.0f + c.dy) << c.slot;
+        EXPECT_FLOAT_EQ(m->zpivot, 2.0f + c.dz) << c.slot;
+    }
+}
+
+TEST_F(Models, ABodyPartOfAnotherSizeStopsTheClient)
+{
+    ctest_write_models(dir, MODEL_HEAD_B, {6, 6, 7});
+    EXPECT_EQ(game_load_models(), 0);
+    ASSERT_EQ(ctest_fatals.size(), 1u);
+    EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_ERR_MODEL_SIZE));
+}
+
+TEST_F(Models, AMissingModelFileStopsTheClient)
+{
+    ctest_write_models(dir);
+    std::filesystem::remove(dir + "/kv6/SMGTRACER.kv6");
+    EXPECT_EQ(game_load_models(), 0);
+    ASSERT_EQ(ctest_fatals.size(), 1u);
+    EXPECT_EQ(ctest_fatals[0], "could not load kv6 file");
+}
+
+// A new set of models frees the debris the old map left falling, and no
+// player keeps pointing at a freed model.
+TEST_F(Models, ReloadFreesDebrisAndDropsOldModelPointers)
+{
+    ctest_write_models(dir);
+    ASSERT_EQ(game_load_models(), 1);
+    world_object_count = 2;
+    for (int i = 0; i < 2; i++) {
+        world_objects[i].model = kv6_model_alloc(2, 2, 2, 0);
+        wobj_set_kind(&world_objects[i], OBJECT_DEBRIS);
+    }
+    player_table[5].sprites[SPRITE_HEAD].model = model_table[MODEL_HEAD_B];
+    ASSERT_EQ(game_load_models(), 1);  // the sanitizer build reports a leak or a double free
+    EXPECT_EQ(world_object_count, 0);
+    EXPECT_EQ(player_table[5].sprites[SPRITE_HEAD].model, nullptr);
+}
+
+TEST(OverviewMap, GridEvery64AndTopColoursElsewhere)
+{
+    map_make_flat(40, 0x7F112233u);
+    MapCell cell = {100, 200, 30};
+    map_add_block(&cell, 0x445566);
+    hud_build_overview_map();
+    for (int i = 0; i < 512; i += 64) {
+        EXPECT_EQ(overview_map[10 * 512 + i], OVERVIEW_GRID_COLOUR) << i;
+        EXPECT_EQ(overview_map[i * 512 + 10], OVERVIEW_GRID_COLOUR) << i;
+    }
+    EXPECT_EQ(overview_map[5 * 512 + 511], 0x7F112233u);
+    EXPECT_EQ(overview_map[511 * 512 + 511], 0x7F112233u);
+    EXPECT_EQ(overview_map[200 * 512 + 100], *map_colour_ptr(100, 200, 30));
+    EXPECT_EQ(overview_map[200 * 512 + 100] & 0xFFFFFFu, *map_colour_ptr(100, 200, 30) & 0xFFFFFFu);
+    EXPECT_NE(overview_map[200 * 512 + 100], 0x7F112233u);
+}
+
+} // namespace
+
+namespace {
+
+// Pictures that are missing stay absent (the drawing skips them); the ones
+// present load, the bitmaps in their order.
+TEST(Images, MissingPicturesStayAbsentPresentBitmapsLoad)
+{
+    std::string dir = ctest_enter_scratch();
+    std::filesystem::create_directories(dir + "/png");
+    // A 2 x 1 bottom-up 24-bit bitmap.
+    const uint8_t bmp[62] = {
+        'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,       // file header: size, pixels at 54
+        40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0,     // info: 2 x 1, 1 plane, 24 bits
+        0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,       // no compression, 8 bytes of pixels
+        0, 0, 0, 0, 0, 0, 0, 0,                               // no palette
+        0xFF, 0, 0, 0, 0xFF, 0, 0, 0,                         // blue, green, row padding
+    };
+    FILE *f = fopen((dir + "/png/medical.bmp").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bmp, 1, sizeof bmp, f);
+    fclose(f);
+    game_load_images();
+    EXPECT_EQ(game_images.splash, nullptr);
+    EXPECT_EQ(game_images.digit[10], nullptr);
+    EXPECT_EQ(weapon_table[WEAPON_SMG].scope_image, nullptr);
+    EXPECT_EQ(hud_bitmaps[BMP_INTEL], nullptr);
+    ASSERT_NE(hud_bitmaps[BMP_MEDICAL], nullptr);
+    EXPECT_EQ(hud_bitmaps[BMP_MEDICAL]->width, 2);
+    EXPECT_EQ(hud_bitmaps[BMP_MEDICAL]->pixels[0], 0x0000FFu);
+    game_free_images();
+    EXPECT_EQ(hud_bitmaps[BMP_MEDICAL], nullptr);
+    ctest_leave_scratch();
+}
+
+} // namespace

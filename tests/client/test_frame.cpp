@@ -1,0 +1,139 @@
+// The frame entry's 60 Hz gate, the name screen's steps, and start-up's
+// refusal of an argument without an address.
+#include <cstring>
+
+#include "client/game_main.h"
+#include "client/game_settings.h"
+#include "client/game_state.h"
+#include "client/menu_screens.h"
+#include "client_fixture.h"
+#include "common/cfg.h"
+#include "common/lang_ids.h"
+#include "common/timer.h"
+#include "client/game_fatal.h"
+#include "renderer/vox_cpu.h"
+#include "platform/plat_display.h"
+#include "platform/plat_input.h"
+#include "platform/plat_keys.h"
+#include "platform/plat_log.h"
+#include "platform/plat_main.h"
+#include "platform/plat_test.h"
+
+namespace {
+
+int frames_drawn;
+void count_frame() { frames_drawn++; }
+
+TEST(Frame, ASecondCallWithinASixtiethOnlySleeps)
+{
+    ctest_reset_client();
+    timer_start(&game_time);
+    for (ScreenFn &f : client_state.screens.screens) f = count_frame;
+    game_set_screen(SCREEN_TEAM_MENU);
+    frames_drawn = 0;
+    game_last_frame = -1.0f;
+    game_run_frame();
+    EXPECT_EQ(frames_drawn, 1);
+    float last = game_last_frame;
+    game_run_frame();
+    EXPECT_EQ(frames_drawn, 1);
+    EXPECT_FLOAT_EQ(game_last_frame, last);
+    game_last_frame -= 0.02f;
+    game_run_frame();
+    EXPECT_EQ(frames_drawn, 2);
+    EXPECT_GE(game_frame_time, 0.02f);
+    EXPECT_EQ(game_millis, (int32_t)(game_last_frame * 1000.0f));
+}
+
+struct NameScreen : ::testing::Test {
+    void SetUp() override
+    {
+        ctest_enter_scratch();
+        ctest_reset_client();
+        ASSERT_EQ(plat_select_backend(PLAT_BACKEND_HEADLESS), 1);
+        plat_reset_input();
+        *game_display_settings() = DisplaySettings{320, 240, 1, 0};
+        ASSERT_EQ(plat_create_window(), 1);
+        plat_inject_focus(1);
+        game_read_settings();
+        menu_name_asked = 0;
+        game_set_screen(SCREEN_NAME_ENTRY);
+    }
+    void TearDown() override
+    {
+        game_free_settings();
+        plat_destroy_window();
+        plat_close_backend();
+        ctest_leave_scratch();
+    }
+    static void type(const char *text)
+    {
+        for (const char *c = text; *c; c++) {
+            int shift = 0;
+            int dik = *c == '\n' ? DIK_RETURN : key_for_char((uint8_t)*c, &shift);
+            ASSERT_GE(dik, 0);
+            if (shift) plat_inject_key(DIK_LSHIFT, 1);
+            plat_inject_key(dik, 1);
+            plat_inject_key(dik, 0);
+            if (shift) plat_inject_key(DIK_LSHIFT, 0);
+        }
+        pumpmessages();
+    }
+};
+
+TEST_F(NameScreen, AChosenNamePassesStraightToLoading)
+{
+    snprintf(client_settings.name, sizeof client_settings.name, "Chosen");
+    local_player_id = 3;
+    menu_name_screen();
+    EXPECT_EQ(client_state.screens.current, SCREEN_LOADING);
+    EXPECT_EQ(local_player_id, -1);
+}
+
+TEST_F(NameScreen, TheDefaultNameAsksAndSavesTheTypedOne)
+{
+    ASSERT_STREQ(client_settings.name, "Zarar");
+    menu_name_screen();
+    EXPECT_EQ(client_state.screens.current, SCREEN_NAME_ENTRY);
+    type("New Guy\n");
+    for (int i = 0; i < 20 && client_state.screens.current == SCREEN_NAME_ENTRY; i++) menu_name_screen();
+    EXPECT_EQ(client_state.screens.current, SCREEN_LOADING);
+    EXPECT_STREQ(client_settings.name, "New Guy");
+    ConfigDict *d = nullptr;
+    cfg_load(GAME_CONFIG_FILE, &d);
+    EXPECT_STREQ(cfg_get_string(d, "client:name", ""), "New Guy");
+    cfg_free(d);
+}
+
+TEST_F(NameScreen, KeyNamesForTheControlsHelp)
+{
+    ASSERT_EQ(initdirectinput(), 1);
+    ASSERT_EQ(initkeyboard(), 1);
+    char out[4];
+    EXPECT_EQ(std::string(game_key_name(getkeyboarddevice(), DIK_W, out), 1), "W");
+    EXPECT_EQ(out[1], 0);
+    game_key_name(getkeyboarddevice(), DIK_CAPITAL, out); // a long name keeps its first four bytes
+    EXPECT_EQ(std::string(out, 4), "Caps");
+    uninitkeyboard();
+    uninitdirectinput();
+}
+
+// Start-up refuses an argument without an address with its box and -1.
+TEST(StartUp, NoAddressShowsItsBoxAndFails)
+{
+    ctest_enter_scratch();
+    ctest_reset_client();
+    ctest_load_strings();
+    plat_log_clear();
+    CpuFeatures = getcpufeatures();
+    char arg[] = "client.exe";
+    char *argv[] = {arg, nullptr};
+    EXPECT_EQ(game_init(1, argv), -1);
+    EXPECT_GE(plat_log_find("box ERROR: ", 0), 0);
+    std::string box = plat_log_line(plat_log_find("box ERROR: ", 0));
+    EXPECT_EQ(box, std::string("box ERROR: ") + game_text(LANG_ERR_NO_ADDRESS));
+    game_shutdown();
+    ctest_leave_scratch();
+}
+
+} // namespace
