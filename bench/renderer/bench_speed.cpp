@@ -7,7 +7,7 @@
 //   --rounds N        rounds per figure (default 9)
 //   --png PREFIX      also writes both renderers' first level view as PNGs
 //   --loop VIEW WxH N renders one view N times and exits (for profilers);
-//                     VIEW is level0..level7, down30 or ref0..ref7
+//                     VIEW is level0..level7, down30, ref0..ref7 or yYAWpPITCH
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -128,7 +128,10 @@ int loop(const char *view, const char *size, int32_t n)
     Pose p;
     if (ref || std::sscanf(view, "level%d", &k) == 1) p = view_pose(k, 0.0f);
     else if (!std::strcmp(view, "down30")) p = view_pose(0, 30.0f);
-    else return 2;
+    else if (float yaw, pitch; std::sscanf(view, "y%fp%f", &yaw, &pitch) == 2) {
+        p = view_pose(0, pitch);
+        p.yaw = yaw;
+    } else return 2;
     Figure f;
     for (int32_t i = 0; i < n; i++) {
         const double t0 = now_ms();
