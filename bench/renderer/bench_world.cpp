@@ -14,6 +14,7 @@
 #include "common/map_query.h"
 #include "renderer/vox_pool.h"
 #include "renderer/voxrender.h"
+#include "bench_scene.h"
 #include "vxmaps.h"
 
 namespace {
@@ -34,7 +35,6 @@ bool use_map(MapId m)
 
 // The full-scene case's map is the generated one of the level view.
 bool bench_use_generated_map() { return use_map(MAP_GENERATED); }
-void bench_scene_register();
 
 namespace {
 

@@ -23,8 +23,8 @@ std::atomic<void *> job_arg{nullptr};
 std::atomic<bool> stopping{false};
 
 std::thread workers[VOX_MAX_THREADS - 1];
-int32_t running = 0;  // workers started
-int32_t count = 0;    // threads that draw; 0 until the first use
+int32_t running = 0;              // workers started; they stay until vox_pool_stop
+std::atomic<int32_t> count{0};    // threads that draw; 0 until the first use
 bool exit_hook = false;
 
 int32_t default_threads()
@@ -58,7 +58,9 @@ void run_bands(uint32_t gen)
     }
 }
 
-void worker_main()
+// Worker `index` (0 ..) takes part in jobs while the count of drawing
+// threads leaves room for it.
+void worker_main(int32_t index)
 {
     uint32_t seen = generation.load(std::memory_order_acquire);
     for (;;) {
@@ -74,7 +76,7 @@ void worker_main()
         }
         if (stopping.load(std::memory_order_acquire)) return;
         seen = g;
-        run_bands(g);
+        if (index < count.load(std::memory_order_relaxed) - 1) run_bands(g);
     }
 }
 
@@ -85,23 +87,22 @@ void start_workers()
         std::atexit(vox_pool_stop);
     }
     stopping.store(false, std::memory_order_release);
-    for (; running < count - 1; running++) workers[running] = std::thread(worker_main);
+    for (; running < count - 1; running++) workers[running] = std::thread(worker_main, running);
 }
 
 } // namespace
 
 int32_t vox_threads()
 {
-    if (count == 0) count = default_threads();
-    return count;
+    if (count.load(std::memory_order_relaxed) == 0) count.store(default_threads(), std::memory_order_relaxed);
+    return count.load(std::memory_order_relaxed);
 }
 
 int32_t vox_set_threads(int32_t n)
 {
     n = n == 0 ? default_threads() : (n < 1 ? 1 : (n > VOX_MAX_THREADS ? VOX_MAX_THREADS : n));
-    if (n != count) vox_pool_stop();
-    count = n;
-    return count;
+    count.store(n, std::memory_order_relaxed);
+    return n;
 }
 
 void vox_pool_run(VoxBandJob job, void *arg, int32_t bands)
@@ -112,7 +113,7 @@ void vox_pool_run(VoxBandJob job, void *arg, int32_t bands)
         for (int32_t b = 0; b < bands; b++) job(arg, b);
         return;
     }
-    if (running < count - 1) start_workers();
+    if (running < vox_threads() - 1) start_workers();
     const uint32_t gen = generation.load(std::memory_order_relaxed) + 1;
     job_fn.store(job, std::memory_order_relaxed);
     job_arg.store(arg, std::memory_order_relaxed);

@@ -24,6 +24,7 @@ int32_t vox_set_threads(int32_t n);
 typedef void (*VoxBandJob)(void *arg, int32_t band);
 void vox_pool_run(VoxBandJob job, void *arg, int32_t bands);
 
-// Stops and joins the workers (closerenderer and exit call it); the next
-// vox_pool_run starts them again.
+// Stops and joins the workers (closerenderer and exit call it). Workers are
+// started as a job needs them and otherwise stay, idle when the count is
+// lowered; the next vox_pool_run after a stop starts them again.
 void vox_pool_stop();

@@ -11,6 +11,7 @@
 #include "renderer/vox_kernels.h"
 #include "renderer/vox_pool.h"
 #include "renderer/vox_scan_state.h"
+#include "renderer/vox_sprite.h"
 #include "renderer/vox_world.h"
 
 static RaySample *own_samples;
@@ -424,6 +425,7 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
 
 int renderworld()
 {
+    vox_sprite_list_end();
     std::memset(&vox_world_stats, 0, sizeof vox_world_stats);
     if (!vox_frame_bound() || vox_kernel_set() < 0) return 0;
     const ViewCamera &c = vox_camera;
