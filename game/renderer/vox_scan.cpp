@@ -232,6 +232,7 @@ static inline RaySample *fill_samples(RaySample *o, intptr_t step, int32_t count
 // painted without testing each sample, where certain_run vouches for them.
 static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
 {
+    const int32_t i0 = f.i0; // kept aside: the stores below might otherwise reload it
     int32_t i = f.i1;
     int64_t gh = r.gh(i), gz = r.gz(i);
     RaySample *o = r.out + i * r.stride;
@@ -240,12 +241,12 @@ static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_
     for (;;) {
         put_sample(o, smp);
         o -= stride;
-        if (--i < f.i0) break;
+        if (--i < i0) break;
         gh -= r.dh;
         gz -= r.dz;
         if ((gh >> 16) * hz + (gz >> 16) * d16 <= 0) break;
         if (++tested == 2) {
-            const int32_t t = certain_run(r, i, -1, i - f.i0, hz, d16, true);
+            const int32_t t = certain_run(r, i, -1, i - i0, hz, d16, true);
             o = fill_samples(o, -stride, t, smp);
             i -= t;
             gh -= t * r.dh;
@@ -259,6 +260,7 @@ static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_
 // after it while theirs do too.
 static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
 {
+    const int32_t i1 = f.i1;
     int32_t i = f.i0;
     int64_t gh = r.gh(i), gz = r.gz(i);
     RaySample *o = r.out + i * r.stride;
@@ -267,12 +269,12 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
     for (;;) {
         put_sample(o, smp);
         o += stride;
-        if (++i > f.i1) break;
+        if (++i > i1) break;
         gh += r.dh;
         gz += r.dz;
         if ((gh >> 16) * hz + (gz >> 16) * d16 > 0) break;
         if (++tested == 2) {
-            const int32_t t = certain_run(r, i, 1, f.i1 - i, hz, d16, false);
+            const int32_t t = certain_run(r, i, 1, i1 - i, hz, d16, false);
             o = fill_samples(o, stride, t, smp);
             i += t;
             gh += t * r.dh;
