@@ -113,6 +113,19 @@ static inline float vox_depth(int32_t dist, float x, float y)
     return (float)dist / __builtin_sqrtf(sq);
 }
 
+// What a kernel takes of screen line y: its first pixel and the line's part
+// of the pixels' horizontal directions (rowx + x ax, rowy + x ay).
+struct VoxLine {
+    uint8_t *pixels;
+    float rowx, rowy;
+};
+static inline VoxLine vox_line(int32_t y)
+{
+    const SpanKernelParams &p = vox_kparams;
+    const float fy = (float)y;
+    return VoxLine{p.pixels + (intptr_t)y * p.pitch, p.cx + fy * p.dx, p.cy + fy * p.dy};
+}
+
 static inline void vox_put_pixel(int32_t x, int32_t y, const RaySample *s, float rowx, float rowy)
 {
     const SpanKernelParams &p = vox_kparams;

@@ -3,16 +3,16 @@
 // the results equal the other sets bit for bit (no fused multiply-add: the
 // file is built without it). The table kernel stays the SSE2 one. Only
 // called when the processor and system support AVX2.
-#include "renderer/vox_kernels.h"
-
 #include <immintrin.h>
+
+#include "renderer/vox_kernels_x4.h"
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
 
 namespace {
 
-// Fog of four (128) or eight (256) pixels: the SSE2 kernel's steps per half.
+// Fog of eight pixels: vox_fog4's steps in each half.
 inline __m256i fog8(__m256i col, __m256i dist, __m256i fog)
 {
     __m256i k = _mm256_packs_epi32(_mm256_srai_epi32(dist, 20), _mm256_srai_epi32(dist, 20));
@@ -30,25 +30,6 @@ inline __m256i fog8(__m256i col, __m256i dist, __m256i fog)
     lo = _mm256_add_epi16(lo, _mm256_mulhi_epi16(dlo, ramp01));
     hi = _mm256_add_epi16(hi, _mm256_mulhi_epi16(dhi, ramp23));
     return _mm256_packus_epi16(lo, hi);
-}
-
-inline __m128i fog4(__m128i col, __m128i dist, __m128i fog)
-{
-    __m128i k = _mm_packs_epi32(_mm_srai_epi32(dist, 20), _mm_srai_epi32(dist, 20));
-    k = _mm_min_epi16(_mm_max_epi16(k, _mm_setzero_si128()), _mm_set1_epi16(1536));
-    const __m128i ramp =
-        _mm_add_epi16(_mm_mullo_epi16(k, _mm_set1_epi16(21)), _mm_mulhi_epu16(k, _mm_set1_epi16(0x5555)));
-    const __m128i ramp4 = _mm_unpacklo_epi16(ramp, ramp);
-    const __m128i ramp01 = _mm_unpacklo_epi32(ramp4, ramp4);
-    const __m128i ramp23 = _mm_unpackhi_epi32(ramp4, ramp4);
-    const __m128i zero = _mm_setzero_si128();
-    __m128i lo = _mm_unpacklo_epi8(col, zero);
-    __m128i hi = _mm_unpackhi_epi8(col, zero);
-    const __m128i dlo = _mm_slli_epi16(_mm_sub_epi16(fog, lo), 1);
-    const __m128i dhi = _mm_slli_epi16(_mm_sub_epi16(fog, hi), 1);
-    lo = _mm_add_epi16(lo, _mm_mulhi_epi16(dlo, ramp01));
-    hi = _mm_add_epi16(hi, _mm_mulhi_epi16(dhi, ramp23));
-    return _mm_packus_epi16(lo, hi);
 }
 
 // Splits samples as (colour, distance) pairs, s0123 and s4567, into the
@@ -72,59 +53,28 @@ inline __m256 depth8(__m256i dist, __m256 fx, __m256 rowx, __m256 rowy, __m256 a
     return _mm256_div_ps(_mm256_cvtepi32_ps(dist), _mm256_sqrt_ps(sq));
 }
 
-inline __m128 depth4(__m128i dist, __m128 fx, __m128 rowx, __m128 rowy, __m128 ax, __m128 ay)
-{
-    const __m128 X = _mm_add_ps(rowx, _mm_mul_ps(fx, ax));
-    const __m128 Y = _mm_add_ps(rowy, _mm_mul_ps(fx, ay));
-    __m128 sq = _mm_add_ps(_mm_mul_ps(X, X), _mm_mul_ps(Y, Y));
-    sq = _mm_max_ps(sq, _mm_set1_ps(1e-30f));
-    return _mm_div_ps(_mm_cvtepi32_ps(dist), _mm_sqrt_ps(sq));
-}
-
-// Four pixels from x, samples s0..s3; streamed (x's address 16-byte aligned).
-inline void put4(uint8_t *pix, __m128 fx, const RaySample *s0, const RaySample *s1, const RaySample *s2,
-                 const RaySample *s3, __m128 rowx, __m128 rowy, __m128 ax, __m128 ay, __m128i fog)
-{
-    const __m128 p01 = _mm_castsi128_ps(
-        _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)s0), _mm_loadl_epi64((const __m128i *)s1)));
-    const __m128 p23 = _mm_castsi128_ps(
-        _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)s2), _mm_loadl_epi64((const __m128i *)s3)));
-    const __m128i col = _mm_castps_si128(_mm_shuffle_ps(p01, p23, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i dist = _mm_castps_si128(_mm_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 1, 3, 1)));
-    _mm_stream_si128((__m128i *)pix, fog4(col, dist, fog));
-    _mm_stream_ps((float *)(pix + vox_kparams.zoffset), depth4(dist, fx, rowx, rowy, ax, ay));
-}
-
-template <bool Fast>
-inline const RaySample *pick(const RaySample *row, int32_t rn, int32_t sampleindex)
-{
-    return Fast ? &row[(uint32_t)rn >> 16] : vox_sample_at(rn, sampleindex);
-}
-
 template <bool Fast>
 void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
 {
     const SpanKernelParams &p = vox_kparams;
     const RaySample *row = Fast ? vox_sample_row(sampleindex) : nullptr;
-    const float fy = (float)y;
-    const float rowxs = p.cx + fy * p.dx;
-    const float rowys = p.cy + fy * p.dy;
-    uint8_t *line = p.pixels + (intptr_t)y * p.pitch;
+    const VoxLine ln = vox_line(y);
+    const float rowxs = ln.rowx, rowys = ln.rowy;
+    uint8_t *line = ln.pixels;
     const intptr_t zoff = p.zoffset;
     uint32_t rn = (uint32_t)raynumber;
     const uint32_t st = (uint32_t)raystep;
     int32_t x = x0;
     for (; x < x1 && (((uintptr_t)(line + 4 * (intptr_t)x)) & 15); x++, rn += st)
-        vox_put_pixel(x, y, pick<Fast>(row, (int32_t)rn, sampleindex), rowxs, rowys);
+        vox_put_pixel(x, y, vox_pick<Fast>(row, (int32_t)rn, sampleindex), rowxs, rowys);
     const __m128 rowx4 = _mm_set1_ps(rowxs), rowy4 = _mm_set1_ps(rowys);
     const __m128 ax4 = _mm_set1_ps(p.ax), ay4 = _mm_set1_ps(p.ay);
-    const __m128i fog4v = _mm_setr_epi16((short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3],
-                                         (short)p.fog[0], (short)p.fog[1], (short)p.fog[2], (short)p.fog[3]);
+    const __m128i fog4v = vox_fog_words();
     auto group4 = [&]() {
         const __m128 fx = _mm_cvtepi32_ps(_mm_setr_epi32(x, x + 1, x + 2, x + 3));
-        put4(line + 4 * (intptr_t)x, fx, pick<Fast>(row, (int32_t)rn, sampleindex),
-             pick<Fast>(row, (int32_t)(rn + st), sampleindex), pick<Fast>(row, (int32_t)(rn + 2 * st), sampleindex),
-             pick<Fast>(row, (int32_t)(rn + 3 * st), sampleindex), rowx4, rowy4, ax4, ay4, fog4v);
+        vox_put4(line + 4 * (intptr_t)x, fx, vox_pick<Fast>(row, (int32_t)rn, sampleindex),
+             vox_pick<Fast>(row, (int32_t)(rn + st), sampleindex), vox_pick<Fast>(row, (int32_t)(rn + 2 * st), sampleindex),
+             vox_pick<Fast>(row, (int32_t)(rn + 3 * st), sampleindex), rowx4, rowy4, ax4, ay4, fog4v);
         x += 4;
         rn += 4 * st;
     };
@@ -138,8 +88,8 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
         const uint32_t st2 = 2 * st, st3 = 3 * st, st4 = 4 * st, st5 = 5 * st, st6 = 6 * st, st7 = 7 * st;
         for (; x + 8 <= x1; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) {
             auto two = [&](uint32_t a, uint32_t b) {
-                return _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)pick<Fast>(row, (int32_t)a, sampleindex)),
-                                          _mm_loadl_epi64((const __m128i *)pick<Fast>(row, (int32_t)b, sampleindex)));
+                return _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i *)vox_pick<Fast>(row, (int32_t)a, sampleindex)),
+                                          _mm_loadl_epi64((const __m128i *)vox_pick<Fast>(row, (int32_t)b, sampleindex)));
             };
             const __m256i s0123 = _mm256_inserti128_si256(_mm256_castsi128_si256(two(rn, rn + st)),
                                                           two(rn + st2, rn + st3), 1);
@@ -153,7 +103,7 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
         }
     }
     if (x + 4 <= x1) group4();
-    for (; x < x1; x++, rn += st) vox_put_pixel(x, y, pick<Fast>(row, (int32_t)rn, sampleindex), rowxs, rowys);
+    for (; x < x1; x++, rn += st) vox_put_pixel(x, y, vox_pick<Fast>(row, (int32_t)rn, sampleindex), rowxs, rowys);
 }
 
 } // namespace

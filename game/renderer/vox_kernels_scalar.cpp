@@ -3,10 +3,8 @@
 
 void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
 {
-    const SpanKernelParams &p = vox_kparams;
-    const float fy = (float)y;
-    const float rowx = p.cx + fy * p.dx;
-    const float rowy = p.cy + fy * p.dy;
+    const VoxLine ln = vox_line(y);
+    const float rowx = ln.rowx, rowy = ln.rowy;
     uint32_t rn = (uint32_t)raynumber;
     if (vox_span_in_range(x0, x1, raynumber, raystep, sampleindex)) {
         const RaySample *row = vox_sample_row(sampleindex);
@@ -19,10 +17,8 @@ void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, in
 
 void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable)
 {
-    const SpanKernelParams &p = vox_kparams;
-    const float fy = (float)y;
-    const float rowx = p.cx + fy * p.dx;
-    const float rowy = p.cy + fy * p.dy;
+    const VoxLine ln = vox_line(y);
+    const float rowx = ln.rowx, rowy = ln.rowy;
     int32_t *rn = raytable;
     for (int32_t x = x0; x < x1; x++, sampleindex += step) {
         const int32_t r = rn[x];

@@ -227,61 +227,49 @@ static inline RaySample *fill_samples(RaySample *o, intptr_t step, int32_t count
     return o;
 }
 
-// Paints sample f.i1, whose ray lies below the level (hz, d16), and the
-// samples before it while theirs do too. Runs longer than a few samples are
-// painted without testing each sample, where certain_run vouches for them.
-static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
+// Paints a run of samples with `smp`: Below, from sample f.i1 (whose ray
+// lies below the level (hz, d16)) back while the samples' rays do too;
+// otherwise from f.i0 (at or above the level) forward while theirs do too.
+// Runs longer than a few samples are painted without testing each sample,
+// where certain_run vouches for them.
+template <bool Below>
+static inline void paint_run(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
 {
-    const int32_t i0 = f.i0; // kept aside: the stores below might otherwise reload it
-    int32_t i = f.i1;
+    const int32_t dir = Below ? -1 : 1;
+    const int32_t end = Below ? f.i0 : f.i1; // kept aside: the stores below might otherwise reload it
+    int32_t i = Below ? f.i1 : f.i0;
     int64_t gh = r.gh(i), gz = r.gz(i);
+    const int64_t dh = dir * r.dh, dz = dir * r.dz;
     RaySample *o = r.out + i * r.stride;
-    const intptr_t stride = r.stride;
+    const intptr_t step = dir * r.stride;
     int32_t tested = 0;
     for (;;) {
         put_sample(o, smp);
-        o -= stride;
-        if (--i < i0) break;
-        gh -= r.dh;
-        gz -= r.dz;
-        if ((gh >> 16) * hz + (gz >> 16) * d16 <= 0) break;
+        o += step;
+        i += dir;
+        if (Below ? i < end : i > end) break;
+        gh += dh;
+        gz += dz;
+        if (((gh >> 16) * hz + (gz >> 16) * d16 > 0) != Below) break;
         if (++tested == 2) {
-            const int32_t t = certain_run(r, i, -1, i - i0, hz, d16, true);
-            o = fill_samples(o, -stride, t, smp);
-            i -= t;
-            gh -= t * r.dh;
-            gz -= t * r.dz;
+            const int32_t t = certain_run(r, i, dir, Below ? i - end : end - i, hz, d16, Below);
+            o = fill_samples(o, step, t, smp);
+            i += dir * t;
+            gh += t * dh;
+            gz += t * dz;
         }
     }
-    f.i1 = i;
+    (Below ? f.i1 : f.i0) = i;
 }
 
-// Paints sample f.i0, whose ray lies at or above the level, and the samples
-// after it while theirs do too.
+static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
+{
+    paint_run<true>(r, f, hz, d16, smp);
+}
+
 static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
 {
-    const int32_t i1 = f.i1;
-    int32_t i = f.i0;
-    int64_t gh = r.gh(i), gz = r.gz(i);
-    RaySample *o = r.out + i * r.stride;
-    const intptr_t stride = r.stride;
-    int32_t tested = 0;
-    for (;;) {
-        put_sample(o, smp);
-        o += stride;
-        if (++i > i1) break;
-        gh += r.dh;
-        gz += r.dz;
-        if ((gh >> 16) * hz + (gz >> 16) * d16 > 0) break;
-        if (++tested == 2) {
-            const int32_t t = certain_run(r, i, 1, i1 - i, hz, d16, false);
-            o = fill_samples(o, stride, t, smp);
-            i += t;
-            gh += t * r.dh;
-            gz += t * r.dz;
-        }
-    }
-    f.i0 = i;
+    paint_run<false>(r, f, hz, d16, smp);
 }
 
 static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)

@@ -261,20 +261,30 @@ static void rows_band(void *arg, int32_t band)
     __builtin_ia32_sfence(); // the kernels' streaming stores, before the band counts as done
 }
 
+// The region's n rays to the edge `edge` for r0..r1 (rows: top or bottom):
+// laid out, cast on the drawing threads and handed to the kernels. Returns
+// n, 0 when there are none or no room for them.
+static int32_t region_rays(const Region &g, bool rows, float edge, float r0, float r1, int32_t s)
+{
+    const int32_t n = iround((double)r1 - (double)r0);
+    if (n < 1 || n > 16 * VOX_MAX_XRES || !grow_rays((size_t)n)) return 0;
+    intptr_t istride;
+    int32_t imin;
+    RaySample *buf = region_layout(g, rows, edge, r0, r1, n, s, &istride, &imin);
+    if (!buf) return 0;
+    region_cast(buf, istride, n);
+    region_bind_rays(buf, n, istride, rows, imin);
+    return n;
+}
+
 // Top (top = true) or bottom region: rays to the edge y = T or B for x in
 // [r0, r1], then rows from the vanishing point outward.
 static void region_rows(const Region &g, bool top, float r0, float r1)
 {
-    const int32_t n = iround((double)r1 - (double)r0);
-    if (n < 1 || n > 16 * VOX_MAX_XRES || !grow_rays((size_t)n)) return;
     const float edge = top ? -1.0f : (float)g.yres;
     const int32_t s = top ? g.sign : -g.sign; // sample index of row r: r * s
-    intptr_t istride;
-    int32_t imin;
-    RaySample *buf = region_layout(g, true, edge, r0, r1, n, s, &istride, &imin);
-    if (!buf) return;
-    region_cast(buf, istride, n);
-    region_bind_rays(buf, n, istride, true, imin);
+    const int32_t n = region_rays(g, true, edge, r0, r1, s);
+    if (!n) return;
 
     const double dedge = (double)edge - g.vy;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
@@ -350,16 +360,10 @@ static void columns_band(void *arg, int32_t band)
 // table, then the covered rows are drawn top to bottom.
 static void region_columns(const Region &g, bool right, float r0, float r1)
 {
-    const int32_t n = iround((double)r1 - (double)r0);
-    if (n < 1 || n > 16 * VOX_MAX_XRES || !grow_rays((size_t)n)) return;
     const float edge = right ? (float)g.xres : -1.0f;
     const int32_t s = right ? -g.sign : g.sign; // sample index of column c: c * s
-    intptr_t istride;
-    int32_t imin;
-    RaySample *buf = region_layout(g, false, edge, r0, r1, n, s, &istride, &imin);
-    if (!buf) return;
-    region_cast(buf, istride, n);
-    region_bind_rays(buf, n, istride, false, imin);
+    const int32_t n = region_rays(g, false, edge, r0, r1, s);
+    if (!n) return;
 
     const double dedge = (double)edge - g.vx;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
