@@ -108,8 +108,7 @@ int32_t vox_set_threads(int32_t n)
 void vox_pool_run(VoxBandJob job, void *arg, int32_t bands)
 {
     if (bands <= 0) return;
-    bands = bands > 0xFFFF ? 0xFFFF : bands;
-    if (vox_threads() == 1 || bands == 1) {
+    if (vox_threads() == 1 || bands == 1 || bands > 0xFFFF) { // the claim word holds at most 0xFFFF bands
         for (int32_t b = 0; b < bands; b++) job(arg, b);
         return;
     }

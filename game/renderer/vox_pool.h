@@ -20,7 +20,8 @@ int32_t vox_threads();
 int32_t vox_set_threads(int32_t n);
 
 // Runs job(arg, band) for band = 0 .. bands - 1 on the pool and the caller,
-// in no fixed order, and returns when all are done. Jobs must not call it.
+// in no fixed order, and returns when all are done (more than 65535 bands run
+// on the caller alone). Jobs must not call it.
 typedef void (*VoxBandJob)(void *arg, int32_t band);
 void vox_pool_run(VoxBandJob job, void *arg, int32_t bands);
 
