@@ -117,8 +117,9 @@ struct Region {
     int32_t sign;
 };
 
-// Bands a pass is cut into: one on a single thread (the plain path), else a
-// few per thread so that threads that finish early take more.
+// Bands a pass is cut into: one on a single thread (the plain path), else
+// several per thread, so that threads that finish early (or that the system
+// has not run for a while) are made up for by the others.
 static int32_t pass_bands(int32_t items, int32_t per_thread)
 {
     const int32_t t = vox_threads();
@@ -168,7 +169,7 @@ struct CastJob {
     RaySample *samples;
     intptr_t istride;
     int32_t n, per;
-    VoxScanCounts counts[VOX_MAX_THREADS * 8];
+    VoxScanCounts counts[VOX_MAX_THREADS * 16];
 };
 
 static void cast_band(void *arg, int32_t band)
@@ -191,7 +192,7 @@ static void region_cast(RaySample *samples, intptr_t istride, int32_t n)
     job.samples = samples;
     job.istride = istride;
     job.n = n;
-    const int32_t bands = pass_bands((n + 7) / 8, 8);
+    const int32_t bands = pass_bands((n + 7) / 8, 16);
     job.per = (((n + bands - 1) / bands) + 7) & ~7;
     const int32_t used = (n + job.per - 1) / job.per;
     std::memset(job.counts, 0, sizeof(VoxScanCounts) * (size_t)used);
@@ -320,7 +321,7 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
             row_spans[nspans++] = RowSpan{row, x0, x1, (int32_t)rn(x0), (int32_t)step};
     }
     RowsJob job{nspans, 0, s};
-    const int32_t bands = pass_bands(nspans, 4);
+    const int32_t bands = pass_bands(nspans, 8);
     job.per = (nspans + bands - 1) / bands;
     vox_pool_run(rows_band, &job, job.per ? (nspans + job.per - 1) / job.per : 0);
 }
@@ -422,7 +423,7 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
     }
     if (!any) return;
     ColumnsJob job{right, s, g.xres, cy0, cy1, 0, c0, c1};
-    const int32_t bands = pass_bands(cy1 - cy0, 4);
+    const int32_t bands = pass_bands(cy1 - cy0, 8);
     job.per = (cy1 - cy0 + bands - 1) / bands;
     vox_pool_run(columns_band, &job, (cy1 - cy0 + job.per - 1) / job.per);
 }
