@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <unistd.h>
 
 #include "client/game_assets.h"
 #include "client/game_controls.h"
@@ -34,6 +35,7 @@
 #include "common/player.h"
 #include "common/timer.h"
 #include "hud_scene.h"
+#include "support/test_client.h"
 #include "platform/plat_input.h"
 #include "platform/plat_keys.h"
 #include "platform/plat_log.h"
@@ -412,6 +414,42 @@ TEST_F(HudFrame, OutOfRangeStateIsCheckedBeforeDrawing)
     // The chat line drawn is the text cut to its field.
     EXPECT_GT(hs_count(12, H - 90, W, H - 82, kWhite), 10);
     EXPECT_EQ(hs_count(0, 22, W, 30, kRed), 0); // a kill line of no known kind
+}
+
+// Once a tool switch has run its time, the frame tells the server the tool
+// now in hand, or with the same tool the block colour chosen meanwhile.
+TEST_F(HudFrame, AFinishedToolSwitchSendsTheToolOrTheColour)
+{
+    tcl_enet_init();
+    StandIn server;
+    ASSERT_TRUE(ctest_standin_connect(&server));
+    const auto sent = [&](int wait_ms = 3000) {
+        enet_host_flush(net_client_host);
+        for (int64_t end = ctest_now_ms() + wait_ms; ctest_now_ms() < end && server.received.empty();) {
+            server.service();
+            usleep(1000);
+        }
+        std::vector<std::vector<uint8_t>> got;
+        got.swap(server.received);
+        return got;
+    };
+    me->reload_end = game_time + 1.0f;
+    local_controls.tool = TOOL_BLOCK;
+    local_controls.next_use = game_time + 0.3f; // still switching: nothing yet
+    game_draw_frame();
+    EXPECT_EQ(me->tool, TOOL_GUN);
+    game_time += 0.4f;
+    game_draw_frame();
+    EXPECT_EQ(me->tool, TOOL_BLOCK);
+    EXPECT_EQ(me->reload_end, 0.0f);
+    EXPECT_EQ(sent(), (std::vector<std::vector<uint8_t>>{{7, 0, TOOL_BLOCK}}));
+    local_controls.block_colour = 0x102030;
+    game_draw_frame();
+    EXPECT_EQ(me->colour, 0x102030u);
+    EXPECT_EQ(sent(), (std::vector<std::vector<uint8_t>>{{8, 0, 0x30, 0x20, 0x10}}));
+    game_draw_frame(); // both agree now
+    EXPECT_TRUE(sent(100).empty());
+    ctest_standin_close(&server);
 }
 
 TEST(HudGroundShade, TheShadeOfTheGroundOrNeutral)
