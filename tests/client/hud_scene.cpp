@@ -171,9 +171,17 @@ void hs_populate()
             wobj_set_kind(&world_objects[k], OBJECT_CASING);
         }
     }
+    // Eight bursts of 64 particles, as grenades leave them, spread by age.
     for (int i = 0; i < PARTICLE_MAX; i++) {
-        const float d = 4.0f + (float)(i % 16);
-        const Vec3 at{me.eye.x + me.forward.x * d, me.eye.y + me.forward.y * d, me.eye.z + 0.2f * (float)(i % 9)};
-        game_spawn_particles(&at, 0.25f, 0x7F808080u + (uint32_t)(i * 2654435761u & 0x3F3F3Fu), 1);
+        const int burst = i / 64;
+        const float d = 6.0f + 3.0f * (float)burst, s = ((float)(burst % 4) - 1.5f) * 3.0f;
+        const Vec3 at{me.eye.x + me.forward.x * d - me.forward.y * s, me.eye.y + me.forward.y * d + me.forward.x * s,
+                      me.eye.z + 1.0f};
+        game_spawn_particles(&at, 0.25f, 0x7F404040u, 1);
+        Particle &p = particle_ring.slot[(particle_ring.head + particle_ring.count - 1) & (PARTICLE_MAX - 1)];
+        const float age = (float)(i % 64) / 16.0f;
+        p.position = Vec3{at.x + p.velocity.x * 16.0f * age, at.y + p.velocity.y * 16.0f * age,
+                          at.z + p.velocity.z * 16.0f * age};
+        p.expiry -= age;
     }
 }
