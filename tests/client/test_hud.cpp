@@ -365,7 +365,7 @@ TEST_F(HudFrame, NetGraphClampsABarAtItsTop)
     local_controls.net_graph = 1;
     game_draw_frame();
     const int32_t base = H / 2;
-    EXPECT_EQ(hs_count(8 + 4 * 39, base - 81, 8 + 4 * 40, base + 81, 0x00FF00), 160 * 4);
+    EXPECT_EQ(hs_count(8 + 4 * 39, 0, 8 + 4 * 40, H, 0x00FF00), 160 * 4);
     EXPECT_EQ(hs_count(8, base - 81, 12, base + 81, 0x00FF00), 10 * 4);
     EXPECT_EQ(hs_count(8, base - 81, 12, base + 81, 0x0000FF), 5 * 4);
     EXPECT_EQ(hs_pixel(7, base), kBlack);
@@ -398,9 +398,10 @@ TEST_F(HudFrame, OutOfRangeStateIsCheckedBeforeDrawing)
     local_controls.follow = 77;
     me->weapon = 9;
     me->respawn_time = INT64_MAX;
-    // A grenade lying in an uncoloured voxel deep in the ground.
-    const Vec3 deep{251.5f, 250.5f, 45.5f}, still{0, 0, 0};
-    ASSERT_EQ(map_colour_ptr(251, 250, 45), nullptr);
+    me->position.z = 41.5f; // his feet in the uncoloured voxel under the ground's top: the tool's light
+    // A grenade in view, in the uncoloured voxel under the ground's top.
+    const Vec3 deep{256.5f, 250.5f, 41.5f}, still{0, 0, 0};
+    ASSERT_EQ(map_colour_ptr(256, 250, 41), nullptr);
     ASSERT_GE(game_add_grenade_object(&deep, &still, 0, game_time + 3.0f), 0);
     keystates.current[key_bindings.key[CTL_VIEW_SCORE]] = 1;
     local_controls.net_graph = local_controls.quit_open = 1;
