@@ -34,9 +34,13 @@
 
 #define TERRITORY_REACH 16.0f // a territory's bar shows within this on x and y
 
-uint32_t hud_frame_counter;
+// Frames drawn in game; its low five bits choose the map row re-shaded.
+static uint32_t hud_frame_counter;
 
-void hud_finish_tool_switch()
+// The end of a tool switch: the record takes the selected tool (MSG_TOOL,
+// reload cancelled) or, with the same tool, the chosen block colour
+// (MSG_BLOCK_COLOUR). Nothing when both already agree.
+static void hud_finish_tool_switch()
 {
     PlayerRecord *me = game_local_player();
     if (!me) return;

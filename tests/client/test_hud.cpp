@@ -39,7 +39,6 @@
 #include "platform/plat_input.h"
 #include "platform/plat_keys.h"
 #include "platform/plat_log.h"
-#include "renderer/vox_player.h"
 
 namespace {
 
@@ -451,22 +450,6 @@ TEST_F(HudFrame, AFinishedToolSwitchSendsTheToolOrTheColour)
     game_draw_frame(); // both agree now
     EXPECT_TRUE(sent(100).empty());
     ctest_standin_close(&server);
-}
-
-TEST(HudGroundShade, TheShadeOfTheGroundOrNeutral)
-{
-    ctest_reset_client();
-    map_make_flat(40, 0x55AABBCCu);
-    struct Case {
-        Vec3 at;
-        int32_t shade;
-    } cases[] = {
-        {{100.5f, 100.5f, 38.0f}, 0x55},  // above the ground: its top voxel
-        {{100.5f, 100.5f, 45.5f}, 127},   // inside, where no colour is stored
-        {{-5.0f, 100.5f, 38.0f}, 127},    // off the map
-        {{NAN, 1.0f, 1.0f}, 127},
-    };
-    for (const Case &c : cases) EXPECT_EQ(vox_ground_shade(&c.at), c.shade) << c.at.x << " " << c.at.z;
 }
 
 // ---- menu screens -----------------------------------------------------------
