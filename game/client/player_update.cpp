@@ -59,7 +59,8 @@ void game_drop_block_line()
 
 int game_block_fits(int32_t x, int32_t y, int32_t z, const PlayerRecord *player)
 {
-    if (z >= 62 || (uint32_t)x >= 512u || (uint32_t)y >= 512u) return 0;
+    // z below 0 is outside the map too: the server refuses such a build.
+    if ((uint32_t)z >= 62u || (uint32_t)x >= 512u || (uint32_t)y >= 512u) return 0;
     float dx = player->eye.x - ((float)x + 0.5f);
     float dy = player->eye.y - ((float)y + 0.5f);
     float dz = player->eye.z - ((float)z + 0.5f);
