@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
+#include "client/game_assets.h"
 #include "client/game_controls.h"
 #include "client/game_main.h"
 #include "client/game_objects.h"
@@ -15,7 +17,9 @@
 #include "client/game_input.h"
 #include "client/net_client.h"
 #include "client/player_update.h"
+#include "client_fixture.h"
 #include "common/byteio.h"
+#include "common/map_edit.h"
 #include "common/net.h"
 #include "common/player.h"
 #include "common/protocol.h"
@@ -251,4 +255,67 @@ void pf_frame(float dt)
 void pf_frames(int n, float dt)
 {
     for (int i = 0; i < n; i++) pf_frame(dt);
+}
+
+void pf_load_dist_models()
+{
+    std::filesystem::remove_all("kv6");
+    std::filesystem::create_directory_symlink(BKM_DIST_DIR "/kv6", "kv6");
+    game_set_team_slot(0, "Blue", 0xFF0000FFu);
+    game_set_team_slot(1, "Green", 0xFF00FF00u);
+    ASSERT_EQ(game_load_models(), 1);
+}
+
+void pf_dig_pool(int x0, int y0, int x1, int y1)
+{
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++) map_delete_slab(map_edit_column(x, y), 0, 63);
+    map_edit_finish();
+}
+
+// ---- the fixture ---------------------------------------------------------------------------
+
+void PlayTest::SetUp()
+{
+    ctest_load_strings();
+    std::string dir = ctest_enter_scratch();
+    ctest_write_models(dir);
+    ctest_reset_client();
+    pf_open_devices();
+    ASSERT_TRUE(wt_open(&tap));
+    me = pf_local_player(ME, TEAM_BLUE, WEAPON_SEMI);
+    pf_frames(30); // settles on the ground
+    wt_take(&tap);
+}
+
+void PlayTest::TearDown()
+{
+    wt_close(&tap);
+    pf_close_devices();
+    ctest_reset_client();
+    ctest_leave_scratch();
+}
+
+void PlayTest::tap_key(int dik)
+{
+    pf_key(dik, true);
+    pf_frame();
+    pf_key(dik, false);
+    pf_frame();
+}
+
+void PlayTest::click(int button)
+{
+    pf_button(button, true);
+    pf_frame();
+    pf_button(button, false);
+    pf_frame();
+}
+
+Bytes PlayTest::msg(std::initializer_list<uint8_t> head, const std::string &text, bool zero)
+{
+    Bytes b(head);
+    b.insert(b.end(), text.begin(), text.end());
+    if (zero) b.push_back(0);
+    return b;
 }

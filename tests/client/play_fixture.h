@@ -68,3 +68,26 @@ void pf_frame(float dt = 1.0f / 60.0f);
 void pf_stand_in_hud();
 // n frames.
 void pf_frames(int n, float dt = 1.0f / 60.0f);
+// Loads the game's own models of the ready-to-run folder (real body shapes).
+void pf_load_dist_models();
+// Cuts a pool into the fixture's flat ground: the columns of the rectangle
+// keep only the water layer (a player standing there is in water).
+void pf_dig_pool(int x0, int y0, int x1, int y1);
+
+// The local player (id ME, team 0, rifle) standing on the flat ground in
+// game, devices open, connected to a stand-in server.
+struct PlayTest : ::testing::Test {
+    static const int ME = 3;
+    WireTap tap;
+    PlayerRecord *me = nullptr;
+
+    void SetUp() override;
+    void TearDown() override;
+    // The packets of one id the stand-in received since the last take.
+    std::vector<Bytes> sent(int id) { return wt_only(wt_take(&tap), id); }
+    // A key pressed for one frame and released in the next.
+    static void tap_key(int dik);
+    static void click(int button);
+    // Header bytes, then text, then a zero when asked.
+    static Bytes msg(std::initializer_list<uint8_t> head, const std::string &text = "", bool zero = false);
+};

@@ -29,54 +29,8 @@
 
 namespace {
 
-const int ME = 3;
-
-struct Input : ::testing::Test {
-    WireTap tap;
-    PlayerRecord *me = nullptr;
-
-    void SetUp() override
-    {
-        ctest_load_strings();
-        ctest_enter_scratch();
-        ctest_reset_client();
-        pf_open_devices();
-        ASSERT_TRUE(wt_open(&tap));
-        me = pf_local_player(ME, TEAM_BLUE, WEAPON_SEMI);
-        pf_frames(30); // settles on the ground
-        wt_take(&tap);
-    }
-    void TearDown() override
-    {
-        wt_close(&tap);
-        pf_close_devices();
-        ctest_reset_client();
-        ctest_leave_scratch();
-    }
-    std::vector<Bytes> sent(int id) { return wt_only(wt_take(&tap), id); }
-    // A key pressed for one frame and released in the next.
-    static void tap_key(int dik)
-    {
-        pf_key(dik, true);
-        pf_frame();
-        pf_key(dik, false);
-        pf_frame();
-    }
-    static void click(int button)
-    {
-        pf_button(button, true);
-        pf_frame();
-        pf_button(button, false);
-        pf_frame();
-    }
-    static Bytes msg(std::initializer_list<uint8_t> head, const std::string &text = "", bool zero = false)
-    {
-        Bytes b(head);
-        b.insert(b.end(), text.begin(), text.end());
-        if (zero) b.push_back(0);
-        return b;
-    }
-};
+struct Input : PlayTest {};
+const int ME = PlayTest::ME;
 
 TEST_F(Input, ChatLine)
 {
