@@ -77,7 +77,7 @@ void pf_dig_pool(int x0, int y0, int x1, int y1);
 // The local player (id ME, team 0, rifle) standing on the flat ground in
 // game, devices open, connected to a stand-in server.
 struct PlayTest : ::testing::Test {
-    static const int ME = 3;
+    static constexpr int ME = 3;
     WireTap tap;
     PlayerRecord *me = nullptr;
 
