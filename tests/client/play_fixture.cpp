@@ -214,6 +214,16 @@ PlayerRecord *pf_other_player(int id, int team, int weapon, float x, float y)
     return p;
 }
 
+Vec3 pf_part_centre(const PlayerRecord *p, int sprite)
+{
+    const SpriteInstance &s = p->sprites[sprite];
+    const Kv6Model *m = s.model;
+    float a = m->xsize * 0.5f - m->xpivot, b = m->ysize * 0.5f - m->ypivot, c = m->zsize * 0.5f - m->zpivot;
+    return Vec3{s.position.x + a * s.xaxis.x + b * s.yaxis.x + c * s.zaxis.x,
+                s.position.y + a * s.xaxis.y + b * s.yaxis.y + c * s.zaxis.y,
+                s.position.z + a * s.xaxis.z + b * s.yaxis.z + c * s.zaxis.z};
+}
+
 void pf_face(PlayerRecord *p, const Vec3 &at)
 {
     Vec3 d = {at.x - p->eye.x, at.y - p->eye.y, at.z - p->eye.z};
@@ -318,4 +328,21 @@ Bytes PlayTest::msg(std::initializer_list<uint8_t> head, const std::string &text
     b.insert(b.end(), text.begin(), text.end());
     if (zero) b.push_back(0);
     return b;
+}
+
+void pf_client_folder(const std::string &dir, const std::string &client_bin, const std::string &dist,
+                      const std::string &name, int show_news)
+{
+    namespace fs = std::filesystem;
+    fs::remove_all(dir);
+    fs::create_directories(dir + "/vxl");
+    fs::copy_file(client_bin, dir + "/client");
+    for (const char *sub : {"kv6", "png", "wav", "fonts", "languages"})
+        fs::create_directory_symlink(dist + "/" + sub, dir + "/" + sub);
+    for (const char *file : {"controls.ini", "news.html"}) fs::copy_file(dist + "/" + file, dir + "/" + file);
+    FILE *f = fopen((dir + "/config.ini").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fprintf(f, "[client]\nxres = 320\nyres = 240\nwindowed = 1\nvol = 0\nname = %s\nshow_news = %d\n",
+            name.c_str(), show_news);
+    fclose(f);
 }

@@ -57,6 +57,8 @@ void pf_mouse(int dx, int dy);
 PlayerRecord *pf_local_player(int id, int team, int weapon, float x = 256.5f, float y = 256.5f);
 // Another player in slot id, alive on team at (x, y), near and on screen.
 PlayerRecord *pf_other_player(int id, int team, int weapon, float x, float y);
+// The world centre of a body part's model box (the part's model must be loaded).
+Vec3 pf_part_centre(const PlayerRecord *p, int sprite);
 // Turns a player to face the point (horizontal and vertical).
 void pf_face(PlayerRecord *p, const Vec3 &at);
 
@@ -73,6 +75,12 @@ void pf_load_dist_models();
 // Cuts a pool into the fixture's flat ground: the columns of the rectangle
 // keep only the water layer (a player standing there is in water).
 void pf_dig_pool(int x0, int y0, int x1, int y1);
+
+// A ready-to-run folder for the client program at `dir`: a copy of the
+// program, links to the data folders of `dist`, the controls, the news page,
+// and a config.ini with a 320 x 240 window, the given name and show_news.
+void pf_client_folder(const std::string &dir, const std::string &client_bin, const std::string &dist,
+                      const std::string &name, int show_news);
 
 // The local player (id ME, team 0, rifle) standing on the flat ground in
 // game, devices open, connected to a stand-in server.

@@ -105,16 +105,6 @@ struct Shooting : PlayTest {
     }
     // One shot: the trigger pressed for one frame.
     void shoot() { click(0); }
-    // The world centre of a body part's model box.
-    static Vec3 part_centre(const PlayerRecord *p, int sprite)
-    {
-        const SpriteInstance &s = p->sprites[sprite];
-        const Kv6Model *m = s.model;
-        float a = m->xsize * 0.5f - m->xpivot, b = m->ysize * 0.5f - m->ypivot, c = m->zsize * 0.5f - m->zpivot;
-        return Vec3{s.position.x + a * s.xaxis.x + b * s.yaxis.x + c * s.zaxis.x,
-                    s.position.y + a * s.xaxis.y + b * s.yaxis.y + c * s.zaxis.y,
-                    s.position.z + a * s.xaxis.z + b * s.yaxis.z + c * s.zaxis.z};
-    }
 };
 
 TEST_F(Shooting, ShotgunPelletsFollowTheSpreadIntoTheSky)
@@ -185,7 +175,7 @@ TEST_F(Shooting, HitClaimsNameThePartOfTheBodyAimedAt)
         SCOPED_TRACE(c.name);
         arm(WEAPON_SEMI);
         me->secondary = 1; // aiming: the narrow spread
-        pf_face(me, part_centre(t, c.sprite));
+        pf_face(me, pf_part_centre(t, c.sprite));
         int from = plat_log_count();
         shoot();
         EXPECT_EQ(sent(MSG_HIT), std::vector<Bytes>{msg({5, 5, (uint8_t)c.type})});
@@ -198,7 +188,7 @@ TEST_F(Shooting, HitClaimsNameThePartOfTheBodyAimedAt)
 
     // Beside him: no claim.
     arm(WEAPON_SEMI);
-    Vec3 beside = part_centre(t, SPRITE_TORSO);
+    Vec3 beside = pf_part_centre(t, SPRITE_TORSO);
     beside.y += 2.0f;
     pf_face(me, beside);
     shoot();
@@ -213,7 +203,7 @@ TEST_F(Shooting, HitClaimsNameThePartOfTheBodyAimedAt)
     }
     map_damage_clear();
     arm(WEAPON_SEMI);
-    pf_face(me, part_centre(t, SPRITE_TORSO));
+    pf_face(me, pf_part_centre(t, SPRITE_TORSO));
     shoot();
     EXPECT_TRUE(sent(MSG_HIT).empty());
     EXPECT_EQ(map_damage_count, 1);
@@ -231,7 +221,7 @@ TEST_F(Shooting, AShotgunClaimsEachPelletAndAFullTableStillShoots)
         arm(WEAPON_SHOTGUN);
         if (full) world_objective_count = world_object_count = WORLD_OBJECT_MAX;
         int base = world_object_count;
-        pf_face(me, part_centre(t, SPRITE_TORSO));
+        pf_face(me, pf_part_centre(t, SPRITE_TORSO));
         shoot();
         std::vector<Bytes> claims = sent(MSG_HIT);
         EXPECT_GE(claims.size(), 5u); // most pellets at arm's length, team-mate or not

@@ -62,6 +62,14 @@ int tpr_wait(pid_t pid, int timeout_ms)
     }
 }
 
+bool tpr_exited(pid_t pid, int *code)
+{
+    int status;
+    if (pid <= 0 || waitpid(pid, &status, WNOHANG) != pid) return false;
+    *code = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    return true;
+}
+
 bool tpr_wait_until(const std::function<bool()> &pred, int timeout_ms)
 {
     const auto end = TprClock::now() + std::chrono::milliseconds(timeout_ms);

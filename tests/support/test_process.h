@@ -17,6 +17,9 @@ pid_t tpr_spawn(const std::vector<std::string> &argv, const std::vector<std::str
 // The exit code, -2 when it died of a signal, or -1 after killing it when it
 // outlives timeout_ms.
 int tpr_wait(pid_t pid, int timeout_ms);
+// True once the process has ended, with its exit code (-2 for a signal) in
+// *code; false while it runs. Never waits.
+bool tpr_exited(pid_t pid, int *code);
 // Polls pred every 50 ms until it holds or timeout_ms passes. Returns pred().
 bool tpr_wait_until(const std::function<bool()> &pred, int timeout_ms);
 // The whole file, "" when it cannot be read.
