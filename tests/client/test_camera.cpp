@@ -86,6 +86,14 @@ TEST_F(Camera, MouseLookRollCorrectionAndPoleStop)
             EXPECT_LT(me->forward.z, -0.9f);
     }
     client_settings.invert_y = 0;
+
+    // Straight up with rounding a hair past it: the turn stays a number.
+    me->right = Vec3{0.0f, 1.0f, 0.0f};
+    me->down = Vec3{1.0f, 0.0f, 0.0f};
+    me->forward = Vec3{0.0f, 0.0f, -1.0000001f};
+    pf_mouse(50, 50);
+    pf_frame();
+    EXPECT_TRUE(std::isfinite(me->forward.x) && std::isfinite(me->forward.y) && std::isfinite(me->right.x));
 }
 
 TEST_F(Camera, TheDeadViewSpinsUntilTheBodyRestsThenFollows)

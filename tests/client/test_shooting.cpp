@@ -105,6 +105,17 @@ struct Shooting : PlayTest {
     }
     // One shot: the trigger pressed for one frame.
     void shoot() { click(0); }
+    // The game's own bodies, and player 5 of `team` standing `distance`
+    // in front of the local player, who holds `weapon`.
+    PlayerRecord *face_off(int weapon, int team, float distance)
+    {
+        pf_load_dist_models();
+        me = pf_local_player(ME, TEAM_BLUE, weapon);
+        PlayerRecord *t = pf_other_player(5, team, WEAPON_SMG, me->position.x + distance, me->position.y);
+        pf_frames(30);
+        wt_take(&tap);
+        return t;
+    }
 };
 
 TEST_F(Shooting, ShotgunPelletsFollowTheSpreadIntoTheSky)
@@ -156,11 +167,7 @@ TEST_F(Shooting, ShotgunPelletsFollowTheSpreadIntoTheSky)
 
 TEST_F(Shooting, HitClaimsNameThePartOfTheBodyAimedAt)
 {
-    pf_load_dist_models();
-    me = pf_local_player(ME, TEAM_BLUE, WEAPON_SEMI);
-    PlayerRecord *t = pf_other_player(5, TEAM_GREEN, WEAPON_SMG, me->position.x + 6.0f, me->position.y);
-    pf_frames(30);
-    wt_take(&tap);
+    PlayerRecord *t = face_off(WEAPON_SEMI, TEAM_GREEN, 6.0f);
     struct Case {
         const char *name;
         int sprite;
@@ -211,11 +218,7 @@ TEST_F(Shooting, HitClaimsNameThePartOfTheBodyAimedAt)
 
 TEST_F(Shooting, AShotgunClaimsEachPelletAndAFullTableStillShoots)
 {
-    pf_load_dist_models();
-    me = pf_local_player(ME, TEAM_BLUE, WEAPON_SHOTGUN);
-    PlayerRecord *t = pf_other_player(5, TEAM_BLUE, WEAPON_SMG, me->position.x + 2.5f, me->position.y);
-    pf_frames(30);
-    wt_take(&tap);
+    PlayerRecord *t = face_off(WEAPON_SHOTGUN, TEAM_BLUE, 2.5f);
     for (bool full : {false, true}) {
         SCOPED_TRACE(full);
         arm(WEAPON_SHOTGUN);
