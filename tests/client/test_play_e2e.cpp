@@ -243,13 +243,15 @@ TEST_F(PlayE2E, JoinMoveBuildDigAndDrawALine)
     pf_key(DIK_W, true);
     run_for(1500);
     pf_key(DIK_W, false);
-    run_for(300);
+    ASSERT_TRUE(run_until([&] { return std::fabs(me->velocity.x) + std::fabs(me->velocity.y) < 1e-4f; }, 5000));
     EXPECT_GT(std::fabs(me->position.x - start.x) + std::fabs(me->position.y - start.y), 3.0f);
     EXPECT_EQ(relayed(obs, MSG_MOVE_KEYS, id), (std::vector<Bytes>{{3, (uint8_t)id, 1, 0, 0, 0}, {3, (uint8_t)id, 0, 0, 0, 0}}));
+    Vec3 seen = {0, 0, 0};
     EXPECT_TRUE(run_until([&] {
-        Vec3 at;
-        return seen_at(obs, id, &at) && std::fabs(at.x - me->position.x) < 0.05f && std::fabs(at.y - me->position.y) < 0.05f;
-    })) << "the server's position of the player differs from his own";
+        return seen_at(obs, id, &seen) && std::fabs(seen.x - me->position.x) < 0.3f &&
+               std::fabs(seen.y - me->position.y) < 0.3f;
+    })) << "the world updates put him at " << seen.x << ", " << seen.y << ", he is at " << me->position.x << ", "
+        << me->position.y;
 
     // Building: the block tool announced, then one block in the echo.
     const int x = (int)me->position.x, y = (int)me->position.y;
@@ -272,7 +274,8 @@ TEST_F(PlayE2E, JoinMoveBuildDigAndDrawALine)
     pf_face(me, Vec3{x - 1.5f, y + 0.5f, 40.0f});
     run_for(200);
     pf_button(1, true);
-    EXPECT_TRUE(run_until([&] { return map_is_solid(x - 2, y, 40) == 0; }, 3000));
+    EXPECT_TRUE(run_until([&] { return map_is_solid(x - 2, y, 40) == 0; }, 3000))
+        << "eye " << me->eye.x << ", " << me->eye.y << ", " << me->eye.z << " over cell " << x << ", " << y;
     pf_button(1, false);
     EXPECT_TRUE(has(relayed(obs, MSG_BLOCK_ACTION, id), block_msg(13, id, BLOCK_DIG, x - 2, y, 40)));
 
@@ -293,13 +296,17 @@ TEST_F(PlayE2E, JoinMoveBuildDigAndDrawALine)
     EXPECT_EQ(me->blocks, 46);
 
     // What the server received and when: positions at most once a second,
-    // facings at most every tenth of one, no correction sent back.
+    // facings at most every tenth of one, no correction sent back. The
+    // server's clock of arrival adds the delays of a busy machine to each
+    // gap, so single gaps get slack and the counts are bounded over the span.
     finish();
     std::vector<uint32_t> positions = perf_times("recv", id, MSG_POSITION), facings = perf_times("recv", id, MSG_ORIENT);
-    EXPECT_GE(positions.size(), 2u);
-    EXPECT_GE(facings.size(), 4u);
-    for (size_t i = 1; i < positions.size(); i++) EXPECT_GE(positions[i] - positions[i - 1], 950u) << i;
-    for (size_t i = 1; i < facings.size(); i++) EXPECT_GE(facings[i] - facings[i - 1], 80u) << i;
+    ASSERT_GE(positions.size(), 2u);
+    ASSERT_GE(facings.size(), 4u);
+    for (size_t i = 1; i < positions.size(); i++) EXPECT_GE(positions[i] - positions[i - 1], 700u) << i;
+    for (size_t i = 1; i < facings.size(); i++) EXPECT_GE(facings[i] - facings[i - 1], 50u) << i;
+    EXPECT_LE(positions.size() - 1, (positions.back() - positions.front()) / 1000 + 1);
+    EXPECT_LE(facings.size() - 1, (facings.back() - facings.front()) / 100 + 1);
     EXPECT_TRUE(perf_times("send", id, MSG_POSITION).empty());
     EXPECT_TRUE(ctest_fatals.empty());
 }
@@ -405,12 +412,15 @@ TEST_F(PlayE2E, ASpectatorJumpsToPlayersAndFlies)
     ASSERT_EQ(me->team, TEAM_SPECTATOR);
     run_for(300);
     int first = std::min(mate.own_id, foe.own_id), second = std::max(mate.own_id, foe.own_id);
-    click(0);
-    EXPECT_EQ(local_controls.follow, first);
-    EXPECT_NEAR(me->eye.x, player_table[first].eye.x, 1e-3f);
-    click(0);
-    EXPECT_EQ(local_controls.follow, second);
-    EXPECT_NEAR(me->eye.y, player_table[second].eye.y, 1e-3f);
+    ASSERT_TRUE(player_table[first].alive && player_table[second].alive);
+    for (int expected : {first, second}) {
+        SCOPED_TRACE(expected);
+        click(0);
+        ASSERT_EQ(local_controls.follow, expected);
+        const PlayerRecord &t = player_table[expected];
+        EXPECT_LT(std::fabs(me->eye.x - t.eye.x) + std::fabs(me->eye.y - t.eye.y), 0.05f)
+            << "eye " << me->eye.x << ", " << me->eye.y << " his " << t.eye.x << ", " << t.eye.y;
+    }
     Vec3 from = me->eye;
     pf_key(DIK_W, true);
     run_for(600);
