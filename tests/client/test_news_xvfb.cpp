@@ -18,7 +18,7 @@ protected:
     TestXvfb xvfb;
     void TearDown() override
     {
-        tpr_xvfb_stop(&xvfb);
+        txv_stop(&xvfb);
         ServerE2E::TearDown();
     }
 };
@@ -29,7 +29,7 @@ TEST_F(NewsXvfb, QuittingOpensTheNewsPage)
     make_folder();
     write_config({});
     ASSERT_TRUE(start()) << srv.output;
-    ASSERT_TRUE(tpr_xvfb_start(&xvfb)) << "no free display for Xvfb";
+    ASSERT_TRUE(txv_start(&xvfb)) << "no free display for Xvfb";
 
     const std::string dir = std::string(BKM_E2E_ROOT) + "/news." + std::to_string(getpid());
     pf_client_folder(dir, BKM_CLIENT_BIN, BKM_DIST_DIR, "Reader", 1);

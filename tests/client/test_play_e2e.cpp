@@ -5,6 +5,7 @@
 // watch, stand in front of the gun and shoot back. The server's performance
 // log shows what arrived from the client and when. The real client program
 // runs one scripted game of its own.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -501,9 +502,14 @@ TEST_F(PlayE2E, TheProgramPlaysAScriptedGame)
                           {"BKM_PLATFORM=headless", "BKM_INPUT_SCRIPT=" + dir + "/script.txt",
                            "BKM_PLATFORM_LOG=" + dir + "/log.txt", "BKM_MESSAGEBOX=log"},
                           dir + "/out.txt");
-    int code = -1000;
-    for (int64_t end = tsv_now_ms() + 90000; tsv_now_ms() < end && !tpr_exited(pid, &code);) tcl_service(&obs, 20);
-    if (code == -1000) code = tpr_wait(pid, 1);
+    // The watcher keeps listening while the program plays.
+    int status = 0;
+    bool ended = false;
+    for (int64_t end = tsv_now_ms() + 90000; tsv_now_ms() < end && !ended;) {
+        tcl_service(&obs, 20);
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+    }
+    int code = ended ? (WIFEXITED(status) ? WEXITSTATUS(status) : -2) : tpr_wait(pid, 1);
     std::string log = tpr_slurp(dir + "/log.txt");
     EXPECT_EQ(code, 0) << log;
     EXPECT_NE(log.find("url file://" + dir + "/news.html"), std::string::npos) << log;

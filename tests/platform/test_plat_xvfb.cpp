@@ -86,14 +86,14 @@ protected:
         dir = XVFB_TMP;
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
-        ASSERT_TRUE(tpr_xvfb_start(&xvfb)) << "no free display for Xvfb";
+        ASSERT_TRUE(txv_start(&xvfb)) << "no free display for Xvfb";
         display = xvfb.display;
     }
 
     void TearDown() override
     {
         if (demo > 0) tpr_wait(demo, 1);
-        tpr_xvfb_stop(&xvfb);
+        txv_stop(&xvfb);
     }
 };
 

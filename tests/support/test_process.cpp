@@ -62,14 +62,6 @@ int tpr_wait(pid_t pid, int timeout_ms)
     }
 }
 
-bool tpr_exited(pid_t pid, int *code)
-{
-    int status;
-    if (pid <= 0 || waitpid(pid, &status, WNOHANG) != pid) return false;
-    *code = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    return true;
-}
-
 bool tpr_wait_until(const std::function<bool()> &pred, int timeout_ms)
 {
     const auto end = TprClock::now() + std::chrono::milliseconds(timeout_ms);
@@ -88,7 +80,7 @@ std::string tpr_slurp(const std::string &path)
     return s.str();
 }
 
-bool tpr_xvfb_start(TestXvfb *x, const char *screen)
+bool txv_start(TestXvfb *x, const std::string &screen)
 {
     if (!tpr_on_path("Xvfb")) return false;
     for (int n = 140 + getpid() % 50; n < 400; n++) {
@@ -110,7 +102,7 @@ bool tpr_xvfb_start(TestXvfb *x, const char *screen)
     return false;
 }
 
-void tpr_xvfb_stop(TestXvfb *x)
+void txv_stop(TestXvfb *x)
 {
     if (x->pid <= 0) return;
     kill(x->pid, SIGTERM);

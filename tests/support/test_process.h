@@ -17,9 +17,6 @@ pid_t tpr_spawn(const std::vector<std::string> &argv, const std::vector<std::str
 // The exit code, -2 when it died of a signal, or -1 after killing it when it
 // outlives timeout_ms.
 int tpr_wait(pid_t pid, int timeout_ms);
-// True once the process has ended, with its exit code (-2 for a signal) in
-// *code; false while it runs. Never waits.
-bool tpr_exited(pid_t pid, int *code);
 // Polls pred every 50 ms until it holds or timeout_ms passes. Returns pred().
 bool tpr_wait_until(const std::function<bool()> &pred, int timeout_ms);
 // The whole file, "" when it cannot be read.
@@ -32,6 +29,6 @@ struct TestXvfb {
 };
 // Starts one with a screen of the given size (24-bit). False when none could
 // be started (no Xvfb, or no free display).
-bool tpr_xvfb_start(TestXvfb *x, const char *screen = "640x480x24");
+bool txv_start(TestXvfb *x, const std::string &screen = "640x480x24");
 // Stops it (SIGTERM, then SIGKILL after 5 s).
-void tpr_xvfb_stop(TestXvfb *x);
+void txv_stop(TestXvfb *x);
