@@ -12,6 +12,7 @@
 #include "client/net_dispatch.h"
 #include "client/net_loading.h"
 #include "client_fixture.h"
+#include "play_fixture.h"
 #include "common/feed.h"
 #include "common/lang_ids.h"
 #include "common/map_store.h"
@@ -121,13 +122,7 @@ TEST_F(Connection, WithoutServicingTheServerDropsTheClient)
 // Escape on the loading screen cancels the download.
 TEST_F(Connection, EscapeCancelsTheDownload)
 {
-    ASSERT_EQ(plat_select_backend(PLAT_BACKEND_HEADLESS), 1);
-    plat_reset_input();
-    *game_display_settings() = DisplaySettings{320, 240, 1, 0};
-    ASSERT_EQ(plat_create_window(), 1);
-    plat_inject_focus(1);
-    ASSERT_EQ(initdirectinput(), 1);
-    ASSERT_EQ(initkeyboard(), 1);
+    pf_open_devices();
     send_everything();
     plat_inject_key(DIK_ESCAPE, 1);
     pumpmessages();
@@ -138,10 +133,7 @@ TEST_F(Connection, EscapeCancelsTheDownload)
     ASSERT_EQ(ctest_fatals.size(), 1u);
     EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_DOWNLOAD_CANCELLED));
     EXPECT_NE(client_state.screens.current, SCREEN_TEAM_MENU);
-    uninitkeyboard();
-    uninitdirectinput();
-    plat_destroy_window();
-    plat_close_backend();
+    pf_close_devices();
 }
 
 TEST_F(Connection, ARefusalOnTheNameScreenEndsTheClientAtOnce)
