@@ -19,3 +19,8 @@ extern NetStats net_stats;
 void net_sample_stats();
 // Forgets every sample and restarts the clock of the samples.
 void net_stats_reset();
+// The graph of the samples at the left, around the middle of the height:
+// per second a bar of bytes in (green), out (blue) and ping (red) stacked,
+// 50 to a pixel, cut at the graph's top; below it the newest numbers and
+// the server's ping and packet loss.
+void hud_draw_net_graph();

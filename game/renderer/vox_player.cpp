@@ -10,19 +10,14 @@
 #include "common/timer.h"
 #include "renderer/vox_sprite.h"
 
-#define SHADE_NEUTRAL 127
-
-// Shade byte of the ground under p (the floor at or below it). Neutral where
-// no colour is stored there (an uncoloured solid voxel, outside the map, no
-// map) or p is no usable position.
-static int32_t ground_shade(const Vec3 &p)
+int32_t vox_ground_shade(const Vec3 *p)
 {
     const float lim = 1073741824.0f;
-    if (!voxel_map.loaded || !(std::fabs(p.x) < lim && std::fabs(p.y) < lim && std::fabs(p.z) < lim))
-        return SHADE_NEUTRAL;
-    const int32_t x = (int32_t)p.x, y = (int32_t)p.y, z = (int32_t)p.z;
+    if (!voxel_map.loaded || !(std::fabs(p->x) < lim && std::fabs(p->y) < lim && std::fabs(p->z) < lim))
+        return VOX_SHADE_NEUTRAL;
+    const int32_t x = (int32_t)p->x, y = (int32_t)p->y, z = (int32_t)p->z;
     const VoxelColour *c = map_colour_ptr(x, y, map_floor_z(x, y, z));
-    return c ? (int32_t)VOXEL_SHADE(*c) : SHADE_NEUTRAL;
+    return c ? (int32_t)VOXEL_SHADE(*c) : VOX_SHADE_NEUTRAL;
 }
 
 static Vec3 scaled(const Vec3 &v, float k) { return Vec3{k * v.x, k * v.y, k * v.z}; }
@@ -76,7 +71,7 @@ void drawplayermodel(PlayerRecord *player, int fog, const PlayerDrawMode *mode)
     if (!player) return;
     PlayerRecord &p = *player;
     SpriteInstance *s = p.sprites;
-    const int32_t g = fog ? ground_shade(p.position) : SHADE_NEUTRAL;
+    const int32_t g = fog ? vox_ground_shade(&p.position) : VOX_SHADE_NEUTRAL;
     modeltint = fog ? (uint32_t)g * 0x010101u : VOX_TINT_NEUTRAL;
 
     // Horizontal forward, from the right vector.

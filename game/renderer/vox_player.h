@@ -26,6 +26,13 @@ struct PlayerDrawMode {
 // block). Call after renderworld, like rendermodel.
 void drawplayermodel(PlayerRecord *player, int fog, const PlayerDrawMode *mode);
 
+// Shade byte (0..255) of the ground under p: the stored colour of the floor
+// voxel at or below it (map_floor_z, map_colour_ptr). Neutral where no colour
+// is stored there (an uncoloured solid voxel, outside the map, no map) or p is
+// no usable position. Tints models by the light where they stand.
+#define VOX_SHADE_NEUTRAL 127
+int32_t vox_ground_shade(const Vec3 *p);
+
 // Rotates the axes s, h, f in place by three angles in radians, one combined
 // matrix: alone, a1 turns within the s-h plane (new s = cos s - sin h), a2
 // within the h-f plane (new h = cos h - sin f), a3 within the s-f plane

@@ -1,6 +1,12 @@
 #include "client_fixture.h"
 
+#include <enet/enet.h>
 #include <unistd.h>
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <cstring>
 #include <filesystem>
@@ -15,6 +21,7 @@
 #include "client/net_client.h"
 #include "client/net_dispatch.h"
 #include "client/net_loading.h"
+#include "common/net.h"
 #include "common/byteio.h"
 #include "common/feed.h"
 #include "common/map_store.h"
@@ -23,6 +30,7 @@
 #include "common/player.h"
 #include "common/timer.h"
 #include "platform/plat_log.h"
+#include "support/test_server.h"
 
 std::vector<std::string> ctest_fatals;
 
@@ -175,4 +183,113 @@ uint64_t ctest_map_digest()
         for (int32_t k = 0; k < n; k++) h = (h ^ c[k]) * 1099511628211ull;
     }
     return h;
+}
+
+int64_t ctest_now_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void StandIn::service()
+{
+    ENetEvent ev;
+    while (host && enet_host_service(host, &ev, 0) > 0) {
+        if (ev.type == ENET_EVENT_TYPE_CONNECT) {
+            peer = ev.peer;
+            enet_peer_timeout(peer, 4, 500, 1500);
+        } else if (ev.type == ENET_EVENT_TYPE_DISCONNECT) {
+            lost = true;
+        } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
+            received.emplace_back(ev.packet->data, ev.packet->data + ev.packet->dataLength);
+            enet_packet_destroy(ev.packet);
+        }
+    }
+}
+
+void StandIn::send(const std::vector<uint8_t> &bytes)
+{
+    enet_peer_send(peer, 0, msg_make_packet(bytes.data(), (int)bytes.size()));
+    enet_host_flush(host);
+}
+
+bool ctest_standin_listen(StandIn *s, uint16_t *port)
+{
+    *port = tsv_free_port();
+    ENetAddress a;
+    enet_address_set_host(&a, "127.0.0.1");
+    a.port = *port;
+    s->host = enet_host_create(&a, 4, 1, 0, 0);
+    if (!s->host) return false;
+    enet_host_compress_with_range_coder(s->host);
+    return true;
+}
+
+bool ctest_standin_connect(StandIn *s)
+{
+    uint16_t port;
+    if (!ctest_standin_listen(s, &port)) return false;
+    ENetHost *h = nullptr;
+    ENetPeer *p = nullptr;
+    if (net_connect(&h, &p, nullptr, 16777343u, port, NET_CONNECT_VALUE, 1) != 0) return false;
+    net_client_host = h;
+    net_server_peer = p;
+    for (int64_t end = ctest_now_ms() + 3000; ctest_now_ms() < end && !(s->peer && p->state == ENET_PEER_STATE_CONNECTED);) {
+        s->service();
+        ENetEvent ev;
+        if (enet_host_service(h, &ev, 1) > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
+    }
+    return s->peer != nullptr;
+}
+
+void ctest_standin_close(StandIn *s)
+{
+    net_hold_events();
+    if (net_client_host) enet_host_destroy(net_client_host);
+    net_client_host = nullptr;
+    net_server_peer = nullptr;
+    if (s->host) enet_host_destroy(s->host);
+    s->host = nullptr;
+    s->peer = nullptr;
+}
+
+std::vector<uint8_t> ctest_flat_map_z(int32_t ground, uint32_t colour, uint64_t *digest)
+{
+    map_make_flat(ground, colour);
+    const std::string file = "flat." + std::to_string(getpid()) + ".vxl";
+    std::vector<uint8_t> image(MAP_IMAGE_MAX_BYTES);
+    FILE *f = map_save(file.c_str()) ? fopen(file.c_str(), "rb") : nullptr;
+    image.resize(f ? fread(image.data(), 1, image.size(), f) : 0);
+    if (f) fclose(f);
+    std::remove(file.c_str());
+    map_load_image(image.data(), image.size());
+    if (digest) *digest = ctest_map_digest();
+    uLongf n = compressBound(image.size());
+    std::vector<uint8_t> z(n);
+    compress2(z.data(), &n, image.data(), image.size(), 6);
+    z.resize(n);
+    return z;
+}
+
+std::vector<std::vector<uint8_t>> ctest_map_packets(const std::vector<uint8_t> &z)
+{
+    std::vector<std::vector<uint8_t>> out = {ctest_packet(msg_write_map_begin, MapBeginMsg{(uint32_t)z.size()})};
+    for (size_t pos = 0; pos < z.size(); pos += MSG_MAP_CHUNK_MAX_DATA) {
+        uint32_t n = (uint32_t)std::min<size_t>(MSG_MAP_CHUNK_MAX_DATA, z.size() - pos);
+        out.push_back(ctest_packet(msg_write_map_chunk, MapChunkMsg{z.data() + pos, n}));
+    }
+    return out;
+}
+
+std::vector<uint8_t> ctest_game_state(uint8_t player)
+{
+    GameStateMsg state{};
+    state.player = player;
+    state.game_mode = GAME_MODE_CTF;
+    state.fog_colour = 0x8090A0;
+    state.team_colour[0] = 0x0000C4;
+    state.team_colour[1] = 0x00C400;
+    snprintf(state.team_name[0], 10, "Blue");
+    snprintf(state.team_name[1], 10, "Green");
+    return ctest_packet(msg_write_game_state, state);
 }

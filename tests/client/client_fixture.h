@@ -66,3 +66,37 @@ std::vector<std::string> ctest_sounds(int from);
 void ctest_expect_sounds(int from, const std::vector<std::string> &expected);
 // A 64-bit digest of every column of the map.
 uint64_t ctest_map_digest();
+
+typedef struct _ENetHost ENetHost;
+typedef struct _ENetPeer ENetPeer;
+// A one-peer server on 127.0.0.1 standing in for the real one: its peer is
+// dropped after 1.5 s without answers; what the client sends is kept.
+struct StandIn {
+    ENetHost *host = nullptr;
+    ENetPeer *peer = nullptr;
+    bool lost = false; // the client was dropped or went away
+    std::vector<std::vector<uint8_t>> received;
+
+    void service();
+    void send(const std::vector<uint8_t> &bytes);
+};
+// Starts the stand-in on a free port of 127.0.0.1 and stores the port;
+// false when no host could be made.
+bool ctest_standin_listen(StandIn *s, uint16_t *port);
+// ctest_standin_listen, then connects the client game to it
+// (net_client_host, net_server_peer); false when that fails within 3 s.
+bool ctest_standin_connect(StandIn *s);
+// Drops the client's connection at once (a polite disconnect would wait for
+// a server no one services) and closes the stand-in.
+void ctest_standin_close(StandIn *s);
+// Milliseconds of a steady clock.
+int64_t ctest_now_ms();
+
+// A flat map at ground z compressed as the server sends it, and the digest
+// of its columns; the store holds that map afterwards.
+std::vector<uint8_t> ctest_flat_map_z(int32_t ground, uint32_t colour, uint64_t *digest);
+// The map transfer of a compressed map: MSG_MAP_BEGIN, then the chunks.
+std::vector<std::vector<uint8_t>> ctest_map_packets(const std::vector<uint8_t> &z);
+// A capture-the-flag game state naming `player` the receiver's id, with the
+// teams "Blue" (0x0000C4) and "Green" (0x00C400).
+std::vector<uint8_t> ctest_game_state(uint8_t player);

@@ -3,9 +3,7 @@
 // "types"; the keep-alive holds every event, in order, for the pumps.
 #include <enet/enet.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <chrono>
 #include <cstring>
 
 #include "client/game_state.h"
@@ -14,6 +12,7 @@
 #include "client/net_dispatch.h"
 #include "client/net_loading.h"
 #include "client_fixture.h"
+#include "play_fixture.h"
 #include "common/feed.h"
 #include "common/lang_ids.h"
 #include "common/map_store.h"
@@ -30,39 +29,6 @@
 
 namespace {
 
-int64_t now_ms()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// A one-peer server whose peer is dropped after 1.5 s without answers.
-struct StandIn {
-    ENetHost *host = nullptr;
-    ENetPeer *peer = nullptr;
-    bool lost = false; // the client was dropped or went away
-
-    void service()
-    {
-        ENetEvent ev;
-        while (host && enet_host_service(host, &ev, 0) > 0) {
-            if (ev.type == ENET_EVENT_TYPE_CONNECT) {
-                peer = ev.peer;
-                enet_peer_timeout(peer, 4, 500, 1500);
-            } else if (ev.type == ENET_EVENT_TYPE_DISCONNECT) {
-                lost = true;
-            } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
-                enet_packet_destroy(ev.packet);
-            }
-        }
-    }
-    void send(const std::vector<uint8_t> &bytes)
-    {
-        enet_peer_send(peer, 0, msg_make_packet(bytes.data(), (int)bytes.size()));
-        enet_host_flush(host);
-    }
-};
-
 struct Connection : ::testing::Test {
     StandIn server;
     std::string dir;
@@ -76,68 +42,26 @@ struct Connection : ::testing::Test {
         dir = ctest_enter_scratch();
         ctest_write_models(dir);
         ctest_reset_client();
-        map_make_flat(33, 0x7F102030u);
-        ASSERT_EQ(map_save("flat.vxl"), 1);
-        FILE *f = fopen("flat.vxl", "rb");
-        std::vector<uint8_t> image(MAP_IMAGE_MAX_BYTES);
-        image.resize(fread(image.data(), 1, image.size(), f));
-        fclose(f);
-        ASSERT_EQ(map_load_image(image.data(), image.size()), 1);
-        digest = ctest_map_digest();
-        uLongf n = compressBound(image.size());
-        z.resize(n);
-        ASSERT_EQ(compress2(z.data(), &n, image.data(), image.size(), 6), Z_OK);
-        z.resize(n);
+        z = ctest_flat_map_z(33, 0x7F102030u, &digest);
         map_make_flat(40, 0x7F000000u);
 
-        uint16_t port = tsv_free_port();
-        ENetAddress a;
-        enet_address_set_host(&a, "127.0.0.1");
-        a.port = port;
-        server.host = enet_host_create(&a, 4, 1, 0, 0);
-        ASSERT_NE(server.host, nullptr);
-        enet_host_compress_with_range_coder(server.host);
-        ENetHost *h = nullptr;
-        ENetPeer *p = nullptr;
-        ASSERT_EQ(net_connect(&h, &p, nullptr, 16777343u, port, NET_CONNECT_VALUE, 1), 0);
-        net_client_host = h;
-        net_server_peer = p;
-        for (int64_t end = now_ms() + 3000; now_ms() < end && !(server.peer && p->state == ENET_PEER_STATE_CONNECTED);) {
-            server.service();
-            ENetEvent ev;
-            if (enet_host_service(h, &ev, 1) > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
-        }
-        ASSERT_NE(server.peer, nullptr);
+        ASSERT_TRUE(ctest_standin_connect(&server));
         game_set_screen(SCREEN_NAME_ENTRY);
     }
     void TearDown() override
     {
-        // Gone at once: a polite disconnect would wait for a server no one services.
-        net_hold_events();
-        enet_host_destroy(net_client_host);
-        net_client_host = nullptr;
-        net_server_peer = nullptr;
+        ctest_standin_close(&server);
         ctest_reset_client();
-        if (server.host) enet_host_destroy(server.host);
         ctest_leave_scratch();
     }
 
     // What a server sends a joining client, then six chat lines.
     void send_everything()
     {
-        server.send(ctest_packet(msg_write_map_begin, MapBeginMsg{(uint32_t)z.size()}));
-        for (size_t pos = 0; pos < z.size(); pos += MSG_MAP_CHUNK_MAX_DATA) {
-            uint32_t n = (uint32_t)std::min<size_t>(MSG_MAP_CHUNK_MAX_DATA, z.size() - pos);
-            server.send(ctest_packet(msg_write_map_chunk, MapChunkMsg{z.data() + pos, n}));
-        }
+        for (const std::vector<uint8_t> &p : ctest_map_packets(z)) server.send(p);
         PlayerInfoMsg info{5, 1, 0, 2, 3, 0x102030, "Early"};
         server.send(ctest_packet(msg_write_player_info, info));
-        GameStateMsg state{};
-        state.player = 2;
-        state.game_mode = GAME_MODE_CTF;
-        snprintf(state.team_name[0], 10, "Blue");
-        snprintf(state.team_name[1], 10, "Green");
-        server.send(ctest_packet(msg_write_game_state, state));
+        server.send(ctest_game_state(2));
         for (int i = 0; i < 6; i++) {
             ChatMsg c{};
             c.player = 255;
@@ -150,7 +74,7 @@ struct Connection : ::testing::Test {
     // Services both ends for ms milliseconds, the client with `client_step`.
     void run_for(int ms, const std::function<void()> &client_step)
     {
-        for (int64_t end = now_ms() + ms; now_ms() < end;) {
+        for (int64_t end = ctest_now_ms() + ms; ctest_now_ms() < end;) {
             server.service();
             client_step();
             timer_read(&game_time);
@@ -198,13 +122,7 @@ TEST_F(Connection, WithoutServicingTheServerDropsTheClient)
 // Escape on the loading screen cancels the download.
 TEST_F(Connection, EscapeCancelsTheDownload)
 {
-    ASSERT_EQ(plat_select_backend(PLAT_BACKEND_HEADLESS), 1);
-    plat_reset_input();
-    *game_display_settings() = DisplaySettings{320, 240, 1, 0};
-    ASSERT_EQ(plat_create_window(), 1);
-    plat_inject_focus(1);
-    ASSERT_EQ(initdirectinput(), 1);
-    ASSERT_EQ(initkeyboard(), 1);
+    pf_open_devices();
     send_everything();
     plat_inject_key(DIK_ESCAPE, 1);
     pumpmessages();
@@ -215,10 +133,7 @@ TEST_F(Connection, EscapeCancelsTheDownload)
     ASSERT_EQ(ctest_fatals.size(), 1u);
     EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_DOWNLOAD_CANCELLED));
     EXPECT_NE(client_state.screens.current, SCREEN_TEAM_MENU);
-    uninitkeyboard();
-    uninitdirectinput();
-    plat_destroy_window();
-    plat_close_backend();
+    pf_close_devices();
 }
 
 TEST_F(Connection, ARefusalOnTheNameScreenEndsTheClientAtOnce)

@@ -4,138 +4,17 @@
 // as the right scan codes. Starts its own Xvfb and stops it; every wait is bounded.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "plat_test_game.h"
+#include "support/test_process.h"
 #include "platform/plat_png.h"
 #include "vxpng.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-bool on_path(const char *prog)
-{
-    const char *path = std::getenv("PATH");
-    std::string p = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= p.size()) {
-        const size_t end = p.find(':', start);
-        const std::string dir = p.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty() && access((dir + "/" + prog).c_str(), X_OK) == 0) return true;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return false;
-}
-
-// Starts argv with the extra environment, standard output to `out` (or
-// /dev/null). Returns the process id.
-pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env, const std::string &out)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const std::string &e : env) putenv(strdup(e.c_str()));
-        const std::string target = out.empty() ? "/dev/null" : out;
-        if (!freopen(target.c_str(), "w", stdout)) _exit(126);
-        if (out.empty() && !freopen("/dev/null", "w", stderr)) _exit(126);
-        std::vector<char *> args;
-        for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// The exit code, or -1 after killing it when it outlives timeout_ms.
-int wait_for(pid_t pid, int timeout_ms)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-        int status;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        if (Clock::now() > end) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-std::string slurp(const std::string &path)
-{
-    const std::vector<uint8_t> b = test_read_file(path);
-    return std::string(b.begin(), b.end());
-}
-
-// Runs a short command on the display; its standard output, "" on failure.
-std::string run(const std::vector<std::string> &argv, const std::string &display, const std::string &dir)
-{
-    const std::string out = dir + "/cmd.txt";
-    const pid_t pid = spawn(argv, {"DISPLAY=" + display}, out);
-    if (wait_for(pid, 10000) != 0) return "";
-    return slurp(out);
-}
-
-bool wait_until(const std::function<bool()> &pred, int timeout_ms)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (Clock::now() < end) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return pred();
-}
-
-uint32_t be32(const std::vector<uint8_t> &b, size_t at)
-{
-    return (uint32_t)b[at] << 24 | (uint32_t)b[at + 1] << 16 | (uint32_t)b[at + 2] << 8 | b[at + 3];
-}
-
-// An XWD screenshot of a 24/32-bit TrueColor display as 0x00RRGGBB words.
-bool read_xwd(const std::string &path, std::vector<uint32_t> *pixels, int32_t *w, int32_t *h)
-{
-    const std::vector<uint8_t> b = test_read_file(path);
-    if (b.size() < 100) return false;
-    const uint32_t header = be32(b, 0), width = be32(b, 16), height = be32(b, 20), order = be32(b, 28);
-    const uint32_t bpp = be32(b, 44), line = be32(b, 48), ncolors = be32(b, 76);
-    const uint32_t masks[3] = {be32(b, 56), be32(b, 60), be32(b, 64)};
-    // Packed 24-bit pixels may come with lines padded as for 32 bits.
-    if (width == 0 || width > 10000 || height > 10000 || (bpp != 24 && bpp != 32)) return false;
-    const uint32_t bytes = bpp / 8;
-    if (line < bytes * width) return false;
-    const size_t start = (size_t)header + 12 * (size_t)ncolors;
-    if (b.size() < start + (size_t)line * height) return false;
-    pixels->assign((size_t)width * height, 0);
-    for (uint32_t y = 0; y < height; y++)
-        for (uint32_t x = 0; x < width; x++) {
-            const uint8_t *p = b.data() + start + (size_t)y * line + bytes * (size_t)x;
-            uint32_t v = 0;
-            for (uint32_t i = 0; i < bytes; i++) v |= (uint32_t)p[order == 0 ? i : bytes - 1 - i] << (8 * i);
-            uint32_t c = 0;
-            for (int i = 0; i < 3; i++) {
-                const uint32_t m = masks[i];
-                if (!m) return false;
-                const uint32_t shift = (uint32_t)__builtin_ctz(m);
-                c |= ((v & m) >> shift & 255) << (16 - 8 * i);
-            }
-            (*pixels)[(size_t)y * width + x] = c;
-        }
-    *w = (int32_t)width;
-    *h = (int32_t)height;
-    return true;
-}
 
 const uint32_t kBars[8] = {0xFFFFFF, 0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF, 0x000000};
 
@@ -149,47 +28,25 @@ void expect_pattern(const std::vector<uint32_t> &px, int32_t stride, int32_t ox,
 
 class PlatXvfb : public ::testing::Test {
 protected:
-    pid_t xvfb = -1, demo = -1;
-    std::string display, dir;
+    TestXvfb x;
+    pid_t demo = -1;
+    std::string dir;
 
     void SetUp() override
     {
-        if (!on_path("Xvfb") || !on_path("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
+        if (!tpr_on_path("Xvfb") || !tpr_on_path("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
         dir = XVFB_TMP;
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
-        for (int n = 140 + getpid() % 50; n < 400 && xvfb < 0; n++) {
-            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-            const std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (access(lock.c_str(), F_OK) == 0 || access(sock.c_str(), F_OK) == 0) continue;
-            const pid_t pid =
-                spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {}, "");
-            const bool up = wait_until(
-                [&] {
-                    int status;
-                    return access(sock.c_str(), F_OK) == 0 || waitpid(pid, &status, WNOHANG) == pid;
-                },
-                10000);
-            int status;
-            if (up && access(sock.c_str(), F_OK) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
-                xvfb = pid;
-                display = ":" + std::to_string(n);
-            } else {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-            }
-        }
-        ASSERT_GT(xvfb, 0) << "no free display for Xvfb";
+        ASSERT_TRUE(txv_start(&x)) << "no free display for Xvfb";
     }
 
     void TearDown() override
     {
-        if (demo > 0) wait_for(demo, 1);
-        if (xvfb > 0) {
-            kill(xvfb, SIGTERM);
-            if (wait_for(xvfb, 5000) == -1) std::fprintf(stderr, "Xvfb killed\n");
-        }
+        if (demo > 0) tpr_wait(demo, 1);
+        txv_stop(&x);
     }
+    std::string run(const std::vector<std::string> &argv) { return txv_run(x, argv, dir + "/cmd.txt"); }
 };
 
 TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
@@ -198,17 +55,17 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
     const std::string frame = dir + "/frame.png";
     const std::string text = "400 shot " + frame + "\n";
     test_write_file(script, std::vector<uint8_t>(text.begin(), text.end()));
-    demo = spawn({PLATDEMO_BIN, "x320x240"},
-                 {"DISPLAY=" + display, "BKM_PLATFORM=sdl", "BKM_PLATFORM_LOG=" + log, "BKM_INPUT_SCRIPT=" + script},
+    demo = tpr_spawn({PLATDEMO_BIN, "x320x240"},
+                 {"DISPLAY=" + x.display, "BKM_PLATFORM=sdl", "BKM_PLATFORM_LOG=" + log, "BKM_INPUT_SCRIPT=" + script},
                  out);
-    ASSERT_TRUE(wait_until([&] { return slurp(out).find("presented 10 frames") != std::string::npos; }, 20000))
-        << slurp(out);
-    EXPECT_NE(slurp(out).find("cmdline 8 [320x240]"), std::string::npos);
+    ASSERT_TRUE(tpr_wait_until([&] { return tpr_slurp(out).find("presented 10 frames") != std::string::npos; }, 20000))
+        << tpr_slurp(out);
+    EXPECT_NE(tpr_slurp(out).find("cmdline 8 [320x240]"), std::string::npos);
 
-    const std::string ids = run({"xdotool", "search", "--name", "Brickmire"}, display, dir);
+    const std::string ids = run({"xdotool", "search", "--name", "Brickmire"});
     ASSERT_FALSE(ids.empty());
     const std::string wid = ids.substr(0, ids.find('\n'));
-    const std::string geometry = run({"xdotool", "getwindowgeometry", wid}, display, dir);
+    const std::string geometry = run({"xdotool", "getwindowgeometry", wid});
     int wx = -1, wy = -1, ww = 0, wh = 0;
     const size_t pos = geometry.find("Position: "), geo = geometry.find("Geometry: ");
     ASSERT_NE(pos, std::string::npos) << geometry;
@@ -218,7 +75,7 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
     EXPECT_EQ(wh, 240);
 
     // The layer's own frame dump, then the display itself.
-    ASSERT_TRUE(wait_until([&] { return slurp(log).find("shot " + frame) != std::string::npos; }, 10000));
+    ASSERT_TRUE(tpr_wait_until([&] { return tpr_slurp(log).find("shot " + frame) != std::string::npos; }, 10000));
     uint32_t *dump = nullptr;
     int32_t fw = 0, fh = 0;
     ASSERT_EQ(vxpng_read(frame.c_str(), &dump, &fw, &fh), 1);
@@ -228,12 +85,10 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
     for (uint32_t &p : dumped) p &= 0xFFFFFF;
     delete[] dump;
     expect_pattern(dumped, 320, 0, 0, "frame dump");
-    if (on_path("xwd")) {
-        const std::string xwd = dir + "/screen.xwd";
-        ASSERT_EQ(wait_for(spawn({"xwd", "-root", "-silent", "-display", display, "-out", xwd}, {}, ""), 10000), 0);
+    if (tpr_on_path("xwd")) {
         std::vector<uint32_t> screen;
         int32_t sw, sh;
-        ASSERT_TRUE(read_xwd(xwd, &screen, &sw, &sh));
+        ASSERT_TRUE(txv_screenshot(x, dir + "/screen.xwd", &screen, &sw, &sh));
         png_write_file((dir + "/screen.png").c_str(), (const uint8_t *)screen.data(), sw * 4, sw, sh);
         ASSERT_LE(wx + 320, sw);
         ASSERT_LE(wy + 240, sh);
@@ -241,12 +96,12 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
     }
 
     // Keys typed into the focused window.
-    run({"xdotool", "windowfocus", "--sync", wid}, display, dir);
+    run({"xdotool", "windowfocus", "--sync", wid});
     // Each key is held for a few frames, so that the device read sees it down.
     std::vector<std::string> keys = {"xdotool"};
     for (const char *k : {"a", "shift+b", "Return", "Up", "Control_R", "KP_Enter", "F11"})
         keys.insert(keys.end(), {"keydown", k, "sleep", "0.12", "keyup", k, "sleep", "0.05"});
-    run(keys, display, dir);
+    run(keys);
     const std::vector<std::string> expected = {
         "key 0x1e down", "typed char 0x61 dik 0x1e mods 0x000000", "key 0x1e up",
         "typed char 0x42 dik 0x30 mods 0x010000",                    // B with left Shift held
@@ -256,9 +111,9 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
         "typed char 0x0d dik 0x9c mods 0x000000",                    // keypad Enter: extended, 13
         "key 0x57 down",                                             // F11
     };
-    ASSERT_TRUE(wait_until([&] { return slurp(out).find("key 0x57 down") != std::string::npos; }, 10000))
-        << slurp(out);
-    const std::string got = slurp(out);
+    ASSERT_TRUE(tpr_wait_until([&] { return tpr_slurp(out).find("key 0x57 down") != std::string::npos; }, 10000))
+        << tpr_slurp(out);
+    const std::string got = tpr_slurp(out);
     size_t from = 0;
     for (const std::string &line : expected) {
         const size_t at = got.find(line, from);
@@ -267,11 +122,11 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
     }
 
     // Escape quits through the normal shutdown.
-    run({"xdotool", "key", "Escape"}, display, dir);
-    EXPECT_EQ(wait_for(demo, 15000), 0);
+    run({"xdotool", "key", "Escape"});
+    EXPECT_EQ(tpr_wait(demo, 15000), 0);
     demo = -1;
-    EXPECT_NE(slurp(out).find("shutdown"), std::string::npos);
-    const std::string l = slurp(log);
+    EXPECT_NE(tpr_slurp(out).find("shutdown"), std::string::npos);
+    const std::string l = tpr_slurp(log);
     const size_t m = l.find("release mouse"), k = l.find("release keyboard"), d = l.find("release display"),
                  w = l.find("release window");
     EXPECT_TRUE(m != std::string::npos && m < k && k < d && d < w) << l;

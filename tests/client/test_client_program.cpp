@@ -1,0 +1,141 @@
+// The real client program against the real server over 127.0.0.1 with the
+// headless backend and an input script: it asks the name, shows the download
+// and reaches the team menu (screenshots of each); each refusal of a server
+// ends it with its text.
+#include <sys/wait.h>
+
+#include "program_fixture.h"
+
+using namespace program_test;
+
+namespace {
+
+TEST_F(ClientProgram, HeadlessAsksTheNameLoadsAndReachesTheTeamMenu)
+{
+    serve({}, "hills");
+    make_client("Zarar");
+    size_t from = srv.output.size();
+    run_client(join_script(), {"BKM_PLATFORM=headless"}, port);
+    EXPECT_EQ(wait_client(60000), 0) << log();
+    EXPECT_EQ(log().find("script:"), std::string::npos) << log();
+    expect_joined_screens();
+    // The typed name was kept, and the server saw the client come and go.
+    EXPECT_NE(tpr_slurp(path("config.ini")).find("= Runner"), std::string::npos);
+    EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1"), E2E_WAIT_MS, from));
+    EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, 0), E2E_WAIT_MS, from));
+}
+
+// A server that sends its map slowly, over 3 s: the loading screen's bar
+// advances with the download, and the map leads to the team menu.
+TEST_F(ClientProgram, LoadingBarAdvancesWithTheDownload)
+{
+    StandIn server;
+    uint16_t to;
+    ASSERT_TRUE(ctest_standin_listen(&server, &to));
+    std::vector<std::vector<uint8_t>> packets = ctest_map_packets(ctest_flat_map_z(40, 0x7F336699u, nullptr));
+    packets.push_back(ctest_game_state(0));
+    ASSERT_GT(packets.size(), 5u);
+    make_client("Patient");
+    std::string script = "0 screen 1\n";
+    for (int i = 0; i < 4; i++) script += "400 shot " + path("loading" + std::to_string(i) + ".png") + "\n";
+    script += "0 screen 2\n300 shot " + path("team.png") + "\n200 close\n";
+    run_client(script, {"BKM_PLATFORM=headless"}, to);
+    size_t sent = 0;
+    int64_t start = -1;
+    int status = 0;
+    const bool ended = tpr_wait_until(
+        [&] {
+            server.service();
+            if (server.peer && start < 0) start = ctest_now_ms();
+            while (start >= 0 && sent < packets.size() && ctest_now_ms() - start >= (int64_t)(sent * 3000 / packets.size()))
+                server.send(packets[sent++]);
+            return waitpid(client, &status, WNOHANG) == client;
+        },
+        E2E_WAIT_MS);
+    ASSERT_TRUE(ended) << log();
+    client = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log();
+    std::vector<int> fill;
+    for (int i = 0; i < 4; i++) {
+        Shot s;
+        ASSERT_TRUE(s.read(path("loading" + std::to_string(i) + ".png"))) << log();
+        expect_loading_screen(s);
+        fill.push_back(s.bar_fill());
+    }
+    const int full = (int32_t)(0.55f * W);
+    EXPECT_LT(fill.front(), fill.back());
+    EXPECT_LT(fill.back(), full);
+    EXPECT_TRUE(std::is_sorted(fill.begin(), fill.end()));
+    Shot team;
+    ASSERT_TRUE(team.read(path("team.png")));
+    expect_team_menu(team);
+    ctest_standin_close(&server);
+}
+
+// Each refusal ends the program with its text in an "ERROR" box. The
+// server never refuses the program's own version, so a stand-in host
+// refuses it as the server refuses a wrong version.
+TEST_F(ClientProgram, EachRefusalEndsTheProgramWithItsText)
+{
+    struct Case {
+        const char *name;
+        std::vector<std::string> config;
+        int text;
+    } cases[] = {
+        {"banned", {}, LANG_REJECT_BANNED},
+        {"full", {"players = 1"}, LANG_REJECT_FULL},
+        {"kicked", {}, LANG_REJECT_KICKED},
+        {"version", {}, LANG_REJECT_VERSION},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        make_client("Refused");
+        const std::string what = c.name;
+        TestClient other;
+        ENetHost *standin = nullptr;
+        uint16_t to = 0;
+        if (what == "version") {
+            to = tsv_free_port();
+            ENetAddress a;
+            enet_address_set_host(&a, "127.0.0.1");
+            a.port = to;
+            standin = enet_host_create(&a, 4, 1, 0, 0);
+            ASSERT_NE(standin, nullptr);
+            enet_host_compress_with_range_coder(standin);
+        } else {
+            make_folder();
+            write_config(c.config);
+            if (what == "banned") tsv_write_file(srv.dir + "/banlist.txt", "127.0.0.1\t# Refused\n");
+            ASSERT_TRUE(start()) << srv.output;
+            to = port;
+            if (what == "full") {
+                ASSERT_TRUE(tcl_connect_from(&other, "127.0.0.9", port));
+            }
+            if (what == "kicked") {
+                ASSERT_TRUE(tcl_connect(&other, port));
+                tcl_service(&other, 200);
+                const size_t from = srv.output.size();
+                tsv_type(&srv, "kick 0\n");
+                ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_KICKED, 0), E2E_WAIT_MS, from));
+            }
+        }
+        run_client("", {"BKM_PLATFORM=headless"}, to);
+        const std::string box = "box ERROR: " + ctest_text(c.text);
+        ASSERT_TRUE(tpr_wait_until(
+            [&] {
+                ENetEvent ev;
+                while (standin && enet_host_service(standin, &ev, 0) > 0)
+                    if (ev.type == ENET_EVENT_TYPE_CONNECT) enet_peer_disconnect(ev.peer, REJECT_WRONG_VERSION);
+                if (what == "full") tcl_service(&other, 0);
+                return log().find(box) != std::string::npos;
+            },
+            E2E_WAIT_MS))
+            << log();
+        EXPECT_EQ(wait_client(E2E_WAIT_MS), 0);
+        tcl_abort(&other);
+        if (standin) enet_host_destroy(standin);
+        tsv_stop(&srv);
+    }
+}
+
+} // namespace
