@@ -52,6 +52,10 @@ static PlayerRecord *team_player(int id)
 
 static bool is_local(int id) { return local_player_id >= 0 && id == local_player_id; }
 
+// Kills and scores count on from what the server announced, which may be any
+// 32-bit value: they stop at the largest instead of wrapping.
+static int32_t count_up(int32_t value, int32_t by) { return value > INT32_MAX - by ? INT32_MAX : value + by; }
+
 static void announce(int team)
 {
     snprintf(hud_announce_text, sizeof hud_announce_text, lang_get(LANG_TEAM_WINS), team_slot_name(team));
@@ -355,7 +359,7 @@ static void on_kill(const uint8_t *d, size_t n)
             playsound("wav/hitplayer.wav", 0);
             if (m.kill_type == KILL_HEAD) playsound("wav/whack.wav", 0);
         }
-        if (v->team != k->team) k->kills++;
+        if (v->team != k->team) k->kills = count_up(k->kills, 1);
     }
     float rx = v->right.x, ry = v->right.y;
     float a, b;
@@ -454,13 +458,13 @@ static void on_intel_scored(const uint8_t *d, size_t n)
     if (!p) return;
     int t = p->team;
     feed_push_format(&feed_chat, FEED_KIND_NOTICE, lang_get(LANG_INTEL_CAPTURED), p->name, team_slot_name(1 - t));
-    p->kills += 10;
+    p->kills = count_up(p->kills, 10);
     if (m.wins) {
         mode_objectives[0].owner = mode_objectives[1].owner = -1;
         client_state.score[0] = client_state.score[1] = 0;
         announce(t);
     } else {
-        client_state.score[t]++;
+        client_state.score[t] = count_up(client_state.score[t], 1);
         mode_objectives[1 - t].owner = -1;
         playsound("wav/pickup.wav", -700);
     }
