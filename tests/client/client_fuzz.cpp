@@ -140,10 +140,12 @@ CfzLoad cfz_run_loading(const std::vector<Packet> &packets)
     return CFZ_WAITING;
 }
 
+// Respawns since the last join: the weapon turn.
+static int cfz_respawns;
+
 void cfz_respawn_cast()
 {
-    static int turn;
-    turn++;
+    int turn = cfz_respawns++;
     for (const CfzCast &c : cfz_cast) {
         PlayerSpawnMsg s{};
         s.player = (uint8_t)c.id;
@@ -158,6 +160,7 @@ void cfz_respawn_cast()
 void cfz_join(int mode)
 {
     ctest_reset_client();
+    cfz_respawns = 0;
     snprintf(client_settings.name, sizeof client_settings.name, "Fuzzer");
     const std::vector<uint8_t> &z = cfz_map_stream();
     ASSERT_FALSE(z.empty());

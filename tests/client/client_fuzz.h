@@ -54,8 +54,8 @@ CfzLoad cfz_run_loading(const std::vector<Packet> &packets);
 // the dispatcher: map loaded, every cast member present and spawned, in game.
 // Fails the running test if any step does.
 void cfz_join(int mode);
-// Spawns the cast again through the dispatcher (teams, positions; weapons
-// turn by one each time).
+// Spawns the cast through the dispatcher (teams, positions; the weapons turn
+// by one with each call after a join).
 void cfz_respawn_cast();
 
 // The first broken invariant of the client's tables, or "" when all hold:
