@@ -12,15 +12,16 @@
 #include "client/game_particles.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
+#include "client/net_checks.h"
 #include "client/net_dispatch.h"
 #include "client/net_loading.h"
 #include "common/feed.h"
 #include "common/map_check.h"
+#include "common/map_edit.h"
 #include "common/map_query.h"
 #include "common/map_store.h"
 #include "common/mode_objective.h"
 #include "common/model_table.h"
-#include "common/map_edit.h"
 #include "common/weapon.h"
 #include "support/test_server.h"
 
@@ -38,8 +39,8 @@ static std::vector<uint8_t> cfz_image, cfz_stream;
 static void cfz_make_map()
 {
     if (!cfz_image.empty()) return;
-    // Flat ground with towers of many heights, roofs over gaps (loose when
-    // their posts are dug) and a cave.
+    // Flat ground with towers of many heights, a ledge out of each (loose
+    // once its tower is dug through) and a cave.
     map_make_flat(40, 0x7F406080u);
     for (int32_t y = 8; y < 504; y += 24)
         for (int32_t x = 8; x < 504; x += 24) {
@@ -212,6 +213,7 @@ static std::string check_player(const PlayerRecord &p, int i)
     const Vec3 *vecs[] = {&p.position, &p.eye, &p.velocity, &p.right, &p.down, &p.forward};
     for (const Vec3 *v : vecs)
         if (!finite3(*v)) return fault("player vector not finite", i);
+    if (!net_position(&p.position) || !net_position(&p.eye)) return fault("player far outside the map", i);
     const float times[] = {p.next_use, p.grenade_fuse_end, p.reload_end, p.next_footstep, p.climb_time};
     for (float t : times)
         if (!finite1(t)) return fault("player time not finite", i);
@@ -260,6 +262,7 @@ static std::string check_world_objects()
         if (kind != OBJECT_DEBRIS && !known_model(o.model)) return fault("world-object model outside the table", i);
         if (!finite3(o.position) || !finite3(o.xaxis) || !finite3(o.yaxis) || !finite3(o.zaxis))
             return fault("world object not finite", i);
+        if (i < world_objective_count && !net_position(&o.position)) return fault("objective far outside the map", i);
     }
     return "";
 }

@@ -12,8 +12,8 @@
 
 typedef std::vector<uint8_t> Packet;
 
-// The test map (flat ground, towers, roofs, a cave) as its image and its
-// zlib stream, made once.
+// The test map (flat ground, towers with ledges, a cave) as its image and
+// its zlib stream, made once.
 const std::vector<uint8_t> &cfz_map_image();
 const std::vector<uint8_t> &cfz_map_stream();
 // zlib stream of any bytes.
@@ -61,7 +61,8 @@ void cfz_respawn_cast();
 // The first broken invariant of the client's tables, or "" when all hold:
 // counts within their tables, player and objective values in range, model
 // pointers into the model table, floats of present players and of world
-// objects finite, texts terminated.
+// objects finite, players and objectives within reach of the map, texts
+// terminated.
 std::string cfz_check_tables();
 // The map store's structural check; "" when sound.
 std::string cfz_check_map();

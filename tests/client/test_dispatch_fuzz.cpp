@@ -341,6 +341,17 @@ TEST_F(DispatchFuzz, FoundFaultsStayMended)
         {"an intel capture near the largest kill count stops there",
          {ctest_packet(msg_write_intel_scored, IntelScoredMsg{4, 0})},
          [] { EXPECT_EQ(player_table[4].kills, INT32_MAX); }},
+        {"positions far outside the map are refused",
+         {ctest_packet(msg_write_objective_move, ObjectiveMoveMsg{2, -1, Vec3{3e9f, 100, 30}}),
+          ctest_packet(msg_write_intel_dropped, IntelDroppedMsg{2, Vec3{100, -2e5f, 30}}),
+          ctest_packet(msg_write_position, PositionMsg{Vec3{100, 100, 1e30f}}),
+          ctest_packet(msg_write_grenade, GrenadeMsg{1, 2.0f, Vec3{-5000, 100, 30}, Vec3{0, 0, 0}})},
+         [] {
+             EXPECT_EQ(world_objects[2].position.x, 90.0f);
+             EXPECT_EQ(wobj_kind(&world_objects[1]), OBJECT_CARRIED);
+             EXPECT_LT(player_table[0].position.z, 64.0f);
+             EXPECT_EQ(world_object_count, world_objective_count);
+         }},
         {"an intel capture at the largest team score keeps it",
          {ctest_packet(msg_write_intel_scored, IntelScoredMsg{31, 0})},
          [] {
