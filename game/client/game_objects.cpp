@@ -205,6 +205,9 @@ static void wobj_update(int i)
             return;
         }
         grenade_fly(o);
+        // A throw so fast that its flight overflows has left the world.
+        if (!std::isfinite(o->position.x) || !std::isfinite(o->position.y) || !std::isfinite(o->position.z))
+            game_remove_world_object(i);
         return;
     }
 }

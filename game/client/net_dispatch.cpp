@@ -52,6 +52,10 @@ static PlayerRecord *team_player(int id)
 
 static bool is_local(int id) { return local_player_id >= 0 && id == local_player_id; }
 
+// Kills and scores count on from what the server announced, which may be any
+// 32-bit value: they stop at the largest instead of wrapping.
+static int32_t count_up(int32_t value, int32_t by) { return value > INT32_MAX - by ? INT32_MAX : value + by; }
+
 static void announce(int team)
 {
     snprintf(hud_announce_text, sizeof hud_announce_text, lang_get(LANG_TEAM_WINS), team_slot_name(team));
@@ -140,7 +144,7 @@ static void on_position(const uint8_t *d, size_t n)
 {
     PositionMsg m;
     PlayerRecord *p = game_local_player();
-    if (msg_decode_position(d, n, &m) != MSG_OK || !p || !net_vec_finite(&m.pos)) return;
+    if (msg_decode_position(d, n, &m) != MSG_OK || !p || !net_position(&m.pos)) return;
     player_set_position(p, &m.pos);
 }
 
@@ -152,7 +156,7 @@ static void on_world_update(const uint8_t *d, size_t n)
         PlayerRecord *p = &player_table[i];
         if (i == local_player_id || !p->present || p->team < 0 || !p->alive) continue;
         const WorldUpdateSlot &s = m.slot[i];
-        if (!net_vec_finite(&s.pos) || !net_vec_finite(&s.forward)) continue;
+        if (!net_position(&s.pos) || !net_vec_finite(&s.forward)) continue;
         player_set_position(p, &s.pos);
         player_set_orientation(p, &s.forward);
     }
@@ -205,7 +209,7 @@ static void on_health(const uint8_t *d, size_t n)
     PlayerRecord *p = game_local_player();
     if (msg_decode_health(d, n, &m) != MSG_OK || !p) return;
     p->health = m.health;
-    if (m.has_source == 1 && net_vec_finite(&m.source)) {
+    if (m.has_source == 1 && net_position(&m.source)) {
         hud_damage_source = m.source;
         playsound("wav/hitplayer.wav", -500);
         hud_damage_until = game_time + 0.5f;
@@ -216,7 +220,7 @@ static void on_grenade(const uint8_t *d, size_t n)
 {
     GrenadeMsg m;
     if (msg_decode_grenade(d, n, &m) != MSG_OK || !net_player_id(m.player)) return;
-    if (!net_vec_finite(&m.pos) || !net_vec_finite(&m.vel) || !std::isfinite(m.fuse)) return;
+    if (!net_position(&m.pos) || !net_vec_finite(&m.vel) || !std::isfinite(m.fuse)) return;
     game_add_grenade_object(&m.pos, &m.vel, m.player, game_time + m.fuse);
 }
 
@@ -249,7 +253,7 @@ static void on_fog_colour(const uint8_t *d, size_t n)
 static void on_objective_move(const uint8_t *d, size_t n)
 {
     ObjectiveMoveMsg m;
-    if (msg_decode_objective_move(d, n, &m) != MSG_OK || !net_vec_finite(&m.pos)) return;
+    if (msg_decode_objective_move(d, n, &m) != MSG_OK || !net_position(&m.pos)) return;
     if (m.index >= game_objective_count()) return;
     WorldObject *o = &world_objects[m.index];
     if (client_state.game_mode == GAME_MODE_CTF) {
@@ -355,7 +359,7 @@ static void on_kill(const uint8_t *d, size_t n)
             playsound("wav/hitplayer.wav", 0);
             if (m.kill_type == KILL_HEAD) playsound("wav/whack.wav", 0);
         }
-        if (v->team != k->team) k->kills++;
+        if (v->team != k->team) k->kills = count_up(k->kills, 1);
     }
     float rx = v->right.x, ry = v->right.y;
     float a, b;
@@ -454,13 +458,13 @@ static void on_intel_scored(const uint8_t *d, size_t n)
     if (!p) return;
     int t = p->team;
     feed_push_format(&feed_chat, FEED_KIND_NOTICE, lang_get(LANG_INTEL_CAPTURED), p->name, team_slot_name(1 - t));
-    p->kills += 10;
+    p->kills = count_up(p->kills, 10);
     if (m.wins) {
         mode_objectives[0].owner = mode_objectives[1].owner = -1;
         client_state.score[0] = client_state.score[1] = 0;
         announce(t);
     } else {
-        client_state.score[t]++;
+        client_state.score[t] = count_up(client_state.score[t], 1);
         mode_objectives[1 - t].owner = -1;
         playsound("wav/pickup.wav", -700);
     }
@@ -484,7 +488,7 @@ static void on_intel_dropped(const uint8_t *d, size_t n)
     IntelDroppedMsg m;
     if (msg_decode_intel_dropped(d, n, &m) != MSG_OK || client_state.game_mode != GAME_MODE_CTF) return;
     PlayerRecord *p = team_player(m.player);
-    if (!p || !net_vec_finite(&m.pos)) return;
+    if (!p || !net_position(&m.pos)) return;
     int other = 1 - p->team;
     feed_push_format(&feed_chat, FEED_KIND_NOTICE, lang_get(LANG_INTEL_DROPPED), p->name, team_slot_name(other));
     mode_objectives[other].owner = -1;

@@ -1,8 +1,9 @@
 // The in-game message pump (team menu, weapon menu, in game): every server
 // message applied to the client's state, with its feed lines and sounds.
 // Everything from the wire is checked before use: player ids, objective
-// indices, teams, weapons, tools, kill types, block cells and floats; a
-// message that fails a check changes nothing.
+// indices, teams, weapons, tools, kill types, block cells and floats
+// (positions within reach of the map); a message that fails a check changes
+// nothing.
 #pragma once
 #include <cstddef>
 #include <cstdint>

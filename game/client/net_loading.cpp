@@ -103,18 +103,19 @@ static void net_loading_player_left(const uint8_t *data, size_t len)
     player_table[m.player].present = 0;
 }
 
-// Every position a game state carries must be a number before it is used.
+// Every position a game state carries must be a number near the map before
+// it is used.
 static bool net_game_state_valid(const GameStateMsg *m)
 {
     if (local_player_id < 0 && !net_player_id(m->player)) return false;
     if (m->game_mode == GAME_MODE_CTF) {
         const CtfState &c = m->ctf;
         for (int i = 0; i < 2; i++)
-            if (!net_vec_finite(&c.intel[i]) || !net_vec_finite(&c.base[i])) return false;
+            if (!net_position(&c.intel[i]) || !net_position(&c.base[i])) return false;
         return true;
     }
     for (uint32_t i = 0; i < m->tc.count && i < MSG_TERRITORIES; i++)
-        if (!net_vec_finite(&m->tc.territory[i].pos)) return false;
+        if (!net_position(&m->tc.territory[i].pos)) return false;
     return true;
 }
 

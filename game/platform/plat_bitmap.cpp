@@ -58,6 +58,8 @@ Bitmap *rotatebitmap(const Bitmap *source, float angle, uint32_t tint, uint32_t 
     const uint32_t bgr = (background >> 16) & 255, bgg = (background >> 8) & 255, bgb = background & 255;
     const uint32_t tr = (tint >> 16) & 255, tg = (tint >> 8) & 255, tb = tint & 255;
     const int32_t w = source->width, h = source->height;
+    // No turn is sized from an angle that is not a number: it shows upright.
+    if (!std::isfinite(angle)) angle = 0.0f;
 
     // Sampling: result pixel (i, j) reads source (sx, sy). The corner turn
     // and its inverse below are exact for the square pictures the HUD turns.

@@ -32,9 +32,9 @@ void freebitmap(Bitmap *bitmap);
 // enough for the turned corners. Uncovered pixels get the background colour;
 // a source pixel whose red, green and blue are one grey level v, v different
 // from each of the background's three bytes, becomes tint * v / 255 per
-// channel; any other source pixel is copied whole. Angle 0 keeps the size and
-// only tints. Returns the new bitmap (the caller frees it), null for a null
-// source or no memory.
+// channel; any other source pixel is copied whole. Angle 0, and an angle that
+// is not finite, keeps the size and only tints. Returns the new bitmap (the
+// caller frees it), null for a null source or no memory.
 Bitmap *rotatebitmap(const Bitmap *source, float angle, uint32_t tint, uint32_t background);
 // A new malloc'd block of width x height pixels, rows from the top, copied
 // from the bitmap (the caller frees it with free). Null when the bitmap is

@@ -72,6 +72,19 @@ std::vector<std::string> test_log_lines(const std::vector<std::string> &prefixes
     return out;
 }
 
+bool test_open_display(int32_t width, int32_t height)
+{
+    test_platform_reset();
+    test_display = DisplaySettings{width, height, 1, 10};
+    return plat_create_window() == 1 && initdirectdraw(1) == 1;
+}
+
+void test_close_display()
+{
+    uninitdirectdraw();
+    plat_destroy_window();
+}
+
 std::string test_dir(const std::string &name)
 {
     // One folder per test: ctest runs the tests of this program in parallel processes.

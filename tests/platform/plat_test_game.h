@@ -27,6 +27,10 @@ extern ScreenTable test_screens;
 // Fresh program state, the layer's input state cleared, its log emptied,
 // and the headless backend selected.
 void test_platform_reset();
+// test_platform_reset, then the headless window and its display at width x
+// height. False when either cannot be made. test_close_display ends both.
+bool test_open_display(int32_t width, int32_t height);
+void test_close_display();
 // The kept log lines that start with one of the prefixes, in order.
 std::vector<std::string> test_log_lines(const std::vector<std::string> &prefixes);
 // A fresh folder for the running test's files: <build dir>/tmp/<suite.test>/<name>.

@@ -25,18 +25,14 @@ protected:
 
     void SetUp() override
     {
-        test_platform_reset();
-        test_display = DisplaySettings{200, 40, 1, 10};
-        ASSERT_EQ(plat_create_window(), 1);
-        ASSERT_EQ(initdirectdraw(1), 1);
+        ASSERT_TRUE(test_open_display(200, 40));
         createtextcontext(&context, getdirectdraw());
         dir = test_dir("font");
     }
     void TearDown() override
     {
         freetextcontext(context);
-        uninitdirectdraw();
-        plat_destroy_window();
+        test_close_display();
     }
     BitmapFont *load(const std::vector<uint8_t> &file, int32_t *code, TextContext *ctx = nullptr)
     {
