@@ -17,8 +17,9 @@
 #include "vxmodels.h"
 #include "vxscene.h"
 
+#include "bench_scene.h"
+
 bool bench_use_generated_map();
-void bench_scene_register();
 
 namespace {
 
@@ -52,7 +53,9 @@ bool scene_ready()
     return true;
 }
 
-bool bind_scene(std::vector<uint32_t> &frame, int w, int h, int kernels)
+} // namespace
+
+bool bench_scene_bind(std::vector<uint32_t> &frame, int w, int h, int kernels)
 {
     if (startrenderer(getcpufeatures()) != 0 || !scene_ready() || !bench_use_generated_map()) return false;
     vox_use_kernels(kernels);
@@ -68,10 +71,14 @@ bool bind_scene(std::vector<uint32_t> &frame, int w, int h, int kernels)
     return renderworld() == 1;
 }
 
-void draw_players()
+void bench_scene_players()
 {
+    const int listing = vox_sprite_list_begin();
     for (int i = 0; i < PLAYER_MAX; i++) vxscene_draw_player(i, 1);
+    if (listing) vox_sprite_list_end();
 }
+
+namespace {
 
 // The HUD's ten pictures, as the in-game frame draws them at worst: eight
 // 32x32 icons and a 256x32 strip with alpha edges, and a full-screen scope
@@ -106,7 +113,9 @@ const HudPicture *hud_pictures()
     return pics;
 }
 
-void draw_hud_pictures(int w, int h)
+} // namespace
+
+void bench_scene_pictures(int w, int h)
 {
     const HudPicture *pics = hud_pictures();
     for (int i = 0; i < 8; i++)
@@ -115,20 +124,22 @@ void draw_hud_pictures(int w, int h)
     blitpicturepx(pics[2].pixels.data(), 800, 600, 0, 0, 0, 0, (float)w / 800.0f, (float)h / 600.0f, 0xFFFFFFFFu);
 }
 
+namespace {
+
 enum Part { PART_FRAME, PART_WORLD };
 
 void scene_frame(benchmark::State &state, int w, int h, int kernels, int part)
 {
     std::vector<uint32_t> frame;
-    if (!bind_scene(frame, w, h, kernels)) {
+    if (!bench_scene_bind(frame, w, h, kernels)) {
         state.SkipWithError("scene not available");
         return;
     }
     for (auto _ : state) {
         renderworld();
         if (part == PART_FRAME) {
-            draw_players();
-            draw_hud_pictures(w, h);
+            bench_scene_players();
+            bench_scene_pictures(w, h);
         }
         benchmark::ClobberMemory();
     }
@@ -138,7 +149,7 @@ void scene_frame(benchmark::State &state, int w, int h, int kernels, int part)
 void scene_players(benchmark::State &state, int w, int h, int kernels)
 {
     std::vector<uint32_t> frame;
-    if (!bind_scene(frame, w, h, kernels)) {
+    if (!bench_scene_bind(frame, w, h, kernels)) {
         state.SkipWithError("scene not available");
         return;
     }
@@ -146,7 +157,7 @@ void scene_players(benchmark::State &state, int w, int h, int kernels)
         state.PauseTiming();
         renderworld(); // fresh depths, so every frame draws the same pixels
         state.ResumeTiming();
-        draw_players();
+        bench_scene_players();
         benchmark::ClobberMemory();
     }
     state.SetLabel(kernels == VOX_KERNELS_SSE ? "sse" : "scalar");

@@ -1,15 +1,20 @@
 // World pass timings, one core: generated terrain seen level (the worst case),
 // 30 degrees down and straight down, and a built-up area; three frame sizes;
-// SSE and scalar kernels. Prints the milliseconds per world pass. The full
-// scene with players is in bench_scene.cpp.
+// AVX2 (where the processor has it), SSE and scalar kernels. Prints the
+// milliseconds per world pass. The full scene with players is in
+// bench_scene.cpp. `bench_renderer --speed` instead prints the comparison
+// with the plain column caster and the speed aims (bench_speed.cpp).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "common/map_query.h"
+#include "renderer/vox_pool.h"
 #include "renderer/voxrender.h"
+#include "bench_scene.h"
 #include "vxmaps.h"
 
 namespace {
@@ -30,7 +35,6 @@ bool use_map(MapId m)
 
 // The full-scene case's map is the generated one of the level view.
 bool bench_use_generated_map() { return use_map(MAP_GENERATED); }
-void bench_scene_register();
 
 namespace {
 
@@ -48,6 +52,11 @@ const View views[] = {
     {"builtup", MAP_TOWN, 254.0f, 262.0f, 2.5f, 10.0f, 0.0f},
 };
 
+const char *kernel_name(int set)
+{
+    return set == VOX_KERNELS_AVX2 ? "avx2" : (set == VOX_KERNELS_SSE ? "sse" : "scalar");
+}
+
 void world_pass(benchmark::State &state, const View *v, int w, int h, int kernels)
 {
     if (startrenderer(getcpufeatures()) != 0 || !use_map(v->map)) {
@@ -55,6 +64,7 @@ void world_pass(benchmark::State &state, const View *v, int w, int h, int kernel
         return;
     }
     vox_use_kernels(kernels);
+    vox_set_threads(1);
     setwallshades(0, 64, 32, 32, 16, 48);
     voxsetfogcolour(0x7F7F7F);
     std::vector<uint32_t> frame((size_t)w * h);
@@ -77,20 +87,23 @@ void world_pass(benchmark::State &state, const View *v, int w, int h, int kernel
         benchmark::ClobberMemory();
     }
     state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
-    state.SetLabel(kernels == VOX_KERNELS_SSE ? "sse" : "scalar");
+    state.SetLabel(kernel_name(kernels));
 }
 
 } // namespace
 
+int bench_speed_main(int argc, char **argv);
+
 int main(int argc, char **argv)
 {
+    if (argc > 1 && !std::strcmp(argv[1], "--speed")) return bench_speed_main(argc - 2, argv + 2);
     const int sizes[3][2] = {{640, 480}, {800, 600}, {1280, 960}};
     for (const View &v : views)
         for (const auto &s : sizes)
-            for (int k : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
+            for (int k : {VOX_KERNELS_AVX2, VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
+                if (k == VOX_KERNELS_AVX2 && !vox_cpu_has_avx2()) continue;
                 char name[96];
-                std::snprintf(name, sizeof name, "world/%s/%dx%d/%s", v.name, s[0], s[1],
-                              k == VOX_KERNELS_SSE ? "sse" : "scalar");
+                std::snprintf(name, sizeof name, "world/%s/%dx%d/%s", v.name, s[0], s[1], kernel_name(k));
                 benchmark::RegisterBenchmark(name, world_pass, &v, s[0], s[1], k)
                     ->Unit(benchmark::kMillisecond)
                     ->MinTime(0.2);

@@ -35,6 +35,8 @@ void hud_draw_players()
     const int32_t w = hud_width(), h = hud_height();
     const PlayerDrawMode mode{client_state.game_mode == GAME_MODE_CTF, mode_objectives,
                               mode_objective_count < OBJECTIVE_MAX ? mode_objective_count : OBJECTIVE_MAX};
+    // The bodies go to the renderer's drawing threads together.
+    const int listing = vox_sprite_list_begin();
     for (int i = 0; i < PLAYER_MAX; i++) {
         PlayerRecord &p = player_table[i];
         if (!p.present || p.team < 0) continue;
@@ -50,6 +52,7 @@ void hud_draw_players()
         p.under_crosshair = left < w / 2 && w / 2 < right && top < h / 2 && h / 2 < bottom;
         drawplayermodel(&p, 1, &mode);
     }
+    if (listing) vox_sprite_list_end();
     modeltint = VOX_TINT_NEUTRAL;
 }
 
@@ -58,6 +61,7 @@ void hud_draw_objects()
     const PlayerRecord *me = game_local_player();
     if (!me || !hud_lock()) return;
     const int32_t count = world_object_count < WORLD_OBJECT_MAX ? world_object_count : WORLD_OBJECT_MAX;
+    const int listing = vox_sprite_list_begin();
     for (int i = count - 1; i >= 0; i--) {
         const WorldObject *o = &world_objects[i];
         if (wobj_kind(o) == OBJECT_CARRIED || !o->model) continue;
@@ -67,6 +71,7 @@ void hud_draw_objects()
         rendermodel(o, 1, nullptr);
         modeltint = VOX_TINT_NEUTRAL;
     }
+    if (listing) vox_sprite_list_end();
     const ParticleRing &r = particle_ring;
     const int32_t n = r.count < PARTICLE_MAX ? r.count : PARTICLE_MAX;
     for (int32_t k = 0; k < n; k++) {

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "renderer/vox_pool.h"
+#include "renderer/vox_sprite.h"
 #include "renderer/vox_start.h"
 
 static inline int64_t ceil16(int64_t v) { return (v + 0xFFFF) >> 16; }
@@ -24,10 +26,56 @@ static inline uint32_t blend(uint32_t s, uint32_t d)
     return out;
 }
 
+// A placed picture: lines y0..y1-1 of the frame, columns x0 .. x0 + cols - 1,
+// source positions (16.16) u0, v0 of the first column and line.
+struct BlitJob {
+    const uint8_t *pic;
+    int64_t bpl;
+    int64_t x0, y0, y1, per;
+    int32_t cols;
+    int64_t u0, v0, stepx, stepy;
+    uint32_t colour;
+    uint32_t m[4]; // blue, green, red, alpha multipliers
+};
+
+// Lines band * per .. of a placed picture.
+static void blit_band(void *arg, int32_t band)
+{
+    const BlitJob &j = *(const BlitJob *)arg;
+    const FrameBufferDesc &f = vox_frame;
+    const int64_t ya = j.y0 + band * j.per, yb = ya + j.per < j.y1 ? ya + j.per : j.y1;
+    const bool modulate = j.colour != 0xFFFFFFFFu;
+    const int32_t cols = j.cols;
+    int64_t v = j.v0 + (ya - j.y0) * j.stepy;
+    for (int64_t y = ya; y < yb; y++, v += j.stepy) {
+        const uint32_t *src = (const uint32_t *)(j.pic + (v >> 16) * j.bpl);
+        uint32_t *dst = (uint32_t *)(f.pixels + f.rowoffset[y]) + j.x0;
+        int64_t u = j.u0;
+        if (j.colour == 0) {
+            if (j.stepx == 0x10000) {
+                std::memcpy(dst, src + (j.u0 >> 16), (size_t)cols * 4);
+            } else {
+                for (int32_t i = 0; i < cols; i++, u += j.stepx) dst[i] = src[u >> 16];
+            }
+            continue;
+        }
+        for (int32_t i = 0; i < cols; i++, u += j.stepx) {
+            uint32_t s = src[u >> 16];
+            if (modulate) {
+                // (s x 16) x (m x 16) >> 16 = s x m / 256, never above 255.
+                s = (((s & 0xFF) * j.m[0]) >> 8) | ((((s >> 8) & 0xFF) * j.m[1]) >> 8) << 8 |
+                    ((((s >> 16) & 0xFF) * j.m[2]) >> 8) << 16 | (((s >> 24) * j.m[3]) >> 8) << 24;
+            }
+            dst[i] = blend(s, dst[i]);
+        }
+    }
+}
+
 // The picture's left and top edges L, T in 16.16 screen units.
 static void blit(const uint8_t *pic, int64_t bpl, int32_t w, int32_t h, int64_t L, int64_t T, int32_t zoomx,
                  int32_t zoomy, uint32_t colour)
 {
+    vox_sprite_list_end();
     const FrameBufferDesc &f = vox_frame;
     if (!vox_frame_bound() || !pic || w < 1 || h < 1 || w > VOX_PICTURE_MAX || h > VOX_PICTURE_MAX || zoomx < 1 ||
         zoomy < 1 || bpl < 4 * (int64_t)w)
@@ -46,36 +94,31 @@ static void blit(const uint8_t *pic, int64_t bpl, int32_t w, int32_t h, int64_t 
     int64_t v = (((y0 << 16) - T) * stepy) >> 16;
     while (x1 > x0 && ((u0 + (x1 - 1 - x0) * stepx) >> 16) >= w) x1--;
     while (y1 > y0 && ((v + (y1 - 1 - y0) * stepy) >> 16) >= h) y1--;
-    const int32_t cols = (int32_t)(x1 - x0);
 
-    uint32_t m[4]; // blue, green, red, alpha multipliers
+    BlitJob job;
+    job.pic = pic;
+    job.bpl = bpl;
+    job.x0 = x0;
+    job.y0 = y0;
+    job.y1 = y1;
+    job.cols = (int32_t)(x1 - x0);
+    job.u0 = u0;
+    job.v0 = v;
+    job.stepx = stepx;
+    job.stepy = stepy;
+    job.colour = colour;
     for (int32_t c = 0; c < 4; c++) {
-        m[c] = (colour >> (8 * c)) & 0xFF;
-        if (m[c] == 255) m[c] = 256;
+        job.m[c] = (colour >> (8 * c)) & 0xFF;
+        if (job.m[c] == 255) job.m[c] = 256;
     }
-    const bool modulate = colour != 0xFFFFFFFFu;
-    for (int64_t y = y0; y < y1; y++, v += stepy) {
-        const uint32_t *src = (const uint32_t *)(pic + (v >> 16) * bpl);
-        uint32_t *dst = (uint32_t *)(f.pixels + f.rowoffset[y]) + x0;
-        int64_t u = u0;
-        if (colour == 0) {
-            if (stepx == 0x10000) {
-                std::memcpy(dst, src + (u0 >> 16), (size_t)cols * 4);
-            } else {
-                for (int32_t i = 0; i < cols; i++, u += stepx) dst[i] = src[u >> 16];
-            }
-            continue;
-        }
-        for (int32_t i = 0; i < cols; i++, u += stepx) {
-            uint32_t s = src[u >> 16];
-            if (modulate) {
-                // (s x 16) x (m x 16) >> 16 = s x m / 256, never above 255.
-                s = (((s & 0xFF) * m[0]) >> 8) | ((((s >> 8) & 0xFF) * m[1]) >> 8) << 8 |
-                    ((((s >> 16) & 0xFF) * m[2]) >> 8) << 16 | (((s >> 24) * m[3]) >> 8) << 24;
-            }
-            dst[i] = blend(s, dst[i]);
-        }
-    }
+    // Large pictures in bands of lines over the drawing threads: every line
+    // is drawn alone, so the bands meet nowhere.
+    const int64_t lines = y1 - y0;
+    const int64_t threads = vox_threads();
+    int32_t bands = 1;
+    if (threads > 1 && lines * job.cols >= 65536) bands = (int32_t)(threads * 2 < lines ? threads * 2 : lines);
+    job.per = (lines + bands - 1) / bands;
+    vox_pool_run(blit_band, &job, (int32_t)((lines + job.per - 1) / job.per));
 }
 
 void blitpicture(const void *pic, int32_t bpl, int32_t w, int32_t h, int32_t pivx, int32_t pivy, int32_t sx, int32_t sy,

@@ -46,3 +46,19 @@ int vox_processor_gate(uint32_t features)
     if ((features & (CPU_3DNOW | CPU_3DNOWEXT)) == (CPU_3DNOW | CPU_3DNOWEXT)) return VOX_KERNELS_SCALAR;
     return VOX_KERNELS_NONE;
 }
+
+int vox_cpu_has_avx2()
+{
+    uint32_t r[4];
+    readcpuid(0, r);
+    if (r[0] < 7) return 0;
+    readcpuid(1, r);
+    const uint32_t osxsave = 1u << 27, avx = 1u << 28;
+    if ((r[2] & (osxsave | avx)) != (osxsave | avx)) return 0;
+    uint32_t lo, hi;
+    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    if ((lo & 6) != 6) return 0; // XMM and YMM state enabled by the system
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    __cpuid_count(7, 0, a, b, c, d);
+    return (b >> 5) & 1;
+}

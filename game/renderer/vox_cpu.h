@@ -19,6 +19,7 @@ enum VoxKernelSet {
     VOX_KERNELS_NONE = -1,   // processor refused
     VOX_KERNELS_SSE = 0,     // SSE2 intrinsics
     VOX_KERNELS_SCALAR = 1,  // portable kernels (the set for non-SSE processors)
+    VOX_KERNELS_AVX2 = 2,    // the SSE2 set with an AVX2 line kernel, where the processor has AVX2
 };
 
 // Executes CPUID for `leaf`, storing EAX, EBX, ECX, EDX into out[0..3]
@@ -28,6 +29,10 @@ void readcpuid(uint32_t leaf, uint32_t out[4]);
 int hascpuid(uint32_t mask);
 // The feature word, taken once at start by the program's entry point.
 uint32_t getcpufeatures();
+
+// 1 when the processor and the operating system support AVX2 (the YMM
+// registers saved on task switches).
+int vox_cpu_has_avx2();
 
 // Pure: which kernels a processor with this feature word gets. Requires FPU,
 // TSC, CMOV, MMX and MMX extensions, then SSE (-> SSE kernels) or 3DNow!

@@ -44,6 +44,23 @@ void patchcubesplat();
 void drawvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask);
 void drawvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask);
 
+// The two halves of a cube kernel, for drawing one model on several threads:
+// the screen rectangle of a voxel, found once, then its pixels in bands of
+// lines. drawvoxelcube is the one followed by the other over all lines.
+struct CubeRect {
+    int32_t x0, y0, w, h; // biased corner (see FrameBufferDesc) and size
+    float depth;
+    uint32_t colour;      // lit
+};
+// The rectangle of voxel `voxel` (faces `mask`) in the column whose base is
+// `columnbase` (as CubeParams::columnbase); 0 when nothing is drawn.
+int projectvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask, const float *columnbase, CubeRect *r);
+int projectvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask, const float *columnbase, CubeRect *r);
+// Depth test and writes of the rectangle's pixels on biased lines y0..y1-1.
+void fillvoxelrectsse(const CubeRect *r, int32_t y0, int32_t y1);
+void fillvoxelrectscalar(const CubeRect *r, int32_t y0, int32_t y1);
+
+
 // Four-lane float vectors (16-byte aligned); each writes `out` and returns it.
 float *copyvec4(float *out, const float *a);
 float *splatvec4(float *out, int32_t value); // all lanes = (float)value

@@ -1,17 +1,17 @@
 // Portable voxel-cube kernel and vector helpers: the reference for the SSE2 set.
 #include "renderer/vox_cube.h"
 
-void drawvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask)
+int projectvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask, const float *columnbase, CubeRect *r)
 {
     const uint32_t set = mask & voxel->faces;
-    if (!set) return;
+    if (!set) return 0;
     const CubeParams &p = vox_cube;
     const float *ds = p.depthsteps[voxel->z & (VOX_DEPTH_STEPS - 1)];
     float v[4];
-    for (int k = 0; k < 4; k++) v[k] = p.columnbase[k] + ds[k];
-    if (v[2] < p.nearlimit) return;
+    for (int k = 0; k < 4; k++) v[k] = columnbase[k] + ds[k];
+    if (v[2] < p.nearlimit) return 0;
     const uint8_t *sil = SilhouetteTable[set];
-    if (!sil[0]) return;
+    if (!sil[0]) return 0;
 
     int16_t x0 = 32767, y0 = 32767, x1 = -32768, y1 = -32768;
     for (int i = 1; i <= sil[0]; i++) {
@@ -33,14 +33,29 @@ void drawvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask)
     y0 = y0 > p.clipmin[1] ? y0 : p.clipmin[1];
     x1 = x1 > p.clipmin[0] ? x1 : p.clipmin[0];
     y1 = y1 > p.clipmin[1] ? y1 : p.clipmin[1];
-    const int32_t w = x1 - x0, h = y1 - y0;
-    if (w <= 0 || h <= 0) return;
+    r->x0 = x0;
+    r->y0 = y0;
+    r->w = x1 - x0;
+    r->h = y1 - y0;
+    if (r->w <= 0 || r->h <= 0) return 0;
+    r->colour = vox_cube_colour(voxel->colour, p.lighttable[voxel->normalindex], p.colouradd);
+    r->depth = v[2];
+    return 1;
+}
 
-    const uint32_t colour = vox_cube_colour(voxel->colour, p.lighttable[voxel->normalindex], p.colouradd);
-    const float depth = v[2];
-    uint8_t *row = (uint8_t *)(p.framebase + 4 * (intptr_t)x0 + p.pitch * (intptr_t)y0);
-    for (int32_t j = 0; j < h; j++, row += p.pitch)
-        for (int32_t i = 0; i < w; i++) vox_cube_pixel(row + 4 * i, depth, colour);
+void fillvoxelrectscalar(const CubeRect *r, int32_t y0, int32_t y1)
+{
+    const CubeParams &p = vox_cube;
+    const int32_t ja = y0 > r->y0 ? y0 - r->y0 : 0, jb = y1 < r->y0 + r->h ? y1 - r->y0 : r->h;
+    uint8_t *row = (uint8_t *)(p.framebase + 4 * (intptr_t)r->x0 + p.pitch * (intptr_t)(r->y0 + ja));
+    for (int32_t j = ja; j < jb; j++, row += p.pitch)
+        for (int32_t i = 0; i < r->w; i++) vox_cube_pixel(row + 4 * i, r->depth, r->colour);
+}
+
+void drawvoxelcubescalar(const Kv6Voxel *voxel, uint32_t mask)
+{
+    CubeRect r;
+    if (projectvoxelcubescalar(voxel, mask, vox_cube.columnbase, &r)) fillvoxelrectscalar(&r, INT32_MIN, INT32_MAX);
 }
 
 float *copyvec4scalar(float *out, const float *a)

@@ -19,17 +19,17 @@ static inline __m128i project2(__m128 v, int a, int b)
     return _mm_cvttps_epi32(q);
 }
 
-void drawvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask)
+int projectvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask, const float *columnbase, CubeRect *r)
 {
     const uint32_t set = mask & voxel->faces;
-    if (!set) return;
+    if (!set) return 0;
     const CubeParams &p = vox_cube;
     const __m128 v =
-        _mm_add_ps(_mm_load_ps(p.columnbase), _mm_load_ps(p.depthsteps[voxel->z & (VOX_DEPTH_STEPS - 1)]));
+        _mm_add_ps(_mm_load_ps(columnbase), _mm_load_ps(p.depthsteps[voxel->z & (VOX_DEPTH_STEPS - 1)]));
     const __m128 depth = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
-    if (_mm_cvtss_f32(depth) < p.nearlimit) return;
+    if (_mm_cvtss_f32(depth) < p.nearlimit) return 0;
     const uint8_t *sil = SilhouetteTable[set];
-    if (!sil[0]) return;
+    if (!sil[0]) return 0;
 
     // Words x, y of four corners; six corners repeat the last two.
     const __m128i a = _mm_packs_epi32(project2(v, sil[1], sil[2]), project2(v, sil[3], sil[4]));
@@ -48,21 +48,31 @@ void drawvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask)
     __m128i box = _mm_unpacklo_epi32(lo, hi);
     box = _mm_adds_epi16(box, _mm_loadl_epi64((const __m128i *)p.screenoffset));
     box = _mm_max_epi16(box, _mm_loadl_epi64((const __m128i *)p.clipmin));
-    const int32_t x0 = (int16_t)_mm_extract_epi16(box, 0), y0 = (int16_t)_mm_extract_epi16(box, 1);
-    const int32_t w = (int16_t)_mm_extract_epi16(box, 2) - x0, h = (int16_t)_mm_extract_epi16(box, 3) - y0;
-    if (w <= 0 || h <= 0) return;
+    r->x0 = (int16_t)_mm_extract_epi16(box, 0);
+    r->y0 = (int16_t)_mm_extract_epi16(box, 1);
+    r->w = (int16_t)_mm_extract_epi16(box, 2) - r->x0;
+    r->h = (int16_t)_mm_extract_epi16(box, 3) - r->y0;
+    if (r->w <= 0 || r->h <= 0) return 0;
 
     __m128i c = _mm_unpacklo_epi8(_mm_setzero_si128(), _mm_cvtsi32_si128((int)voxel->colour));
     c = _mm_mulhi_epu16(c, _mm_loadl_epi64((const __m128i *)p.lighttable[voxel->normalindex]));
     c = _mm_add_epi16(c, _mm_loadl_epi64((const __m128i *)p.colouradd));
-    const uint32_t colour = (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(c, c));
+    r->colour = (uint32_t)_mm_cvtsi128_si32(_mm_packus_epi16(c, c));
+    r->depth = _mm_cvtss_f32(depth);
+    return 1;
+}
 
-    const float d = _mm_cvtss_f32(depth);
-    const __m128i colour4 = _mm_set1_epi32((int)colour);
-    uint8_t *row = (uint8_t *)(p.framebase + 4 * (intptr_t)x0 + p.pitch * (intptr_t)y0);
-    for (int32_t j = 0; j < h; j++, row += p.pitch) {
+void fillvoxelrectsse(const CubeRect *r, int32_t y0, int32_t y1)
+{
+    const CubeParams &p = vox_cube;
+    const int32_t ja = y0 > r->y0 ? y0 - r->y0 : 0, jb = y1 < r->y0 + r->h ? y1 - r->y0 : r->h;
+    const float d = r->depth;
+    const __m128 depth = _mm_set1_ps(d);
+    const __m128i colour4 = _mm_set1_epi32((int)r->colour);
+    uint8_t *row = (uint8_t *)(p.framebase + 4 * (intptr_t)r->x0 + p.pitch * (intptr_t)(r->y0 + ja));
+    for (int32_t j = ja; j < jb; j++, row += p.pitch) {
         int32_t i = 0;
-        for (; i + 4 <= w; i += 4) {
+        for (; i + 4 <= r->w; i += 4) {
             uint8_t *pix = row + 4 * i;
             float *zp = (float *)(pix + p.zoffset);
             const __m128 old = _mm_loadu_ps(zp);
@@ -72,8 +82,14 @@ void drawvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask)
             const __m128i px = _mm_loadu_si128((const __m128i *)pix);
             _mm_storeu_si128((__m128i *)pix, _mm_or_si128(_mm_and_si128(m, colour4), _mm_andnot_si128(m, px)));
         }
-        for (; i < w; i++) vox_cube_pixel(row + 4 * i, d, colour);
+        for (; i < r->w; i++) vox_cube_pixel(row + 4 * i, d, r->colour);
     }
+}
+
+void drawvoxelcubesse(const Kv6Voxel *voxel, uint32_t mask)
+{
+    CubeRect r;
+    if (projectvoxelcubesse(voxel, mask, vox_cube.columnbase, &r)) fillvoxelrectsse(&r, INT32_MIN, INT32_MAX);
 }
 
 float *copyvec4(float *out, const float *a)

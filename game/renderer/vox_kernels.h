@@ -7,13 +7,23 @@
 #include "renderer/vox_start.h"
 
 // Where a ray's samples lie: sample index i (a line's index, r * s or -r * s)
-// of the ray is samples[base + clamp(i, lo, hi)].
+// of the ray is samples[base + clamp(i, lo, hi) * istride].
 struct RayEntry {
     int32_t base, lo, hi, pad;
 };
 
+// Sample ranges of runs of rays, for drawspanstep's unclamped path: level k
+// holds, for each ray j, the largest lo and the smallest hi of rays
+// j .. j + 2^k - 1 (as far as there are rays).
+#define VOX_RANGE_LEVELS 16
+struct RayRangeTable {
+    const int16_t *maxlo[VOX_RANGE_LEVELS];
+    const int16_t *minhi[VOX_RANGE_LEVELS];
+    int32_t levels;
+};
+
 // What the kernels read: the frame geometry (set at every bind) and the
-// per-pass ray and camera terms (set by renderworld before drawing).
+// per-region ray and camera terms (set by renderworld before drawing).
 struct SpanKernelParams {
     uint8_t *pixels;
     intptr_t pitch;
@@ -22,31 +32,49 @@ struct SpanKernelParams {
     const RaySample *samples;
     const RayEntry *rays;
     int32_t lastray;          // rays 0..lastray are valid
-    int32_t safelo, safehi;   // sample indices every ray holds
+    intptr_t istride;         // samples from index i to i + 1 of one ray
+    // Rows of drawspanstep: when every ray a span reads holds its sample
+    // index i (ranges says so), ray j's sample is rowbase[i * istride + j].
+    const RaySample *rowbase;
+    RayRangeTable ranges;
     float ax, ay, dx, dy, cx, cy; // scaled pixel-direction terms
     uint16_t fog[4];          // blue, green, red, 0
 };
 extern SpanKernelParams vox_kparams;
 
 void drawspanstepsse(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
-void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+void drawspantablesse(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable);
+void drawspanstepavx2(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
 void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex);
-void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable);
 
 // True when pixels x0..x1-1 of a drawspanstep row all read an existing ray
-// and sample without clamping (then vox_sample_fast gives the same sample).
+// that holds sample index `sampleindex` (then vox_sample_fast gives the same
+// sample as vox_sample_at).
 static inline bool vox_span_in_range(int32_t x0, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
 {
     const SpanKernelParams &p = vox_kparams;
-    if (sampleindex < p.safelo || sampleindex > p.safehi || x1 <= x0) return false;
+    if (x1 <= x0 || !p.rowbase) return false;
     const int64_t last = (int64_t)raynumber + (int64_t)(x1 - x0 - 1) * raystep;
     const int64_t lim = ((int64_t)p.lastray + 1) << 16;
-    return raynumber >= 0 && raynumber < lim && last >= 0 && last < lim;
+    if (raynumber < 0 || raynumber >= lim || last < 0 || last >= lim) return false;
+    int32_t ja = raynumber >> 16, jb = (int32_t)(last >> 16);
+    if (ja > jb) {
+        const int32_t t = ja;
+        ja = jb;
+        jb = t;
+    }
+    const int32_t k = 31 - __builtin_clz((uint32_t)(jb - ja + 1));
+    if (k >= p.ranges.levels) return false;
+    const int32_t jc = jb - (1 << k) + 1;
+    const int16_t *ml = p.ranges.maxlo[k], *mh = p.ranges.minhi[k];
+    return ml[ja] <= sampleindex && ml[jc] <= sampleindex && mh[ja] >= sampleindex && mh[jc] >= sampleindex;
 }
 
-static inline const RaySample *vox_sample_fast(int32_t raynumber, int32_t sampleindex)
+// The row of samples that a span with sample index i reads on the unclamped path.
+static inline const RaySample *vox_sample_row(int32_t sampleindex)
 {
-    return &vox_kparams.samples[vox_kparams.rays[raynumber >> 16].base + sampleindex];
+    return vox_kparams.rowbase + (intptr_t)sampleindex * vox_kparams.istride;
 }
 
 // One pixel, shared by both sets so their single-pixel paths agree exactly.
@@ -59,7 +87,7 @@ static inline const RaySample *vox_sample_at(int32_t raynumber, int32_t samplein
     const RayEntry &r = p.rays[j];
     int32_t i = sampleindex < r.lo ? r.lo : sampleindex;
     i = i > r.hi ? r.hi : i;
-    return &p.samples[r.base + i];
+    return &p.samples[r.base + (intptr_t)i * p.istride];
 }
 
 static inline uint32_t vox_fog_pixel(uint32_t colour, int32_t dist)
@@ -83,6 +111,19 @@ static inline float vox_depth(int32_t dist, float x, float y)
     float sq = x * x + y * y;
     sq = sq > 1e-30f ? sq : 1e-30f;
     return (float)dist / __builtin_sqrtf(sq);
+}
+
+// What a kernel takes of screen line y: its first pixel and the line's part
+// of the pixels' horizontal directions (rowx + x ax, rowy + x ay).
+struct VoxLine {
+    uint8_t *pixels;
+    float rowx, rowy;
+};
+static inline VoxLine vox_line(int32_t y)
+{
+    const SpanKernelParams &p = vox_kparams;
+    const float fy = (float)y;
+    return VoxLine{p.pixels + (intptr_t)y * p.pitch, p.cx + fy * p.dx, p.cy + fy * p.dy};
 }
 
 static inline void vox_put_pixel(int32_t x, int32_t y, const RaySample *s, float rowx, float rowy)

@@ -3,27 +3,23 @@
 
 void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep, int32_t sampleindex)
 {
-    const SpanKernelParams &p = vox_kparams;
-    const float fy = (float)y;
-    const float rowx = p.cx + fy * p.dx;
-    const float rowy = p.cy + fy * p.dy;
+    const VoxLine ln = vox_line(y);
+    const float rowx = ln.rowx, rowy = ln.rowy;
     uint32_t rn = (uint32_t)raynumber;
     if (vox_span_in_range(x0, x1, raynumber, raystep, sampleindex)) {
-        for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep)
-            vox_put_pixel(x, y, vox_sample_fast((int32_t)rn, sampleindex), rowx, rowy);
+        const RaySample *row = vox_sample_row(sampleindex);
+        for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep) vox_put_pixel(x, y, &row[rn >> 16], rowx, rowy);
         return;
     }
     for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep)
         vox_put_pixel(x, y, vox_sample_at((int32_t)rn, sampleindex), rowx, rowy);
 }
 
-void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step)
+void drawspantablescalar(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step, int32_t *raytable)
 {
-    const SpanKernelParams &p = vox_kparams;
-    const float fy = (float)y;
-    const float rowx = p.cx + fy * p.dx;
-    const float rowy = p.cy + fy * p.dy;
-    int32_t *rn = p.columnraytable;
+    const VoxLine ln = vox_line(y);
+    const float rowx = ln.rowx, rowy = ln.rowy;
+    int32_t *rn = raytable;
     for (int32_t x = x0; x < x1; x++, sampleindex += step) {
         const int32_t r = rn[x];
         rn[x] = (int32_t)((uint32_t)r + (uint32_t)rn[x + VOX_MAX_XRES]);

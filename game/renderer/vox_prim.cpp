@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "renderer/vox_camera.h"
+#include "renderer/vox_sprite.h"
 #include "renderer/vox_start.h"
 #include "renderer/vox_world.h"
 
@@ -34,6 +35,7 @@ static void step_line(int64_t a0, int64_t b0, int64_t a1, int64_t da, int64_t db
 
 void plotline(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t colour)
 {
+    vox_sprite_list_end();
     if (!vox_frame_bound()) return;
     const int64_t dx = (int64_t)x1 - x0, dy = (int64_t)y1 - y0;
     if (!dx && !dy) return;
@@ -139,6 +141,7 @@ void projectscreenpoint(const Vec3 *p, int32_t *left, int32_t *top, int32_t *rig
 
 void fillsphere(const Vec3 *centre, float radius, uint32_t colour)
 {
+    vox_sprite_list_end();
     if (!vox_frame_bound()) return;
     const FrameBufferDesc &f = vox_frame;
     float depth, cx, cy;

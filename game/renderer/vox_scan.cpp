@@ -93,17 +93,17 @@ int vox_world_setup()
     return 1;
 }
 
-// A voxel colour darkened by its shade byte less the face shade.
+// A voxel colour darkened by its shade byte less the face shade: each channel
+// (channel x shade) >> 7, capped at 255; blue and red in one multiply, as
+// 16-bit lanes (a lane reaches 508 at most, bit 8 marks one above 255).
 static inline uint32_t shade_colour(uint32_t c, int32_t face)
 {
     int32_t s = (int32_t)(c >> 24) - face;
     s = s < 0 ? 0 : s;
-    uint32_t out = 0;
-    for (int k = 0; k < 3; k++) {
-        uint32_t v = (((c >> (8 * k)) & 0xFF) * (uint32_t)s) >> 7;
-        out |= (v > 255 ? 255 : v) << (8 * k);
-    }
-    return out;
+    uint32_t rb = (((c & 0x00FF00FFu) * (uint32_t)s) >> 7) & 0x01FF01FFu;
+    const uint32_t g = (((c >> 8) & 0xFFu) * (uint32_t)s) >> 7;
+    rb = (rb | ((rb >> 8) & 0x00010001u) * 0xFFu) & 0x00FF00FFu;
+    return rb | (g > 255 ? 255 : g) << 8;
 }
 
 // Colour i of a span's list (top run, then on into its bottom colours);
@@ -131,130 +131,225 @@ static inline uint32_t colour_before(const uint8_t *p, const uint8_t *prev, int3
     return c;
 }
 
+// A sample as one 64-bit word (colour, then distance, as RaySample lays them
+// out), stored with one write.
+typedef uint64_t SampleWord;
+static inline SampleWord sample_word(const RaySample &s)
+{
+    return (uint64_t)s.colour | (uint64_t)(uint32_t)s.dist << 32;
+}
+static inline void put_sample(RaySample *o, SampleWord w) { std::memcpy(o, &w, sizeof w); }
+
+// A sample of a face met at depth d: its colour, and d with the low 16 bits cleared.
+static inline SampleWord face_sample(uint32_t colour, int64_t d)
+{
+    return sample_word(RaySample{colour, (int32_t)(d & ~(int64_t)0xFFFF)});
+}
+
 struct ScanFrame {
     int32_t i0, i1; // first and last unresolved sample (i0 looks highest)
     int32_t uz, lz; // air gap being looked through: first air z, top of the solid below
 };
 
 // The ray being scanned: sample i looks along the gradient pair
-// (h0 + i dh, z0 + i dz), horizontal length and z component x 2^20.
+// (h0 + i dh, z0 + i dz), horizontal length and z component x 2^20, and is
+// stored at out[i * stride].
 struct ScanRay {
     RaySample *out;
+    intptr_t stride;
     int64_t h0, dh, z0, dz;
     const int32_t *height;
-    // High 16 bits of sample i's horizontal length and z component.
-    inline int64_t grad_h(int32_t i) const { return (h0 + (int64_t)i * dh) >> 16; }
-    inline int64_t grad_z(int32_t i) const { return (z0 + (int64_t)i * dz) >> 16; }
-    // Ray of sample i at horizontal distance d (depth units) lies below level
-    // z: h H[z] + zc D > 0 on the high 16 bits of the gradient pair and of d.
-    inline bool below(int32_t i, int64_t d, int32_t z) const
+    bool small; // |gh|, |gz|, |dh|, |dz| below 2^40: certain_run fits 64 bits for levels below 2^20
+    inline int64_t gh(int32_t i) const { return h0 + (int64_t)i * dh; }
+    inline int64_t gz(int32_t i) const { return z0 + (int64_t)i * dz; }
+    // Ray of sample i at a distance whose high 16 bits are d16 lies below the
+    // level of height hz: h hz + zc d16 > 0 on the high 16 bits of the
+    // gradient pair.
+    inline bool below_h(int32_t i, int64_t d16, int64_t hz) const
     {
-        return grad_h(i) * height[z] + grad_z(i) * (d >> 16) > 0;
+        return (gh(i) >> 16) * hz + (gz(i) >> 16) * d16 > 0;
     }
+    inline bool below(int32_t i, int64_t d16, int32_t z) const { return below_h(i, d16, height[z]); }
 };
 
-static ScanFrame frames[VOX_SPAN_FRAMES];
-
-static void fill_sky(const ScanRay &r, int32_t nf)
+// How many samples after sample i, stepping by dir and at most `room`, take
+// the same side of the level (hz, d16) as i for certain (i itself must
+// certainly be below it when `below`, at or above it otherwise; else 0). The
+// test floor(gh / 2^16) hz + floor(gz / 2^16) d16 lies within
+// (A - max(hz, 0) - d16, A + max(-hz, 0)] of A = (gh hz + gz d16) / 2^16,
+// which is linear in the sample, so the run where A keeps clear of those
+// margins is found with one division, and every sample in it tests the same.
+// `Wide` is the integer type that holds A x 2^16 and its step exactly.
+template <typename Wide>
+static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
+                           bool below)
 {
+    if (room <= 0) return 0;
+    const Wide a = (Wide)r.gh(i) * hz + (Wide)r.gz(i) * d16;
+    const Wide slope = ((Wide)r.dh * hz + (Wide)r.dz * d16) * dir;
+    // Distance of A from its margin, which the run uses up at -slope per step.
+    Wide clear, use;
+    if (below) {
+        clear = a - (Wide)65536 * ((hz > 0 ? hz : 0) + d16);
+        use = -slope;
+    } else {
+        clear = -(Wide)65536 * (hz < 0 ? -hz : 0) - a;
+        use = slope;
+    }
+    if (clear < 0) return 0;
+    if (use <= 0) return room;
+    // The quotient in double is off by far less than the margin taken, so
+    // the run found is never too long.
+    const double q = (double)clear / (double)use - 1e-9;
+    return q < 0.0 ? 0 : (q >= (double)room ? room : (int32_t)q);
+}
+
+static inline int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
+                                  bool below)
+{
+    return r.small && hz > -(1 << 20) && hz < (1 << 20)
+               ? certain_run<int64_t>(r, i, dir, room, hz, d16, below)
+               : certain_run<__int128>(r, i, dir, room, hz, d16, below);
+}
+
+// Writes `smp` to count samples from o on, step samples apart; returns the
+// next place.
+static inline RaySample *fill_samples(RaySample *o, intptr_t step, int32_t count, SampleWord smp)
+{
+    const intptr_t step2 = 2 * step, step3 = 3 * step, step4 = 4 * step;
+    for (; count >= 4; count -= 4, o += step4) {
+        put_sample(o, smp);
+        put_sample(o + step, smp);
+        put_sample(o + step2, smp);
+        put_sample(o + step3, smp);
+    }
+    for (; count > 0; count--, o += step) put_sample(o, smp);
+    return o;
+}
+
+// Paints a run of samples with `smp`: Below, from sample f.i1 (whose ray
+// lies below the level (hz, d16)) back while the samples' rays do too;
+// otherwise from f.i0 (at or above the level) forward while theirs do too.
+// Runs longer than a few samples are painted without testing each sample,
+// where certain_run vouches for them.
+template <bool Below>
+static inline void paint_run(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
+{
+    const int32_t dir = Below ? -1 : 1;
+    const int32_t end = Below ? f.i0 : f.i1; // kept aside: the stores below might otherwise reload it
+    int32_t i = Below ? f.i1 : f.i0;
+    int64_t gh = r.gh(i), gz = r.gz(i);
+    const int64_t dh = dir * r.dh, dz = dir * r.dz;
+    RaySample *o = r.out + i * r.stride;
+    const intptr_t step = dir * r.stride;
+    int32_t tested = 0;
+    for (;;) {
+        put_sample(o, smp);
+        o += step;
+        i += dir;
+        if (Below ? i < end : i > end) break;
+        gh += dh;
+        gz += dz;
+        if (((gh >> 16) * hz + (gz >> 16) * d16 > 0) != Below) break;
+        if (++tested == 2) {
+            const int32_t t = certain_run(r, i, dir, Below ? i - end : end - i, hz, d16, Below);
+            o = fill_samples(o, step, t, smp);
+            i += dir * t;
+            gh += t * dh;
+            gz += t * dz;
+        }
+    }
+    (Below ? f.i1 : f.i0) = i;
+}
+
+static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
+{
+    paint_run<true>(r, f, hz, d16, smp);
+}
+
+static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, SampleWord smp)
+{
+    paint_run<false>(r, f, hz, d16, smp);
+}
+
+static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
+{
+    const SampleWord sky = sample_word(SkySample);
     for (int32_t f = 0; f < nf; f++)
-        for (int32_t i = frames[f].i0; i <= frames[f].i1; i++) r.out[i] = SkySample;
+        fill_samples(r.out + frames[f].i0 * r.stride, r.stride, frames[f].i1 - frames[f].i0 + 1, sky);
 }
 
-// Paints sample f.i1, which lies below level (hz, d16), and the samples
-// before it while they do too; the gradient steps back with them.
-static inline void paint_back(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, uint32_t c, int64_t d)
+// Walls from below: the levels lz - 1 up to the top s of span p, as long as
+// the frame's last sample's ray at dn lies below them.
+static inline void walls_below(const ScanRay &r, ScanFrame &f, const uint8_t *p, int32_t s, int64_t dn,
+                               int32_t wallshade)
 {
-    const int32_t dist = (int32_t)(d & ~(int64_t)0xFFFF);
-    int32_t i = f.i1;
-    int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
-    do {
-        r.out[i].colour = c;
-        r.out[i].dist = dist;
-        i--;
-        gh -= r.dh;
-        gz -= r.dz;
-    } while (i >= f.i0 && (gh >> 16) * hz + (gz >> 16) * d16 > 0);
-    f.i1 = i;
-}
-
-// Paints sample f.i0, which lies at or above the level, and the samples after
-// it while they do too.
-static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t d16, uint32_t c, int64_t d)
-{
-    const int32_t dist = (int32_t)(d & ~(int64_t)0xFFFF);
-    int32_t i = f.i0;
-    int64_t gh = r.h0 + (int64_t)i * r.dh, gz = r.z0 + (int64_t)i * r.dz;
-    do {
-        r.out[i].colour = c;
-        r.out[i].dist = dist;
-        i++;
-        gh += r.dh;
-        gz += r.dz;
-    } while (i <= f.i1 && (gh >> 16) * hz + (gz >> 16) * d16 <= 0);
-    f.i0 = i;
+    const int64_t dn16 = dn >> 16;
+    const int32_t *height = r.height;
+    // The last sample's high words, renewed whenever it moves.
+    int64_t h1 = r.gh(f.i1) >> 16, z1 = r.gz(f.i1) >> 16;
+    for (int32_t z = f.lz - 1; z >= s; z--) {
+        if (h1 * height[z] + z1 * dn16 <= 0) continue;
+        paint_back(r, f, height[z], dn16, face_sample(shade_colour(span_colour(p, z - s), wallshade), dn));
+        if (f.i0 > f.i1) return;
+        h1 = r.gh(f.i1) >> 16;
+        z1 = r.gz(f.i1) >> 16;
+    }
 }
 
 // Resolves what frame f sees of span p (prev: the span before it, null for
 // the column's first): walls of the solid below the gap, walls of the solid
 // above it, the underside above and the floor top below.
-static inline void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t *p, const uint8_t *prev,
-                                   int64_t dn, int64_t df, int32_t wallshade, const int32_t *shade)
+static inline __attribute__((always_inline)) void scan_frame_span(const ScanRay &r, ScanFrame &f, const uint8_t *p,
+                                                                  const uint8_t *prev, int64_t dn, int64_t df,
+                                                                  int32_t wallshade, const int32_t *shade)
 {
     const int32_t s = p[1];
     const int64_t dn16 = dn >> 16, df16 = df >> 16;
     const int32_t *height = r.height;
-    if (f.lz - 1 >= s && f.i0 <= f.i1) {
-        // The last sample's high words, renewed whenever it moves.
-        int64_t h1 = r.grad_h(f.i1), z1 = r.grad_z(f.i1);
-        for (int32_t z = f.lz - 1; z >= s; z--) {
-            if (h1 * height[z] + z1 * dn16 <= 0) continue;
-            paint_back(r, f, height[z], dn16, shade_colour(span_colour(p, z - s), wallshade), dn);
-            if (f.i0 > f.i1) break;
-            h1 = r.grad_h(f.i1);
-            z1 = r.grad_z(f.i1);
-        }
-    }
+    if (f.lz - 1 >= s && f.i0 <= f.i1) walls_below(r, f, p, s, dn, wallshade);
     f.lz = s;
     if (prev) {
         const int32_t a = p[3];
         if (f.uz < a && f.i0 <= f.i1) {
-            int64_t h0 = r.grad_h(f.i0), z0 = r.grad_z(f.i0);
+            int64_t h0 = r.gh(f.i0) >> 16, z0 = r.gz(f.i0) >> 16;
             for (int32_t z = f.uz; z < a; z++) {
                 if (h0 * height[z + 1] + z0 * dn16 > 0) continue;
-                paint_fwd(r, f, height[z + 1], dn16, shade_colour(colour_before(p, prev, a - z), wallshade), dn);
+                paint_fwd(r, f, height[z + 1], dn16,
+                          face_sample(shade_colour(colour_before(p, prev, a - z), wallshade), dn));
                 if (f.i0 > f.i1) break;
-                h0 = r.grad_h(f.i0);
-                z0 = r.grad_z(f.i0);
+                h0 = r.gh(f.i0) >> 16;
+                z0 = r.gz(f.i0) >> 16;
             }
         }
         f.uz = a;
-        if (f.i0 <= f.i1 && !r.below(f.i0, df, a))
-            paint_fwd(r, f, height[a], df16, shade_colour(colour_before(p, prev, 1), shade[2]), df);
+        if (f.i0 <= f.i1 && !r.below(f.i0, df16, a))
+            paint_fwd(r, f, height[a], df16, face_sample(shade_colour(colour_before(p, prev, 1), shade[2]), df));
     } else {
         f.uz = 0;
     }
-    if (f.i0 <= f.i1 && r.below(f.i1, df, s))
-        paint_back(r, f, height[s], df16, shade_colour(span_colour(p, 0), shade[3]), df);
+    if (f.i0 <= f.i1 && r.below(f.i1, df16, s))
+        paint_back(r, f, height[s], df16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
 }
 
-// Last sample of [i0, i1] whose ray at d lies at or above level z (i0 - 1
+// Last sample of [i0, i1] whose ray at d16 lies at or above level z (i0 - 1
 // when none): back 16 at a time, then one at a time.
-static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1, int64_t d, int32_t z)
+static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1, int64_t d16, int32_t z)
 {
     int32_t j = i1;
-    while (j - 16 >= i0 && r.below(j - 16, d, z)) j -= 16;
-    while (j >= i0 && r.below(j, d, z)) j--;
+    while (j - 16 >= i0 && r.below(j - 16, d16, z)) j -= 16;
+    while (j >= i0 && r.below(j, d16, z)) j--;
     return j;
 }
 
 // Walks the ray from the camera's column. Boundaries: bx, by the distances
 // of the next x and y cell boundaries, stepx, stepy their spacing.
 static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, int64_t stepx, int64_t stepy,
-                          int32_t dirx, int32_t diry, int32_t shadex, int32_t shadey)
+                          int32_t dirx, int32_t diry, int32_t shadex, int32_t shadey, VoxScanCounts *counts)
 {
-    VoxScanState &st = vox_scan;
+    const VoxScanState &st = vox_scan;
     const int32_t *shade = st.shade;
+    ScanFrame frames[VOX_SPAN_FRAMES];
     int32_t nf = 1;
     frames[0] = ScanFrame{0, n, st.ceilingz, st.floorz};
 
@@ -263,15 +358,18 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         ScanFrame &f = frames[0];
         const int64_t df = bx < by ? bx : by;
         const uint8_t *p = st.camspan;
-        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df, p[3]))
-            paint_fwd(r, f, r.height[p[3]], df >> 16, shade_colour(colour_before(p, st.camprev, 1), shade[2]), df);
-        if (f.i0 <= f.i1 && r.below(f.i1, df, p[1]))
-            paint_back(r, f, r.height[p[1]], df >> 16, shade_colour(span_colour(p, 0), shade[3]), df);
+        if (st.camprev && f.i0 <= f.i1 && !r.below(f.i0, df >> 16, p[3]))
+            paint_fwd(r, f, r.height[p[3]], df >> 16,
+                      face_sample(shade_colour(colour_before(p, st.camprev, 1), shade[2]), df));
+        if (f.i0 <= f.i1 && r.below(f.i1, df >> 16, p[1]))
+            paint_back(r, f, r.height[p[1]], df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
         if (f.i0 > f.i1) return;
         if (!st.camprev) f.uz = 0;
     }
 
+    uint8_t *const *columns = voxel_map.columns;
     int32_t cx = st.cellx, cy = st.celly;
+    int64_t h1 = INT64_MIN, z1 = 0; // INT64_MIN: not known
     for (;;) {
         int64_t dn;
         int32_t wall;
@@ -288,32 +386,62 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         }
         const int64_t df = bx < by ? bx : by;
         if (df > VOX_SCAN_LIMIT) {
-            fill_sky(r, nf);
+            fill_sky(r, frames, nf);
             return;
         }
-        const uint8_t *col = voxel_map.columns[(cy << 9) | cx];
-        const uint8_t *p = col, *prev = nullptr;
+        const uint8_t *p = columns[(cy << 9) | cx];
+        if (nf == 1 && p[0] == 0) {
+            // One frame and a column of one span: only the span's walls from
+            // below and its top can be met. While the last sample's ray
+            // passes above the top (and its horizontal length is not
+            // negative, so that the levels below the top are passed too),
+            // no wall is. h1, z1: the high words of the last sample.
+            ScanFrame &f = frames[0];
+            const int32_t s = p[1];
+            if (h1 == INT64_MIN) {
+                h1 = r.gh(f.i1) >> 16;
+                z1 = r.gz(f.i1) >> 16;
+            }
+            const int64_t hs = r.height[s];
+            if (f.lz > s && (h1 < 0 || h1 * hs + z1 * (dn >> 16) > 0)) {
+                walls_below(r, f, p, s, dn, wall);
+                if (f.i0 > f.i1) return;
+                h1 = r.gh(f.i1) >> 16;
+                z1 = r.gz(f.i1) >> 16;
+            }
+            f.lz = s;
+            f.uz = 0;
+            if (h1 * hs + z1 * (df >> 16) > 0) {
+                paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
+                if (f.i0 > f.i1) return;
+                h1 = INT64_MIN;
+            }
+            continue;
+        }
+        h1 = INT64_MIN; // the frames change below
+        const int64_t dn16 = dn >> 16;
+        const uint8_t *prev = nullptr;
         for (int32_t fi = 0; fi < nf;) {
             ScanFrame &f = frames[fi];
-            while (p[0] && r.below(f.i0, dn, p[2] + 1)) {
+            while (p[0] && r.below(f.i0, dn16, p[2] + 1)) {
                 prev = p;
                 p += p[0] * 4;
             }
             if (p[0]) {
                 const int32_t anext = p[p[0] * 4 + 3];
-                if (r.below(f.i1, dn, anext)) {
+                if (r.below(f.i1, dn16, anext)) {
                     // Part of the frame looks into the gap under this span:
                     // the samples at or above its air start get a frame of
                     // their own, the rest go on with the spans below.
-                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn, anext);
+                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn16, anext);
                     if (j < f.i0) {
                         prev = p;
                         p += p[0] * 4;
                         continue;
                     }
                     if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
-                        vox_world_stats.frame_limit++;
-                        fill_sky(r, nf);
+                        counts->frame_limit++;
+                        fill_sky(r, frames, nf);
                         return;
                     }
                     std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
@@ -348,13 +476,22 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
 
 void castrayline(int32_t n, float x0, float y0, float x1, float y1)
 {
-    VoxScanState &st = vox_scan;
+    VoxScanCounts counts{0, 0, 0};
+    vox_cast_ray(vox_scan.cursor, 1, n, x0, y0, x1, y1, &counts);
+    vox_world_stats.rays += counts.rays;
+    vox_world_stats.samples += counts.samples;
+    vox_world_stats.frame_limit += counts.frame_limit;
+}
+
+void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0, float x1, float y1,
+                  VoxScanCounts *counts)
+{
+    const VoxScanState &st = vox_scan;
     const ViewCamera &c = vox_camera;
-    RaySample *out = st.cursor;
     if (n < 0) n = 0;
     if (n > VOX_RECIP_ENTRIES - 1) n = VOX_RECIP_ENTRIES - 1;
-    vox_world_stats.rays++;
-    vox_world_stats.samples += n + 1;
+    counts->rays++;
+    counts->samples += n + 1;
 
     const Vec3 &c0 = c.corner[0], &rt = c.right, &dn = c.down;
     const float e = c0.x + x1 * rt.x + y1 * dn.x;
@@ -365,7 +502,7 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
     const float zs = c0.z + x0 * rt.z + y0 * dn.z;
     const double k = std::sqrt((double)e * e + (double)jj * jj);
     if (!(k > 1e-6) || !std::isfinite(k)) {
-        for (int32_t i = 0; i <= n; i++) out[i] = SkySample;
+        fill_samples(out, stride, n + 1, sample_word(SkySample));
         return;
     }
     double hs = std::fabs(e) >= std::fabs(jj) ? (double)es * k / (double)e : (double)js * k / (double)jj;
@@ -397,6 +534,7 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
     // Gradients: the first sample looks highest.
     ScanRay r;
     r.out = out;
+    r.stride = stride;
     r.height = st.height;
     const double rc = (double)ReciprocalTable[n];
     if (st.sign >= 0) {
@@ -410,7 +548,10 @@ void castrayline(int32_t n, float x0, float y0, float x1, float y1)
         r.dh = (int64_t)std::nearbyint((he - hs) * rc);
         r.dz = (int64_t)std::nearbyint(((double)ze - (double)zs) * rc);
     }
-    scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey);
+    auto below40 = [](int64_t v) { return v > -((int64_t)1 << 40) && v < ((int64_t)1 << 40); };
+    r.small = below40(r.h0) && below40(r.z0) && below40(r.dh) && below40(r.dz) && below40(r.gh(n)) &&
+              below40(r.gz(n));
+    scancolumnray(r, n, bx, by, stepx, stepy, e < 0.0f ? -1 : 1, jj < 0.0f ? -1 : 1, shadex, shadey, counts);
 }
 
 // Shared by both clip routines: a is the major axis (the one the samples step
@@ -438,20 +579,34 @@ static void clipline(float va, float vb, float ea, float eb, float la, float ha,
     *bend = std::isfinite(m) ? eb + m * ((float)e - ea) : eb;
 }
 
-void clipraylinex(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
+void vox_clip_ray(int xmajor, float vx, float vy, float edgex, float edgey, RayLine *line)
 {
     const float xr = (float)vox_frame.xres, yr = (float)vox_frame.yres;
-    float ys, ye;
-    clipline(vx, vy, edgex, edgey, -1.0f, xr, -1.0f, yr, start, end, &ys, &ye);
-    const int32_t n = *end > *start ? *end - *start : *start - *end;
-    castrayline(n, (float)*start, ys, (float)*end, ye);
+    float bs, be;
+    if (xmajor) clipline(vx, vy, edgex, edgey, -1.0f, xr, -1.0f, yr, &line->start, &line->end, &bs, &be);
+    else clipline(vy, vx, edgey, edgex, -1.0f, yr, -1.0f, xr, &line->start, &line->end, &bs, &be);
+    line->n = line->end > line->start ? line->end - line->start : line->start - line->end;
+    const float as = (float)line->start, ae = (float)line->end;
+    line->x0 = xmajor ? as : bs;
+    line->y0 = xmajor ? bs : as;
+    line->x1 = xmajor ? ae : be;
+    line->y1 = xmajor ? be : ae;
+}
+
+void clipraylinex(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
+{
+    RayLine l;
+    vox_clip_ray(1, vx, vy, edgex, edgey, &l);
+    *start = l.start;
+    *end = l.end;
+    castrayline(l.n, l.x0, l.y0, l.x1, l.y1);
 }
 
 void cliprayliney(float vx, float vy, float edgex, float edgey, int32_t *start, int32_t *end)
 {
-    const float xr = (float)vox_frame.xres, yr = (float)vox_frame.yres;
-    float xs, xe;
-    clipline(vy, vx, edgey, edgex, -1.0f, yr, -1.0f, xr, start, end, &xs, &xe);
-    const int32_t n = *end > *start ? *end - *start : *start - *end;
-    castrayline(n, xs, (float)*start, xe, (float)*end);
+    RayLine l;
+    vox_clip_ray(0, vx, vy, edgex, edgey, &l);
+    *start = l.start;
+    *end = l.end;
+    castrayline(l.n, l.x0, l.y0, l.x1, l.y1);
 }

@@ -23,9 +23,30 @@ struct VoxScanState {
     int32_t ceilingz, floorz;
     int32_t sign;           // -1 looking up, +1 otherwise
     int32_t shade[8];       // face shades of the WallShades entries
-    RaySample *cursor;      // where the next ray's samples go
+    RaySample *cursor;      // where castrayline writes its samples
 };
 extern VoxScanState vox_scan;
+// Counts of the rays one caller cast.
+struct VoxScanCounts {
+    int32_t rays, samples, frame_limit;
+};
+
+// castrayline with the output and counts of its caller: the n + 1 samples go
+// to out[0], out[stride], ... out[n * stride]. Reads only the frame's set-up
+// (vox_world_setup, the camera, the map), so rays may be cast on several
+// threads at once.
+void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0, float x1, float y1,
+                  VoxScanCounts *counts);
+
+// The clipped screen line of a ray from the vanishing point (vx, vy) to an
+// edge point: the first and last screen column (xmajor) or row it covers,
+// and castrayline's arguments for it.
+struct RayLine {
+    int32_t start, end, n;
+    float x0, y0, x1, y1;
+};
+void vox_clip_ray(int xmajor, float vx, float vy, float edgex, float edgey, RayLine *line);
+
 // Span frames a ray may hold (1..VOX_SPAN_FRAMES); a ray that needs more ends
 // with its open samples set to the sky sample. Lowered only by tests.
 extern int32_t vox_scan_frame_limit;

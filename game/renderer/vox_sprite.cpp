@@ -4,10 +4,17 @@
 #include "renderer/vox_sprite.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "renderer/vox_camera.h"
 #include "renderer/vox_cube.h"
+#include "renderer/vox_pool.h"
 #include "renderer/vox_world.h"
+
+// A model drawn alone (outside drawplayermodel) goes to the drawing threads
+// from this many voxels on; for smaller ones handing the work out costs more
+// than it saves.
+#define VOX_THREADED_VOXELS 2048
 
 uint32_t modeltint = VOX_TINT_NEUTRAL;
 CubeParams vox_cube;
@@ -89,11 +96,128 @@ struct ModelWalk {
     alignas(16) float rowbase[4];   // model point (0, 1, 0)
     alignas(16) float slicebase[4]; // model point (x, 1, 0)
     alignas(16) float ystep[4];     // one model y step
+    // While listing: the set's projection, whose rectangles go to the list
+    // instead of being drawn at once.
+    int (*project)(const Kv6Voxel *, uint32_t, const float *, CubeRect *);
 };
+
+// Models drawn on the drawing threads: the walk of each model finds its
+// voxels' rectangles on the calling thread and lists them; the threads then
+// fill the listed rectangles in bands of lines, each band in the list's
+// order, so that every pixel meets the same depth tests in the same order as
+// when each voxel is drawn at once. drawplayermodel lists a player's models
+// together, rendermodel alone a large model.
+static CubeRect *cube_rects;
+static int64_t cube_capacity, cube_count;
+static int cube_listing; // 1 while rectangles are listed
+
+// The screen's lines in this many bands, each with the list of the
+// rectangles that reach it, in the list's order.
+#define VOX_FILL_BANDS 32
+struct FillBand {
+    int32_t *rects;
+    int64_t count, capacity;
+};
+static FillBand fill_bands[VOX_FILL_BANDS];
+static int32_t band_lines; // lines per band while listing
+static int cube_full;      // a band's list could not grow: draw what is listed first
+
+// The cube kernel halves of the installed set; null when the installed cube
+// kernel is not the set's own (tests record the walk through the slot), which
+// then gets every voxel in order on the calling thread.
+struct CubeHalves {
+    int (*project)(const Kv6Voxel *, uint32_t, const float *, CubeRect *);
+    void (*fill)(const CubeRect *, int32_t, int32_t);
+};
+static CubeHalves cube_halves()
+{
+    if (vox_kernels.drawvoxelcube == drawvoxelcubesse) return CubeHalves{projectvoxelcubesse, fillvoxelrectsse};
+    if (vox_kernels.drawvoxelcube == drawvoxelcubescalar)
+        return CubeHalves{projectvoxelcubescalar, fillvoxelrectscalar};
+    return CubeHalves{nullptr, nullptr};
+}
+
+// Room for `more` rectangles; 0 when it cannot be had.
+static int reserve_rects(int64_t more)
+{
+    if (cube_count + more <= cube_capacity) return 1;
+    const int64_t need = cube_count + more > 2 * cube_capacity ? cube_count + more : 2 * cube_capacity;
+    CubeRect *r = (CubeRect *)std::realloc(cube_rects, (size_t)need * sizeof(CubeRect));
+    if (!r) return 0;
+    cube_rects = r;
+    cube_capacity = need;
+    return 1;
+}
+
+// Enters listed rectangle k in the lists of the bands it reaches.
+static void band_rect(int64_t k)
+{
+    const CubeRect &r = cube_rects[k];
+    const int32_t top = vox_cube.clipmin[1];
+    int32_t b0 = (r.y0 - top) / band_lines, b1 = (r.y0 + r.h - 1 - top) / band_lines;
+    b1 = b1 < VOX_FILL_BANDS - 1 ? b1 : VOX_FILL_BANDS - 1;
+    for (int32_t b = b0 < 0 ? 0 : b0; b <= b1; b++) {
+        FillBand &f = fill_bands[b];
+        if (f.count == f.capacity) {
+            const int64_t grow = f.capacity ? 2 * f.capacity : 4096;
+            int32_t *p = (int32_t *)std::realloc(f.rects, (size_t)grow * sizeof(int32_t));
+            if (!p) {
+                cube_full = 1;
+                continue;
+            }
+            f.rects = p;
+            f.capacity = grow;
+        }
+        f.rects[f.count++] = (int32_t)k;
+    }
+}
+
+struct FillJob {
+    void (*fill)(const CubeRect *, int32_t, int32_t);
+};
+
+static void fill_band(void *arg, int32_t band)
+{
+    const FillJob &j = *(const FillJob *)arg;
+    const int32_t ya = vox_cube.clipmin[1] + band * band_lines;
+    const int32_t yb = band == VOX_FILL_BANDS - 1 ? INT32_MAX : ya + band_lines;
+    const FillBand &f = fill_bands[band];
+    for (int64_t i = 0; i < f.count; i++) j.fill(&cube_rects[f.rects[i]], ya, yb);
+}
+
+int vox_sprite_list_begin()
+{
+    if (cube_listing || vox_threads() < 2 || !cube_halves().fill || !vox_frame_bound()) return 0;
+    cube_listing = 1;
+    cube_count = 0;
+    cube_full = 0;
+    band_lines = (vox_frame.yres + VOX_FILL_BANDS - 1) / VOX_FILL_BANDS;
+    for (FillBand &f : fill_bands) f.count = 0;
+    return 1;
+}
+
+void vox_sprite_list_end()
+{
+    if (!cube_listing) return;
+    cube_listing = 0;
+    if (cube_count > 0) {
+        if (cube_full) {
+            // A band's list is short of rectangles: all of them, in order, here.
+            const CubeHalves h = cube_halves();
+            for (int64_t k = 0; k < cube_count; k++) h.fill(&cube_rects[k], INT32_MIN, INT32_MAX);
+        } else {
+            FillJob job{cube_halves().fill};
+            vox_pool_run(fill_band, &job, VOX_FILL_BANDS);
+        }
+    }
+    cube_count = 0;
+}
 
 static inline void draw_voxel(const ModelWalk &w, const Kv6Voxel *v, uint32_t mask)
 {
-    if (v->z < w.m->zsize) vox_kernels.drawvoxelcube(v, mask);
+    if (v->z >= w.m->zsize) return;
+    if (!w.project) vox_kernels.drawvoxelcube(v, mask);
+    else if (w.project(v, mask, vox_cube.columnbase, &cube_rects[cube_count])) band_rect(cube_count++);
 }
 
 // Column y of the current slice, voxels [first, first + n): from the top down
@@ -248,6 +372,12 @@ void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light)
     alignas(16) const float o[4] = {f * O.x, f * O.y, O.z, O.z};
     vox_kernels.subvec4(w.rowbase, o, c4);
 
+    // Listed for the drawing threads while a player's models are listed, or
+    // when the model is large; else drawn voxel by voxel.
+    const int own_list = !cube_listing && m->voxelcount >= VOX_THREADED_VOXELS && vox_sprite_list_begin();
+    if (cube_listing && !reserve_rects(m->voxelcount)) vox_sprite_list_end(); // no room: what is listed first
+    w.project = cube_listing ? cube_halves().project : nullptr;
+
     // Slices from both ends towards the camera's, then the camera's own.
     int64_t lo = 0, hi = m->voxelcount;
     for (int32_t x = 0; x < cx; x++) {
@@ -259,6 +389,7 @@ void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light)
         hi -= m->xcounts[x];
     }
     if (cx >= 0 && cx < m->xsize) draw_slice(w, cx, lo, hi, 0, false);
+    if (own_list) vox_sprite_list_end();
 }
 
 int testspritevisible(const SpriteInstance *sprite)

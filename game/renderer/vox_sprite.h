@@ -24,6 +24,20 @@ extern uint32_t modeltint;
 // too near the camera.
 void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light);
 
+// The sprite pass on the drawing threads: the models drawn by rendermodel
+// and drawplayermodel between vox_sprite_list_begin and vox_sprite_list_end
+// are found as each is called and written, in the order they were drawn, at
+// the end, with the pixels and depths they would have had drawn one by one.
+// Any other drawing of the renderer (world, pictures, primitives, text) and
+// a bind or closerenderer end the list first; until it ends the caller must
+// not read the frame or its z-buffer. begin returns 1 when listing; with one
+// drawing thread (or a cube kernel other than the installed set's own) it
+// returns 0 and models are drawn at once. end draws what is listed and stops
+// listing (nothing when not listing). A model of many voxels drawn outside a
+// list is listed and drawn by itself.
+int vox_sprite_list_begin();
+void vox_sprite_list_end();
+
 // 1 when the model's box may be seen, 0 when it lies wholly outside one of the
 // four side planes of the current camera's view (and for a null model or a
 // position or axes that are not finite).

@@ -10,6 +10,8 @@
 #include "renderer/vox_cpu.h"
 #include "renderer/vox_cube.h"
 #include "renderer/vox_kernels.h"
+#include "renderer/vox_pool.h"
+#include "renderer/vox_sprite.h"
 #include "renderer/vox_world.h"
 
 FrameBufferDesc vox_frame;
@@ -42,6 +44,9 @@ int vox_use_kernels(int set)
     if (set == VOX_KERNELS_SSE) {
         vox_kernels = KernelSlots{drawspanstepsse, drawspantablesse, drawvoxelcubesse, copyvec4, splatvec4,
                                   addvec4, mulvec4, subvec4};
+    } else if (set == VOX_KERNELS_AVX2 && vox_cpu_has_avx2()) {
+        vox_kernels = KernelSlots{drawspanstepavx2, drawspantablesse, drawvoxelcubesse, copyvec4, splatvec4,
+                                  addvec4, mulvec4, subvec4};
     } else if (set == VOX_KERNELS_SCALAR) {
         vox_kernels = KernelSlots{drawspanstepscalar, drawspantablescalar, drawvoxelcubescalar, copyvec4scalar,
                                   splatvec4scalar, addvec4scalar, mulvec4scalar, subvec4scalar};
@@ -61,6 +66,7 @@ int startrenderer(uint32_t cpufeatures)
     if (set == VOX_KERNELS_NONE) return -1;
     const char *force = std::getenv("BKM_SCALAR_KERNELS");
     if (force && force[0] && std::strcmp(force, "0") != 0) set = VOX_KERNELS_SCALAR;
+    else if (set == VOX_KERNELS_SSE && vox_cpu_has_avx2()) set = VOX_KERNELS_AVX2;
     vox_started_set = set;
     vox_use_kernels(set);
 
@@ -92,6 +98,7 @@ int startrenderer(uint32_t cpufeatures)
 
 int voxsetframebuffer(void *pixels, int32_t pitch, int32_t xres, int32_t yres)
 {
+    vox_sprite_list_end(); // into the frame bound so far
     if (vox_started_set == VOX_KERNELS_NONE || !pixels) return 0;
     if (xres < VOX_MIN_XRES || xres > VOX_MAX_XRES || yres < VOX_MIN_YRES || yres > VOX_MAX_YRES) return 0;
     if (pitch < 4 * xres || pitch > 32767 || (pitch & 3) || ((uintptr_t)pixels & 3)) return 0;
@@ -150,10 +157,12 @@ int vox_frame_bound() { return vox_bound; }
 
 void closerenderer()
 {
+    vox_sprite_list_end();
     std::free(vox_frame.zbuffer);
     vox_frame.zbuffer = nullptr;
     vox_frame.zbuffersize = 0;
     vox_frame.rowoffset[1] = 0;
     vox_world_release();
+    vox_pool_stop();
     vox_bound = 0;
 }

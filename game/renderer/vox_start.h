@@ -44,11 +44,15 @@ struct Kv6Voxel;
 
 // The kernel record: the two span kernels that renderworld draws through, the
 // voxel-cube kernel and the four-lane vector helpers that rendermodel uses.
-// One set (SSE2 or portable scalar, byte-identical results) is installed at a
-// time, by startrenderer or vox_use_kernels.
+// One set (SSE2, SSE2 with the AVX2 line kernel, or portable scalar;
+// byte-identical results) is installed at a time, by startrenderer or
+// vox_use_kernels.
 typedef void (*DrawSpanStepFn)(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t raystep,
                                int32_t sampleindex);
-typedef void (*DrawSpanTableFn)(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step);
+// drawspantable reads and advances the column ray table `raytable` (the
+// frame's columnraytable, or a drawing thread's copy of it).
+typedef void (*DrawSpanTableFn)(int32_t x0, int32_t y, int32_t x1, int32_t sampleindex, int32_t step,
+                                int32_t *raytable);
 typedef void (*DrawVoxelCubeFn)(const Kv6Voxel *voxel, uint32_t mask);
 typedef float *(*Vec4CopyFn)(float *out, const float *a);
 typedef float *(*Vec4SplatFn)(float *out, int32_t value);
@@ -76,8 +80,9 @@ extern RaySample SkySample;                              // colour 0, depth = sc
 int startrenderer(uint32_t cpufeatures);
 // Which kernel set is installed (VoxKernelSet), -1 before a successful start.
 int vox_kernel_set();
-// Switches the installed kernels: VOX_KERNELS_SSE or VOX_KERNELS_SCALAR
-// (tests and tools compare the two). 1 switched, 0 refused (not started).
+// Switches the installed kernels: VOX_KERNELS_SSE, VOX_KERNELS_AVX2 or
+// VOX_KERNELS_SCALAR (tests and tools compare them). 1 switched, 0 refused
+// (not started, or AVX2 asked of a processor without it).
 int vox_use_kernels(int set);
 
 // Binds a frame of xres x yres pixels at `pixels`, `pitch` bytes per line.

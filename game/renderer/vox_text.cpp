@@ -3,10 +3,12 @@
 
 #include <cstring>
 
+#include "renderer/vox_sprite.h"
 #include "renderer/vox_start.h"
 
 void printtext6x8(int32_t x, int32_t y, uint32_t colour, const char *text)
 {
+    vox_sprite_list_end();
     if (!text || !vox_frame_bound()) return;
     const FrameBufferDesc &f = vox_frame;
     const int64_t len = (int64_t)std::strlen(text);

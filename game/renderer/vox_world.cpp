@@ -9,7 +9,9 @@
 #include "renderer/vox_camera.h"
 #include "renderer/vox_cpu.h"
 #include "renderer/vox_kernels.h"
+#include "renderer/vox_pool.h"
 #include "renderer/vox_scan_state.h"
+#include "renderer/vox_sprite.h"
 #include "renderer/vox_world.h"
 
 static RaySample *own_samples;
@@ -17,9 +19,18 @@ static size_t own_capacity; // samples
 static RaySample *lent_samples;
 static size_t lent_capacity;
 static RayEntry *ray_table;
+static RayLine *ray_lines;
+static int16_t *range_area; // the range tables' levels
 static size_t ray_capacity;
 static int32_t firstcol[VOX_MAX_YRES + 1];
+static int32_t colrow0[VOX_MAX_XRES]; // first row that uses each column's ray table entry
 static uint16_t fogwords[4] = {0, 0, 0, 0};
+
+// One screen line of a top or bottom region, as drawspanstep takes it.
+struct RowSpan {
+    int32_t row, x0, x1, raynumber, step;
+};
+static RowSpan row_spans[VOX_MAX_YRES];
 
 void voxsetfogcolour(uint32_t rgb)
 {
@@ -33,8 +44,9 @@ uint32_t vox_fog_colour() { return (uint32_t)fogwords[0] | (uint32_t)fogwords[1]
 
 void voxsetworkbuffer(void *buffer, size_t bytes)
 {
-    // Aligned to 8 for the samples.
-    uintptr_t a = ((uintptr_t)buffer + 7) & ~(uintptr_t)7;
+    // Aligned to 64 for the samples, so that drawing threads never share a
+    // cache line of them.
+    uintptr_t a = ((uintptr_t)buffer + 63) & ~(uintptr_t)63;
     if (!buffer || bytes < (a - (uintptr_t)buffer) + sizeof(RaySample)) {
         lent_samples = nullptr;
         lent_capacity = 0;
@@ -47,9 +59,10 @@ void voxsetworkbuffer(void *buffer, size_t bytes)
 static int grow_samples(size_t need)
 {
     if (need <= own_capacity) return 1;
-    RaySample *p = (RaySample *)std::realloc(own_samples, need * sizeof(RaySample));
-    if (!p) return 0;
-    own_samples = p;
+    std::free(own_samples);
+    own_capacity = 0;
+    own_samples = (RaySample *)std::aligned_alloc(64, (need * sizeof(RaySample) + 63) & ~(size_t)63);
+    if (!own_samples) return 0;
     own_capacity = need;
     return 1;
 }
@@ -57,9 +70,13 @@ static int grow_samples(size_t need)
 static int grow_rays(size_t need)
 {
     if (need <= ray_capacity) return 1;
-    RayEntry *p = (RayEntry *)std::realloc(ray_table, need * sizeof(RayEntry));
-    if (!p) return 0;
-    ray_table = p;
+    RayEntry *r = (RayEntry *)std::realloc(ray_table, need * sizeof(RayEntry));
+    if (r) ray_table = r;
+    RayLine *l = (RayLine *)std::realloc(ray_lines, need * sizeof(RayLine));
+    if (l) ray_lines = l;
+    int16_t *t = (int16_t *)std::realloc(range_area, need * 2 * VOX_RANGE_LEVELS * sizeof(int16_t));
+    if (t) range_area = t;
+    if (!r || !l || !t) return 0;
     ray_capacity = need;
     return 1;
 }
@@ -77,14 +94,16 @@ void vox_world_release()
     own_capacity = 0;
     std::free(ray_table);
     ray_table = nullptr;
+    std::free(ray_lines);
+    ray_lines = nullptr;
+    std::free(range_area);
+    range_area = nullptr;
     ray_capacity = 0;
 }
 
-// Sample buffer for a region of `rays` rays of at most `len` samples each.
-static RaySample *region_buffer(int32_t rays, int32_t len)
+// Sample buffer of `need` samples for a region.
+static RaySample *region_buffer(size_t need)
 {
-    const size_t need = (size_t)rays * (size_t)len;
-    if (!grow_rays((size_t)rays)) return nullptr;
     if (lent_samples && need <= lent_capacity) return lent_samples;
     if (!grow_samples(need)) return nullptr;
     return own_samples;
@@ -98,54 +117,175 @@ struct Region {
     int32_t sign;
 };
 
-// Enters ray j, whose samples the scanner just wrote at *cursor: `first` is
-// the row or column of its first sample (the one that looks highest), `cnt`
-// the samples written, `s` the sample step of one row or column. Reads stay
-// inside the ray's own samples; safelo..safehi is what every ray holds.
-static void region_add_ray(int32_t j, RaySample *buf, RaySample **cursor, int32_t first, int32_t cnt, int32_t s,
-                           int32_t *safelo, int32_t *safehi)
+// Bands a pass is cut into: one on a single thread (the plain path), else
+// several per thread, so that threads that finish early (or that the system
+// has not run for a while) are made up for by the others.
+static int32_t pass_bands(int32_t items, int32_t per_thread)
 {
-    RayEntry &re = ray_table[j];
-    re.base = (int32_t)(*cursor - buf) - first * s;
-    re.lo = first * s;
-    re.hi = re.lo + cnt - 1;
-    if (j == 0 || re.lo > *safelo) *safelo = re.lo;
-    if (j == 0 || re.hi < *safehi) *safehi = re.hi;
-    *cursor += cnt;
+    const int32_t t = vox_threads();
+    if (t == 1) return 1;
+    const int32_t b = t * per_thread;
+    return b < items ? b : (items > 0 ? items : 1);
+}
+
+// Rays of a region: clips the n screen lines from the vanishing point to the
+// edge points r0 + (j + 1) u and lays out their samples. `rows`: a top or
+// bottom region (edge y = `edge`), whose samples are stored by sample index
+// (ray j's sample i at rowbase[i * istride + j]) so that a screen line reads
+// them in order; else a left or right one (edge x = `edge`), each ray's
+// samples together. s: the sample step of one screen line. Returns the
+// sample buffer, or null when none could be had.
+static RaySample *region_layout(const Region &g, bool rows, float edge, float r0, float r1, int32_t n, int32_t s,
+                                intptr_t *istride, int32_t *imin)
+{
+    const double u = ((double)r1 - (double)r0) / n;
+    int32_t lo = INT32_MAX, hi = INT32_MIN;
+    size_t total = 0;
+    for (int32_t j = 0; j < n; j++) {
+        const float e = (float)((double)r0 + (double)(j + 1) * u);
+        RayLine &l = ray_lines[j];
+        if (rows) vox_clip_ray(0, g.vx, g.vy, e, edge, &l);
+        else vox_clip_ray(1, g.vx, g.vy, edge, e, &l);
+        RayEntry &re = ray_table[j];
+        // Samples run from the one that looks highest, line `first`.
+        re.lo = (g.sign >= 0 ? l.end : l.start) * s;
+        re.hi = re.lo + l.n;
+        re.base = (int32_t)total - re.lo;
+        total += (size_t)l.n + 1;
+        lo = re.lo < lo ? re.lo : lo;
+        hi = re.hi > hi ? re.hi : hi;
+    }
+    *imin = lo;
+    if (!rows) {
+        *istride = 1;
+        return region_buffer(total);
+    }
+    *istride = ((intptr_t)n + 7) & ~(intptr_t)7;
+    for (int32_t j = 0; j < n; j++) ray_table[j].base = (int32_t)(j - (intptr_t)lo * *istride);
+    return region_buffer((size_t)*istride * (size_t)(hi - lo + 1));
+}
+
+struct CastJob {
+    RaySample *samples;
+    intptr_t istride;
+    int32_t n, per;
+    VoxScanCounts counts[VOX_MAX_THREADS * 16];
+};
+
+static void cast_band(void *arg, int32_t band)
+{
+    CastJob &c = *(CastJob *)arg;
+    const int32_t j0 = band * c.per, j1 = j0 + c.per < c.n ? j0 + c.per : c.n;
+    for (int32_t j = j0; j < j1; j++) {
+        const RayLine &l = ray_lines[j];
+        const RayEntry &e = ray_table[j];
+        vox_cast_ray(c.samples + e.base + (intptr_t)e.lo * c.istride, c.istride, l.n, l.x0, l.y0, l.x1, l.y1,
+                     &c.counts[band]);
+    }
+}
+
+// Casts the region's rays, spread over the drawing threads in bands of whole
+// cache lines of samples.
+static void region_cast(RaySample *samples, intptr_t istride, int32_t n)
+{
+    static CastJob job;
+    job.samples = samples;
+    job.istride = istride;
+    job.n = n;
+    const int32_t bands = pass_bands((n + 7) / 8, 16);
+    job.per = (((n + bands - 1) / bands) + 7) & ~7;
+    const int32_t used = (n + job.per - 1) / job.per;
+    std::memset(job.counts, 0, sizeof(VoxScanCounts) * (size_t)used);
+    vox_pool_run(cast_band, &job, used);
+    for (int32_t b = 0; b < used; b++) {
+        vox_world_stats.rays += job.counts[b].rays;
+        vox_world_stats.samples += job.counts[b].samples;
+        vox_world_stats.frame_limit += job.counts[b].frame_limit;
+    }
+}
+
+// The range tables of drawspanstep over the rays' sample ranges.
+static void build_ranges(int32_t n)
+{
+    RayRangeTable &t = vox_kparams.ranges;
+    int16_t *area = range_area;
+    t.levels = 0;
+    for (int32_t k = 0; k < VOX_RANGE_LEVELS && (1 << k) <= n; k++) {
+        int16_t *ml = area, *mh = area + n;
+        area += 2 * (size_t)n;
+        if (k == 0) {
+            for (int32_t j = 0; j < n; j++) {
+                ml[j] = (int16_t)ray_table[j].lo;
+                mh[j] = (int16_t)ray_table[j].hi;
+            }
+        } else {
+            const int16_t *pl = t.maxlo[k - 1], *ph = t.minhi[k - 1];
+            const int32_t h = 1 << (k - 1), last = n - (1 << k);
+            for (int32_t j = 0; j <= last; j++) {
+                ml[j] = pl[j] > pl[j + h] ? pl[j] : pl[j + h];
+                mh[j] = ph[j] < ph[j + h] ? ph[j] : ph[j + h];
+            }
+        }
+        t.maxlo[k] = ml;
+        t.minhi[k] = mh;
+        t.levels = k + 1;
+    }
 }
 
 // Hands a region's n rays to the kernels.
-static void region_bind_rays(RaySample *buf, int32_t n, int32_t safelo, int32_t safehi)
+static void region_bind_rays(RaySample *buf, int32_t n, intptr_t istride, bool rows, int32_t imin)
 {
     vox_kparams.samples = buf;
     vox_kparams.rays = ray_table;
     vox_kparams.lastray = n - 1;
-    vox_kparams.safelo = safelo;
-    vox_kparams.safehi = safehi;
+    vox_kparams.istride = istride;
+    vox_kparams.rowbase = nullptr;
+    vox_kparams.ranges.levels = 0;
+    if (rows) {
+        vox_kparams.rowbase = buf - (intptr_t)imin * istride;
+        build_ranges(n);
+    }
+}
+
+struct RowsJob {
+    int32_t nspans, per, s;
+};
+
+static void rows_band(void *arg, int32_t band)
+{
+    const RowsJob &r = *(const RowsJob *)arg;
+    const int32_t k0 = band * r.per, k1 = k0 + r.per < r.nspans ? k0 + r.per : r.nspans;
+    for (int32_t k = k0; k < k1; k++) {
+        const RowSpan &sp = row_spans[k];
+        vox_kernels.drawspanstep(sp.x0, sp.row, sp.x1, sp.raynumber, sp.step, sp.row * r.s);
+    }
+    __builtin_ia32_sfence(); // the kernels' streaming stores, before the band counts as done
+}
+
+// The region's n rays to the edge `edge` for r0..r1 (rows: top or bottom):
+// laid out, cast on the drawing threads and handed to the kernels. Returns
+// n, 0 when there are none or no room for them.
+static int32_t region_rays(const Region &g, bool rows, float edge, float r0, float r1, int32_t s)
+{
+    const int32_t n = iround((double)r1 - (double)r0);
+    if (n < 1 || n > 16 * VOX_MAX_XRES || !grow_rays((size_t)n)) return 0;
+    intptr_t istride;
+    int32_t imin;
+    RaySample *buf = region_layout(g, rows, edge, r0, r1, n, s, &istride, &imin);
+    if (!buf) return 0;
+    region_cast(buf, istride, n);
+    region_bind_rays(buf, n, istride, rows, imin);
+    return n;
 }
 
 // Top (top = true) or bottom region: rays to the edge y = T or B for x in
 // [r0, r1], then rows from the vanishing point outward.
 static void region_rows(const Region &g, bool top, float r0, float r1)
 {
-    const int32_t n = iround((double)r1 - (double)r0);
-    if (n < 1 || n > 16 * VOX_MAX_XRES) return;
     const float edge = top ? -1.0f : (float)g.yres;
-    RaySample *buf = region_buffer(n, g.yres + 3);
-    if (!buf) return;
-    const double u = ((double)r1 - (double)r0) / n;
     const int32_t s = top ? g.sign : -g.sign; // sample index of row r: r * s
-    RaySample *cursor = buf;
-    int32_t safelo = 0, safehi = -1;
-    for (int32_t j = 0; j < n; j++) {
-        const float ex = (float)((double)r0 + (double)(j + 1) * u);
-        int32_t st, en;
-        vox_set_ray_cursor(cursor);
-        cliprayliney(g.vx, g.vy, ex, edge, &st, &en);
-        region_add_ray(j, buf, &cursor, g.sign >= 0 ? en : st, (en > st ? en - st : st - en) + 1, s, &safelo,
-                       &safehi);
-    }
-    region_bind_rays(buf, n, safelo, safehi);
+    const int32_t n = region_rays(g, true, edge, r0, r1, s);
+    if (!n) return;
 
     const double dedge = (double)edge - g.vy;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
@@ -167,6 +307,7 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
     while (inside(row) && (row * (int64_t)65536 - vy16) != 0 &&
            !divfix16fits((int32_t)w, (int32_t)(row * (int64_t)65536 - vy16)))
         row += dir;
+    int32_t nspans = 0;
     for (; inside(row); row += dir) {
         const int64_t den = row * (int64_t)65536 - vy16;
         if (den == 0) continue;
@@ -177,8 +318,42 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
         while (x0 < x1 && rn(x0) < 0) x0++;
         while (x1 > x0 && rn(x1 - 1) >= nmax) x1--;
         if (x0 < x1 && step > -(1ll << 30) && step < (1ll << 30))
-            vox_kernels.drawspanstep(x0, row, x1, (int32_t)rn(x0), (int32_t)step, row * s);
+            row_spans[nspans++] = RowSpan{row, x0, x1, (int32_t)rn(x0), (int32_t)step};
     }
+    RowsJob job{nspans, 0, s};
+    const int32_t bands = pass_bands(nspans, 8);
+    job.per = (nspans + bands - 1) / bands;
+    vox_pool_run(rows_band, &job, job.per ? (nspans + job.per - 1) / job.per : 0);
+}
+
+struct ColumnsJob {
+    bool right;
+    int32_t s, xres, cy0, cy1, per;
+    int32_t c0, c1; // columns the rows use
+};
+
+static void columns_band(void *arg, int32_t band)
+{
+    const ColumnsJob &c = *(const ColumnsJob *)arg;
+    const int32_t ra = c.cy0 + band * c.per, rb = ra + c.per < c.cy1 ? ra + c.per : c.cy1;
+    int32_t *crt = vox_frame.columnraytable;
+    alignas(16) int32_t own[2 * VOX_MAX_XRES];
+    if (c.per < c.cy1 - c.cy0) {
+        // A band of its own: each column's entry as the rows above the band
+        // would have left it (one step per row that used it).
+        for (int32_t col = c.c0; col < c.c1; col++) {
+            const int32_t used = ra > colrow0[col] ? ra - colrow0[col] : 0;
+            own[col] = (int32_t)((uint32_t)crt[col] + (uint32_t)used * (uint32_t)crt[col + VOX_MAX_XRES]);
+            own[col + VOX_MAX_XRES] = crt[col + VOX_MAX_XRES];
+        }
+        crt = own;
+    }
+    for (int32_t r = ra; r < rb; r++) {
+        const int32_t f = firstcol[r];
+        if (c.right) vox_kernels.drawspantable(f, r, c.xres, f * c.s, c.s, crt);
+        else vox_kernels.drawspantable(0, r, f + 1, 0, c.s, crt);
+    }
+    __builtin_ia32_sfence();
 }
 
 // Right (right = true) or left region: rays to the edge x = R or L for y in
@@ -186,24 +361,10 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
 // table, then the covered rows are drawn top to bottom.
 static void region_columns(const Region &g, bool right, float r0, float r1)
 {
-    const int32_t n = iround((double)r1 - (double)r0);
-    if (n < 1 || n > 16 * VOX_MAX_XRES) return;
     const float edge = right ? (float)g.xres : -1.0f;
-    RaySample *buf = region_buffer(n, g.xres + 3);
-    if (!buf) return;
-    const double u = ((double)r1 - (double)r0) / n;
     const int32_t s = right ? -g.sign : g.sign; // sample index of column c: c * s
-    RaySample *cursor = buf;
-    int32_t safelo = 0, safehi = -1;
-    for (int32_t j = 0; j < n; j++) {
-        const float ey = (float)((double)r0 + (double)(j + 1) * u);
-        int32_t st, en;
-        vox_set_ray_cursor(cursor);
-        clipraylinex(g.vx, g.vy, edge, ey, &st, &en);
-        region_add_ray(j, buf, &cursor, g.sign >= 0 ? en : st, (en > st ? en - st : st - en) + 1, s, &safelo,
-                       &safehi);
-    }
-    region_bind_rays(buf, n, safelo, safehi);
+    const int32_t n = region_rays(g, false, edge, r0, r1, s);
+    if (!n) return;
 
     const double dedge = (double)edge - g.vx;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
@@ -226,6 +387,7 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
            !divfix16fits((int32_t)w, (int32_t)(col * (int64_t)65536 - vx16)))
         col += dir;
     int32_t cy0 = 0, cy1 = 0; // rows covered so far
+    int32_t c0 = g.xres, c1 = 0; // columns set
     bool any = false;
     for (; inside(col); col += dir) {
         const int64_t den = col * (int64_t)65536 - vx16;
@@ -254,18 +416,21 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
             v = v < INT32_MIN ? INT32_MIN : (v > INT32_MAX ? INT32_MAX : v);
             crt[col] = (int32_t)v;
             crt[col + VOX_MAX_XRES] = (int32_t)step;
+            colrow0[col] = y0;
+            c0 = col < c0 ? col : c0;
+            c1 = col + 1 > c1 ? col + 1 : c1;
         }
     }
     if (!any) return;
-    for (int32_t r = cy0; r < cy1; r++) {
-        const int32_t f = firstcol[r];
-        if (right) vox_kernels.drawspantable(f, r, g.xres, f * s, s);
-        else vox_kernels.drawspantable(0, r, f + 1, 0, s);
-    }
+    ColumnsJob job{right, s, g.xres, cy0, cy1, 0, c0, c1};
+    const int32_t bands = pass_bands(cy1 - cy0, 8);
+    job.per = (cy1 - cy0 + bands - 1) / bands;
+    vox_pool_run(columns_band, &job, (cy1 - cy0 + job.per - 1) / job.per);
 }
 
 int renderworld()
 {
+    vox_sprite_list_end();
     std::memset(&vox_world_stats, 0, sizeof vox_world_stats);
     if (!vox_frame_bound() || vox_kernel_set() < 0) return 0;
     const ViewCamera &c = vox_camera;
@@ -368,7 +533,7 @@ int renderworld()
     if (dr > 0.0f) region_columns(g, true, ry0, ry1);
     if (db > 0.0f) region_rows(g, false, bx0, bx1);
     if (dl < 0.0f) region_columns(g, false, ly0, ly1);
-    if (vox_kernel_set() == VOX_KERNELS_SSE) __builtin_ia32_sfence();
+    __builtin_ia32_sfence(); // the kernels' streaming stores
 
     // A pixel that no region drew takes its colour and depth from a drawn
     // neighbour, so no stale pixel is left at the vanishing point.

@@ -8,6 +8,7 @@
 #include "renderer/vox_camera.h"
 #include "renderer/vox_cpu.h"
 #include "renderer/vox_png.h"
+#include "renderer/vox_pool.h"
 #include "renderer/vox_prim.h"
 #include "renderer/vox_player.h"
 #include "renderer/vox_sprite.h"

@@ -343,37 +343,47 @@ TEST_F(SpriteTest, WalkMasksFaceTheCamera)
 
 // Both kernel sets give the same frame and depths for models of every
 // orientation, near and far, partly off screen and around the camera.
+// Cameras of the kernel sweeps, and the models each sees: figures and a box
+// turned every way from inside the camera's reach outwards, a box around the
+// camera and larger ones further off.
+const Cam sweep_cameras[] = {
+    angles("level", v3(206.5, 196.5, 44.2), 40, 0, 0),
+    angles("down", v3(225.5, 225.5, 30.0), 225, 50, 0),
+    angles("rolled", v3(236.3, 308.7, 46.5), 250, -30, 15),
+    angles("zoom", v3(206.5, 196.5, 44.2), 40, 5, 0, 300),
+    angles("along-x", v3(206.5, 196.5, 44.2), 0, 0, 0), // unturned models tie in depth
+};
+
+std::vector<SpriteInstance> sweep_sprites(const Cam &cam, Kv6Model *box)
+{
+    const Vec3 ahead{cam.pos.x + 3 * cam.forward.x, cam.pos.y + 3 * cam.forward.y, cam.pos.z + 3 * cam.forward.z};
+    std::vector<SpriteInstance> sprites;
+    for (int i = 0; i < 24; i++) {
+        const float t = (float)i;
+        const Kv6Model *m = i % 3 ? model_table[12 + i % 7] : box;
+        const float dist = 0.3f + 0.4f * t; // from inside the camera's reach outwards
+        const Vec3 p{ahead.x + dist * cam.forward.x + (t - 12) * 0.2f * cam.right.x,
+                     ahead.y + dist * cam.forward.y + (t - 12) * 0.2f * cam.right.y,
+                     ahead.z + dist * cam.forward.z + ((i % 5) - 2) * 0.4f - 3 * cam.forward.z};
+        sprites.push_back(posed((Kv6Model *)m, p, 0.05f + 0.01f * (i % 6), 17 * t, 29 * t, 41 * t));
+    }
+    sprites.push_back(posed(box, cam.pos, 0.2f, 10, 20, 30)); // around the camera
+    for (int i = 0; i < 3; i++)
+        sprites.push_back(posed(box, v3(cam.pos.x + 4 + 2.5 * i, cam.pos.y + 1.5 * i - 1.2, cam.pos.z + 0.3 * i),
+                                0.1f + 0.05f * (float)i));
+    return sprites;
+}
+
 TEST_F(SpriteTest, SseAndScalarCubeKernelsGiveIdenticalFramesAndDepths)
 {
     const int32_t w = 160, h = 120;
     ASSERT_EQ(vxmodel_make_figures(), 1);
     Kv6Model *box = vxmodel_box(12, 7, 9, 0xB0B0E0);
     ASSERT_NE(box, nullptr);
-    const Cam cams[] = {
-        angles("level", v3(206.5, 196.5, 44.2), 40, 0, 0),
-        angles("down", v3(225.5, 225.5, 30.0), 225, 50, 0),
-        angles("rolled", v3(236.3, 308.7, 46.5), 250, -30, 15),
-        angles("zoom", v3(206.5, 196.5, 44.2), 40, 5, 0, 300),
-        angles("along-x", v3(206.5, 196.5, 44.2), 0, 0, 0), // unturned models tie in depth
-    };
     Frame a(w, h), b(w, h);
     int drawn = 0;
-    for (const Cam &cam : cams) {
-        const Vec3 ahead{cam.pos.x + 3 * cam.forward.x, cam.pos.y + 3 * cam.forward.y, cam.pos.z + 3 * cam.forward.z};
-        std::vector<SpriteInstance> sprites;
-        for (int i = 0; i < 24; i++) {
-            const float t = (float)i;
-            const Kv6Model *m = i % 3 ? model_table[12 + i % 7] : box;
-            const float dist = 0.3f + 0.4f * t; // from inside the camera's reach outwards
-            const Vec3 p{ahead.x + dist * cam.forward.x + (t - 12) * 0.2f * cam.right.x,
-                         ahead.y + dist * cam.forward.y + (t - 12) * 0.2f * cam.right.y,
-                         ahead.z + dist * cam.forward.z + ((i % 5) - 2) * 0.4f - 3 * cam.forward.z};
-            sprites.push_back(posed((Kv6Model *)m, p, 0.05f + 0.01f * (i % 6), 17 * t, 29 * t, 41 * t));
-        }
-        sprites.push_back(posed(box, cam.pos, 0.2f, 10, 20, 30)); // around the camera
-        for (int i = 0; i < 3; i++)
-            sprites.push_back(posed(box, v3(cam.pos.x + 4 + 2.5 * i, cam.pos.y + 1.5 * i - 1.2, cam.pos.z + 0.3 * i),
-                                    0.1f + 0.05f * (float)i));
+    for (const Cam &cam : sweep_cameras) {
+        const std::vector<SpriteInstance> sprites = sweep_sprites(cam, box);
         std::vector<float> depth[2];
         for (int set : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
             vox_use_kernels(set);
@@ -394,6 +404,59 @@ TEST_F(SpriteTest, SseAndScalarCubeKernelsGiveIdenticalFramesAndDepths)
         for (size_t i = 0; i < a.pix.size(); i++) drawn += a.pix[i] != world.pix[i];
     }
     EXPECT_GT(drawn, 2000); // the sweep really drew models
+    discardmodel(box);
+    vxmodel_free_figures();
+}
+
+// The sprite pass and a large picture over it on several drawing threads:
+// the models listed together (and a model large enough to be listed alone)
+// give the frame and depths of one thread, voxel by voxel, for any count.
+TEST_F(SpriteTest, ModelsAndPicturesAreTheSameOnAnyThreadCount)
+{
+    const int32_t w = 320, h = 240; // the picture covers enough pixels to be drawn in bands
+    ASSERT_EQ(vxmodel_make_figures(), 1);
+    Kv6Model *box = vxmodel_box(12, 7, 9, 0xB0B0E0);
+    Kv6Model *big = vxmodel_box(24, 20, 22, 0x60C060); // listed by itself
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(big, nullptr);
+    std::vector<uint32_t> picture(100 * 80);
+    for (size_t i = 0; i < picture.size(); i++) picture[i] = (uint32_t)(i * 2654435761u) | (i % 3 ? 0x80000000u : 0);
+    auto draw = [&](const Cam &cam, Frame &fr) {
+        fr.bind();
+        set_camera(cam, w, h);
+        ASSERT_EQ(renderworld(), 1);
+        const std::vector<SpriteInstance> sprites = sweep_sprites(cam, box);
+        const int listing = vox_sprite_list_begin();
+        for (size_t i = 0; i < sprites.size(); i++) rendermodel(&sprites[i], (int)(i & 1), nullptr);
+        if (listing) vox_sprite_list_end();
+        const SpriteInstance s = posed(big, v3(cam.pos.x + 6 * cam.forward.x, cam.pos.y + 6 * cam.forward.y,
+                                               cam.pos.z + 6 * cam.forward.z), 0.08f, 30, 40, 50);
+        rendermodel(&s, 1, nullptr);
+        blitpicturepx(picture.data(), 100, 80, 50, 40, w / 2, h / 2, 3.2f, 3.0f, 0xFFC08040u);
+    };
+    for (const Cam &cam : sweep_cameras) {
+        vox_set_threads(1);
+        Frame one(w, h);
+        draw(cam, one);
+        const std::vector<float> depth = one.depths();
+        const struct {
+            int kernels;
+            int32_t threads;
+        } runs[] = {{VOX_KERNELS_SSE, 2}, {VOX_KERNELS_SSE, 3}, {VOX_KERNELS_SCALAR, 4}, {VOX_KERNELS_SSE, 7}};
+        for (const auto &run : runs) {
+            vox_use_kernels(run.kernels);
+            vox_set_threads(run.threads);
+            Frame fr(w, h);
+            draw(cam, fr);
+            EXPECT_EQ(std::memcmp(one.pix.data(), fr.pix.data(), fr.pix.size() * 4), 0)
+                << cam.name << ", " << run.threads << " threads";
+            EXPECT_EQ(std::memcmp(depth.data(), fr.depths().data(), depth.size() * 4), 0)
+                << cam.name << ", " << run.threads << " threads";
+        }
+        vox_use_kernels(VOX_KERNELS_SSE);
+    }
+    vox_set_threads(0);
+    discardmodel(big);
     discardmodel(box);
     vxmodel_free_figures();
 }

@@ -12,6 +12,7 @@
 #include "common/map_edit.h"
 #include "common/map_store.h"
 #include "renderer/vox_kernels.h"
+#include "renderer/vox_pool.h"
 #include "renderer/vox_scan_state.h"
 #include "renderer/voxrender.h"
 #include "vox_test_frame.h"
@@ -151,8 +152,8 @@ TEST_F(WorldTest, SpanKernelsAgreeOverEveryFogDistance)
         vox_kparams.samples = samples.data();
         vox_kparams.rays = rays.data();
         vox_kparams.lastray = w * h - 1;
-        vox_kparams.safelo = 0;
-        vox_kparams.safehi = 0;
+        vox_kparams.istride = 1;
+        vox_kparams.rowbase = nullptr; // each sample through its ray entry
         for (int32_t y = 0; y < h; y++) vox_kernels.drawspanstep(1, y, w - 2, (y * w + 1) << 16, 65536, 0);
         (set == VOX_KERNELS_SSE ? da : db) = fr.depths();
     }
@@ -394,21 +395,127 @@ TEST_F(WorldTest, FlatFloorDepthMatchesTheIntersection)
 }
 
 // Golden images of the towers map (vox_test_frame.h says how they are kept).
-TEST_F(WorldTest, GoldenImages)
+std::vector<Cam> golden_cameras()
 {
-    const int32_t w = 160, h = 120;
-    const Cam cams[] = {
+    return {
         angles("golden-level", v3(206.5, 196.5, 44.2), 40, 0, 0),
         angles("golden-down", v3(225.5, 225.5, 30.0), 225, 50, 0),
         angles("golden-bridge", v3(236.3, 308.7, 46.5), 250, -30, 15),
     };
+}
+
+TEST_F(WorldTest, GoldenImages)
+{
+    const int32_t w = 160, h = 120;
     Frame fr(w, h);
-    for (const Cam &c : cams) {
+    for (const Cam &c : golden_cameras()) {
         fr.bind();
         set_camera(c, w, h);
         ASSERT_EQ(renderworld(), 1);
         golden_check(c.name, fr);
     }
+}
+
+// Every frame of the pinned set, with the label its hash is filed under:
+// the coverage cameras at two sizes, the golden cameras and a few cameras at
+// the largest frame.
+struct PinnedFrame {
+    std::string label;
+    Cam cam;
+    int32_t w, h;
+};
+
+std::vector<PinnedFrame> pinned_frames()
+{
+    std::vector<PinnedFrame> v;
+    auto add = [&](const std::vector<Cam> &cams, int32_t w, int32_t h) {
+        for (const Cam &c : cams) {
+            char label[96];
+            std::snprintf(label, sizeof label, "%02zu-%s-%dx%d", v.size(), c.name, w, h);
+            v.push_back(PinnedFrame{label, c, w, h});
+        }
+    };
+    add(coverage_cameras(160, 120), 160, 120);
+    add(coverage_cameras(200, 150), 200, 150);
+    add(golden_cameras(), 160, 120);
+    const Vec3 p = v3(206.5, 196.5, 44.2), q = v3(240.3, 301.7, 45.5);
+    add({angles("big-level", p, 30, 0, 0), angles("big-down", p, 20, 30, 0), angles("big-up", q, 200, -30, 0),
+         vanishing_at("big-vp", p, 700.3, 300.6, 1280, 960, 640, false)},
+        1280, 960);
+    return v;
+}
+
+// FNV-1a over the pixels and the depth bits.
+uint64_t frame_hash(Frame &fr)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](uint32_t v) {
+        for (int k = 0; k < 4; k++) h = (h ^ ((v >> (8 * k)) & 0xFF)) * 1099511628211ull;
+    };
+    for (uint32_t v : fr.pix) mix(v);
+    for (float d : fr.depths()) {
+        uint32_t bits;
+        std::memcpy(&bits, &d, 4);
+        mix(bits);
+    }
+    return h;
+}
+
+// Renders frame `pf` with the current kernels into `fr` (sized for it).
+void render_pinned(const PinnedFrame &pf, Frame &fr)
+{
+    fr.bind();
+    set_camera(pf.cam, pf.w, pf.h);
+    ASSERT_EQ(renderworld(), 1) << pf.label;
+}
+
+// The world pass's pixels and depths are pinned bit for bit: every frame of
+// the set must hash to the value filed in golden/world-hashes.txt, with both
+// kernel sets and any number of drawing threads. Only a change meant to alter
+// the picture rewrites the file (BKM_UPDATE_GOLDEN=1).
+TEST_F(WorldTest, FramesAndDepthsMatchThePinnedHashesForAnyKernelsAndThreads)
+{
+    const std::string path = std::string(VOX_GOLDEN_DIR) + "/world-hashes.txt";
+    const std::vector<PinnedFrame> frames = pinned_frames();
+    if (std::getenv("BKM_UPDATE_GOLDEN")) {
+        vox_set_threads(1);
+        FILE *f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        for (const PinnedFrame &pf : frames) {
+            Frame fr(pf.w, pf.h);
+            render_pinned(pf, fr);
+            std::fprintf(f, "%s %016llx\n", pf.label.c_str(), (unsigned long long)frame_hash(fr));
+        }
+        std::fclose(f);
+        vox_set_threads(0);
+        return;
+    }
+    FILE *f = std::fopen(path.c_str(), "r");
+    ASSERT_NE(f, nullptr) << path;
+    std::vector<std::pair<std::string, uint64_t>> pinned;
+    char label[96];
+    unsigned long long hash;
+    while (std::fscanf(f, "%95s %llx", label, &hash) == 2) pinned.emplace_back(label, (uint64_t)hash);
+    std::fclose(f);
+    ASSERT_EQ(pinned.size(), frames.size());
+    const struct {
+        int kernels;
+        int32_t threads;
+    } runs[] = {{VOX_KERNELS_SSE, 1}, {VOX_KERNELS_SCALAR, 1}, {VOX_KERNELS_AVX2, 1}, {VOX_KERNELS_SSE, 2},
+                {VOX_KERNELS_AVX2, 3}, {VOX_KERNELS_SCALAR, 4}, {VOX_KERNELS_SSE, 7}};
+    for (const auto &run : runs) {
+        if (!vox_use_kernels(run.kernels)) continue; // AVX2 on a processor without it
+        vox_set_threads(run.threads);
+        for (size_t i = 0; i < frames.size(); i++) {
+            Frame fr(frames[i].w, frames[i].h);
+            render_pinned(frames[i], fr);
+            EXPECT_EQ(pinned[i].first, frames[i].label);
+            EXPECT_EQ(frame_hash(fr), pinned[i].second)
+                << frames[i].label << " kernel set " << run.kernels << ", " << run.threads
+                << " threads";
+        }
+    }
+    vox_set_threads(0);
 }
 
 } // namespace

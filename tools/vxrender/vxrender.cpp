@@ -157,9 +157,11 @@ int main(int argc, char **argv)
             total += ms;
             if (ms < best) best = ms;
         }
-        std::printf("%s kernels, %dx%d: world pass %.3f ms mean, %.3f ms best over %d; %d rays, %d samples\n",
-                    vox_kernel_set() == VOX_KERNELS_SSE ? "SSE" : "scalar", width, height, total / times, best,
-                    times, vox_world_stats.rays, vox_world_stats.samples);
+        const int set = vox_kernel_set();
+        std::printf("%s kernels, %d drawing threads, %dx%d: world pass %.3f ms mean, %.3f ms best over %d; %d rays, "
+                    "%d samples\n",
+                    set == VOX_KERNELS_AVX2 ? "AVX2" : (set == VOX_KERNELS_SSE ? "SSE" : "scalar"), vox_threads(), width,
+                    height, total / times, best, times, vox_world_stats.rays, vox_world_stats.samples);
     }
     vxscene_draw_timed(times);
     const int pictures_ok = vxpicture_draw();

@@ -1,0 +1,138 @@
+// Drawing threads. A job is published by bumping `generation`; a band is
+// claimed by a compare-and-swap on `claim`, which holds the job's generation
+// beside the next band, so a worker that wakes late never takes a band of a
+// later job. Workers spin briefly after a job (a frame publishes several in a
+// row), then sleep on the generation word.
+#include "renderer/vox_pool.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+const int32_t kSpinMicros = 300;
+
+std::atomic<uint32_t> generation{0};
+std::atomic<uint64_t> claim{0};      // generation << 32 | bands << 16 | next band
+std::atomic<int32_t> pending{0};     // bands of the current job not yet done
+std::atomic<VoxBandJob> job_fn{nullptr};
+std::atomic<void *> job_arg{nullptr};
+std::atomic<bool> stopping{false};
+
+std::thread workers[VOX_MAX_THREADS - 1];
+int32_t running = 0;              // workers started; they stay until vox_pool_stop
+std::atomic<int32_t> count{0};    // threads that draw; 0 until the first use
+bool exit_hook = false;
+
+int32_t default_threads()
+{
+    const char *env = std::getenv("BKM_RENDER_THREADS");
+    if (env && env[0]) {
+        char *end = nullptr;
+        const long v = std::strtol(env, &end, 10);
+        if (*end == '\0' && v >= 1 && v <= VOX_MAX_THREADS) return (int32_t)v;
+        std::fprintf(stderr, "renderer: BKM_RENDER_THREADS=%s is not a number 1..%d; ignored\n", env,
+                     VOX_MAX_THREADS);
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : (int32_t)(cores < VOX_DEFAULT_MAX_THREADS ? cores : VOX_DEFAULT_MAX_THREADS);
+}
+
+// Claims bands of job generation `gen` and runs them until none is left. A
+// claim succeeds only while the job still has bands to give, so the job's
+// function read after it is that job's: the next job is published only once
+// every band of this one is done.
+void run_bands(uint32_t gen)
+{
+    uint64_t c = claim.load(std::memory_order_acquire);
+    for (;;) {
+        const int32_t next = (int32_t)(c & 0xFFFF), bands = (int32_t)((c >> 16) & 0xFFFF);
+        if ((uint32_t)(c >> 32) != gen || next >= bands) return;
+        if (!claim.compare_exchange_weak(c, c + 1, std::memory_order_acq_rel)) continue;
+        job_fn.load(std::memory_order_acquire)(job_arg.load(std::memory_order_acquire), next);
+        if (pending.fetch_sub(1, std::memory_order_acq_rel) == 1) pending.notify_all();
+        c = claim.load(std::memory_order_acquire);
+    }
+}
+
+// Worker `index` (0 ..) takes part in jobs while the count of drawing
+// threads leaves room for it.
+void worker_main(int32_t index)
+{
+    uint32_t seen = generation.load(std::memory_order_acquire);
+    for (;;) {
+        // Spin a little: the next job of the frame usually follows at once.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(kSpinMicros);
+        uint32_t g = generation.load(std::memory_order_acquire);
+        for (int32_t i = 0; g == seen && !stopping.load(std::memory_order_relaxed); i++) {
+            __builtin_ia32_pause();
+            if ((i & 63) == 63 && std::chrono::steady_clock::now() > until) {
+                generation.wait(seen, std::memory_order_acquire);
+            }
+            g = generation.load(std::memory_order_acquire);
+        }
+        if (stopping.load(std::memory_order_acquire)) return;
+        seen = g;
+        if (index < count.load(std::memory_order_relaxed) - 1) run_bands(g);
+    }
+}
+
+void start_workers()
+{
+    if (!exit_hook) {
+        exit_hook = true;
+        std::atexit(vox_pool_stop);
+    }
+    stopping.store(false, std::memory_order_release);
+    for (; running < count - 1; running++) workers[running] = std::thread(worker_main, running);
+}
+
+} // namespace
+
+int32_t vox_threads()
+{
+    if (count.load(std::memory_order_relaxed) == 0) count.store(default_threads(), std::memory_order_relaxed);
+    return count.load(std::memory_order_relaxed);
+}
+
+int32_t vox_set_threads(int32_t n)
+{
+    n = n == 0 ? default_threads() : (n < 1 ? 1 : (n > VOX_MAX_THREADS ? VOX_MAX_THREADS : n));
+    count.store(n, std::memory_order_relaxed);
+    return n;
+}
+
+void vox_pool_run(VoxBandJob job, void *arg, int32_t bands)
+{
+    if (bands <= 0) return;
+    if (vox_threads() == 1 || bands == 1 || bands > 0xFFFF) { // the claim word holds at most 0xFFFF bands
+        for (int32_t b = 0; b < bands; b++) job(arg, b);
+        return;
+    }
+    if (running < vox_threads() - 1) start_workers();
+    const uint32_t gen = generation.load(std::memory_order_relaxed) + 1;
+    job_fn.store(job, std::memory_order_relaxed);
+    job_arg.store(arg, std::memory_order_relaxed);
+    pending.store(bands, std::memory_order_relaxed);
+    claim.store((uint64_t)gen << 32 | (uint64_t)bands << 16, std::memory_order_release);
+    generation.store(gen, std::memory_order_release);
+    generation.notify_all();
+    run_bands(gen);
+    for (int32_t left = pending.load(std::memory_order_acquire); left != 0;
+         left = pending.load(std::memory_order_acquire))
+        pending.wait(left, std::memory_order_acquire);
+}
+
+void vox_pool_stop()
+{
+    if (running == 0) return;
+    stopping.store(true, std::memory_order_release);
+    generation.fetch_add(1, std::memory_order_acq_rel);
+    generation.notify_all();
+    for (int32_t i = 0; i < running; i++) workers[i].join();
+    running = 0;
+    stopping.store(false, std::memory_order_release);
+}
