@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both configurations (optimised, and with
 # address and undefined-behaviour sanitizers) and runs every test in each;
-# then builds the server with the thread sanitizer and runs the tests of its
-# map-compression worker and of joins (label "join") under it.
+# then builds with the thread sanitizer what runs on more than one thread --
+# the server's map-compression worker and joins (label "join") and the
+# renderer's drawing threads (label "threads") -- and runs those tests.
 # Usage: scripts/test.sh [release|asan|tsan]...   (all three by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,9 +19,9 @@ for cfg in "${cfgs[@]}"; do
   targets=()
   select=()
   if [ "$cfg" = tsan ]; then
-    # Only the server has a second thread: its tests of joins, not the rest.
-    targets=(server test_server_join)
-    select=(-L join)
+    # Only the server's join worker and the renderer's pool run threads.
+    targets=(server test_server_join test_renderer)
+    select=(-L 'join|threads')
   fi
   echo "== $cfg: build"
   scripts/build.sh "$cfg" "${targets[@]}"
