@@ -2,7 +2,10 @@
 // all 32 players near one another (walking, jumping, firing every gun, the
 // local player's shotgun at all of them, spades, grenades, dead bodies
 // falling), a full world-object table and particle ring, and block groups
-// knocked loose to fall as debris. Prints the time per frame of the player
+// knocked loose to fall as debris. Each frame runs as the in-game screen runs
+// it: the player pass, the world-object pass, then the frame drawn into a
+// headless 800 x 600 frame (not timed; it poses the bodies and keeps the
+// flags the next player pass reads). Prints the time per frame of the player
 // pass, of the world-object pass and of both, as p50 / p99 / max over the
 // frames. Usage: bench_client_frame [frames]   (default 3600, one minute).
 #include <unistd.h>
@@ -19,15 +22,15 @@
 #include "client/game_objects.h"
 #include "client/game_particles.h"
 #include "client/game_state.h"
+#include "client/hud_frame.h"
 #include "client/player_update.h"
 #include "client_fixture.h"
 #include "common/map_edit.h"
 #include "common/map_query.h"
 #include "common/player.h"
 #include "common/rng.h"
-#include "common/terrain.h"
 #include "common/timer.h"
-#include "play_fixture.h"
+#include "hud_scene.h"
 
 namespace {
 
@@ -43,7 +46,7 @@ struct Pass {
 void bench_world_objects() { game_update_world_objects(); }
 
 // The 32 players around (256, 256): slot 0 is the local player with a
-// shotgun, the others take every weapon and tool in turn.
+// shotgun, facing the others, who take every weapon and tool in turn.
 void bench_place_players()
 {
     for (int i = 0; i < PLAYER_MAX; i++) {
@@ -56,6 +59,8 @@ void bench_place_players()
     }
     local_player_id = 0;
     player_table[0].weapon = WEAPON_SHOTGUN;
+    const Vec3 towards = {0.9f, 0.43f, 0.0f};
+    player_set_orientation(&player_table[0], &towards);
     local_controls = LocalControls{};
     local_controls.tool = TOOL_GUN;
     local_controls.follow = -1;
@@ -142,10 +147,10 @@ int main(int argc, char **argv)
     std::filesystem::path dir = std::filesystem::temp_directory_path() / ("bench_client_frame." + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
-    ctest_reset_client();
-    pf_load_dist_models();
-    terrain_generate(1234);
-    game_time = 100.0f;
+    if (!hs_open(800, 600, 1234)) {
+        std::fprintf(stderr, "bench_client_frame: the scene did not load\n");
+        return 1;
+    }
     bench_place_players();
     rng_srand(1);
 
@@ -168,12 +173,13 @@ int main(int argc, char **argv)
             sum += us;
         }
         total.push_back(sum);
-        pf_stand_in_hud(); // the drawing's part: bodies posed, flags (not timed)
+        game_draw_frame(); // not timed
     }
     std::printf("client frame update, %d frames, 32 players, %d world objects, %d particles\n", frames,
                 world_object_count, particle_ring.count);
     for (const Pass &p : passes) print(p);
     print(Pass{"frame", nullptr, total});
+    hs_close();
     ctest_reset_client();
     std::filesystem::current_path("/");
     std::filesystem::remove_all(dir);

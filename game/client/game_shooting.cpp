@@ -1,7 +1,6 @@
 #include "client/game_shooting.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "client/game_controls.h"
 #include "client/game_main.h"
@@ -66,9 +65,8 @@ void game_pellet_spread(Vec3 *d, float spread, bool aiming)
 // shot itself happens all the same).
 static WorldObject *append_object(int32_t kind, int model_slot_index)
 {
-    if (world_object_count >= WORLD_OBJECT_MAX) return nullptr;
-    WorldObject *o = &world_objects[world_object_count++];
-    std::memset(o, 0, sizeof *o);
+    WorldObject *o = game_append_world_object();
+    if (!o) return nullptr;
     o->model = model_slot(model_slot_index);
     wobj_set_kind(o, kind);
     return o;

@@ -5,6 +5,7 @@
 #include "client/game_particles.h"
 #include "client/game_state.h"
 #include "client/hud_canvas.h"
+#include "client/player_update.h"
 #include "common/mode_objective.h"
 #include "common/player.h"
 #include "common/protocol.h"
@@ -15,18 +16,6 @@
 
 #define OUTLINE_BUILT 0xFFFFFFu
 #define OUTLINE_SHORT 0xFF0000u
-
-HudBlockCursor hud_block_cursor_seam;
-
-int hud_block_cursor(BlockCell *start, BlockCell *end)
-{
-    const HudBlockCursor &c = hud_block_cursor_seam;
-    if (!c.has_start) return 0;
-    *start = c.start;
-    if (!c.has_end) return 1;
-    *end = c.end;
-    return 2;
-}
 
 void hud_draw_players()
 {
@@ -40,6 +29,8 @@ void hud_draw_players()
         if (!p.present || p.team < 0) continue;
         if (i == local_player_id && local_controls.follow < 0) continue;
         p.near = p.on_screen = p.under_crosshair = 0;
+        // Someone else's pose comes from the wire: one outside the map is not drawn.
+        if (i != local_player_id && !game_pose_valid(&p)) continue;
         if (hud_distance2(&p.position, &me->eye) > HUD_NEAR_DISTANCE2) continue;
         p.near = 1;
         const Vec3 point{p.eye.x, p.eye.y, p.eye.z + 1.0f};

@@ -57,6 +57,16 @@ void game_drop_block_line()
     block_line_end.hit = nullptr;
 }
 
+int game_block_line_cells(BlockCell *start, BlockCell *end)
+{
+    const HitRecord *from = block_cursor.hit, *to = block_line_end.hit;
+    if (!from) return 0;
+    *start = BlockCell{from->adj_x, from->adj_y, from->adj_z};
+    if (!to) return 1;
+    *end = BlockCell{to->adj_x, to->adj_y, to->adj_z};
+    return 2;
+}
+
 int game_block_fits(int32_t x, int32_t y, int32_t z, const PlayerRecord *player)
 {
     // z below 0 is outside the map too: the server refuses such a build.

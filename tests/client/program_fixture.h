@@ -121,15 +121,7 @@ protected:
     {
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
         cdir = std::string(BKM_E2E_ROOT) + "/" + info->test_suite_name() + "." + info->name() + ".client";
-        fs::remove_all(cdir);
-        fs::create_directories(cdir);
-        fs::copy_file(BKM_CLIENT_BIN, cdir + "/client");
-        for (const char *d : {"kv6", "png", "wav", "fonts", "languages"})
-            fs::create_directory_symlink(std::string(BKM_DIST_DIR) + "/" + d, cdir + "/" + d);
-        fs::copy_file(std::string(BKM_DIST_DIR) + "/controls.ini", cdir + "/controls.ini");
-        std::ofstream(cdir + "/config.ini") << "[client]\nxres = " << W << "\nyres = " << H
-                                            << "\nwindowed = 1\nvol = 0\nshow_news = " << show_news
-                                            << "\nname = " << name << "\n";
+        ctest_client_folder(cdir, BKM_CLIENT_BIN, name, show_news, W, H);
     }
     std::string path(const std::string &file) const { return cdir + "/" + file; }
     std::string log() const { return tpr_slurp(path("log.txt")); }
