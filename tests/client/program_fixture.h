@@ -58,6 +58,16 @@ struct Shot {
             return channel == 0 ? b > r + 60 && b > g + 60 : g > r + 60 && g > b + 60;
         });
     }
+    // Distinct colours in the 64 x 64 palette of the block tool at the
+    // bottom-right corner (one per cell, the selection frame aside).
+    size_t palette() const
+    {
+        std::vector<uint32_t> seen;
+        for (int32_t y = H - 60; y < H; y += 8)
+            for (int32_t x = W - 60; x < W; x += 8)
+                if (std::find(seen.begin(), seen.end(), at(x, y)) == seen.end()) seen.push_back(at(x, y));
+        return seen.size();
+    }
     // Pixels of the loading bar in its fill colour.
     int bar_fill() const
     {
