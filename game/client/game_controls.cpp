@@ -1,9 +1,9 @@
 #include "client/game_controls.h"
 
 #include "client/game_assets.h"
-#include "client/game_objects.h"
 #include "client/game_random.h"
 #include "client/game_settings.h"
+#include "client/game_shooting.h"
 #include "client/game_state.h"
 #include "client/net_client.h"
 #include "client/net_dispatch.h"
@@ -311,12 +311,7 @@ void game_local_player_died()
     PlayerRecord *p = game_local_player();
     if (!p) return;
     LocalControls &c = local_controls;
-    if (c.tool == TOOL_GRENADE && p->grenade_fuse_end != 0.0f) {
-        Vec3 v = {p->velocity.x + p->forward.x, p->velocity.y + p->forward.y, p->velocity.z + p->forward.z};
-        game_add_grenade_object(&p->eye, &v, local_player_id, p->grenade_fuse_end);
-        GrenadeMsg g = {(uint8_t)local_player_id, p->grenade_fuse_end - game_time, p->eye, v};
-        net_send_msg(msg_write_grenade, g);
-    }
+    if (c.tool == TOOL_GRENADE && p->grenade_fuse_end != 0.0f) game_throw_grenade(p);
     p->primary = p->secondary = 0;
     p->alive = 0;
     game_drop_block_line();

@@ -19,8 +19,6 @@ int32_t world_object_count;
 int32_t world_objective_count;
 float world_next_heal;
 
-// Shade byte 127, red, green and blue 64.
-#define EXPLOSION_COLOUR 0x7F404040u
 #define GRENADE_BOUNCE_KEEP 0.36f
 #define WATER_LAYER 63
 
@@ -108,7 +106,7 @@ static void grenade_explode(WorldObject *o)
     const int32_t x = game_cell_floor(at.x), y = game_cell_floor(at.y), z = game_cell_floor(at.z);
     const char *sound = "wav/explode.wav";
     if (z < WATER_LAYER) {
-        game_spawn_particles(&at, 1.0f, EXPLOSION_COLOUR, 64);
+        game_spawn_particles(&at, 1.0f, PARTICLE_EXPLOSION, 64);
     } else {
         if (const VoxelColour *c = map_surface_colour(x, y, z)) game_spawn_particles(&at, 1.0f, *c, 64);
         sound = "wav/waterexplode.wav";
