@@ -207,15 +207,14 @@ static void wobj_update(int i)
     }
 }
 
-// Every block group that came loose from the map this frame becomes debris.
-static void game_take_loose_groups()
+void game_take_loose_groups(bool with_debris)
 {
     map_find_floating();
     for (int32_t i = 0; i < voxel_map.chunk_count; i++) {
         FloatingChunk *c = &voxel_map.chunks[i];
         if (c->handled) continue;
         c->handled = 1;
-        if (world_object_count >= WORLD_OBJECT_MAX) {
+        if (!with_debris || world_object_count >= WORLD_OBJECT_MAX) {
             // The server has cut this group from its map: so does this one,
             // only without debris.
             map_take_chunk(nullptr, i);
@@ -243,5 +242,5 @@ void game_update_world_objects()
     }
     game_update_particles();
     for (int i = world_objective_count; i < world_object_count; i++) wobj_update(i);
-    game_take_loose_groups();
+    game_take_loose_groups(true);
 }
