@@ -1,5 +1,7 @@
 #include "client/hud_world.h"
 
+#include <cmath>
+
 #include "client/game_controls.h"
 #include "client/game_objects.h"
 #include "client/game_particles.h"
@@ -16,6 +18,16 @@
 
 #define OUTLINE_BUILT 0xFFFFFFu
 #define OUTLINE_SHORT 0xFF0000u
+
+// The follow camera, pulled in against a wall or the ground, can end up
+// inside the followed player's body: drawn, it would fill the view with its
+// inside. The body: within 0.6 of his position across, from 0.5 above it to
+// 2.5 below (his feet).
+static bool camera_inside(const PlayerRecord &p, const Vec3 &camera)
+{
+    const float dx = camera.x - p.position.x, dy = camera.y - p.position.y, dz = camera.z - p.position.z;
+    return std::fabs(dx) < 0.6f && std::fabs(dy) < 0.6f && dz > -0.5f && dz < 2.5f;
+}
 
 void hud_draw_players()
 {
@@ -39,6 +51,7 @@ void hud_draw_players()
         if (right < 0 || left >= w || bottom < 0 || top >= h) continue;
         p.on_screen = 1;
         p.under_crosshair = left < w / 2 && w / 2 < right && top < h / 2 && h / 2 < bottom;
+        if (i == local_controls.follow && camera_inside(p, me->eye)) continue;
         drawplayermodel(&p, 1, &mode);
     }
     modeltint = VOX_TINT_NEUTRAL;

@@ -15,7 +15,8 @@
 // and drawn, and under the crosshair when that box holds the screen centre.
 // Players farther away, off screen, or whose pose from the wire lies
 // outside the map (game_pose_valid) have those flags cleared and are not
-// drawn.
+// drawn. The followed player's body is not drawn while the follow camera
+// sits inside it.
 void hud_draw_players();
 // The world objects, last to first, except carried objectives: those within
 // 128 blocks and in view, tinted by the shade of the ground under them; then

@@ -330,6 +330,47 @@ TEST_F(HudFrame, PlayersPosedOutsideTheMapAreNotDrawn)
     }
 }
 
+// The dead player's camera follows a team-mate from behind; pulled in
+// against a wall or the ground it can come to lie inside his body, which is
+// then left out of the view (its flags stay) instead of filling it.
+TEST_F(HudFrame, TheFollowCameraInsideTheFollowedBodyLeavesItOut)
+{
+    hs_player(5, 0, 258.5f, 250.5f, 180.0f);
+    PlayerRecord &mate = player_table[5];
+    me->alive = 0;
+    local_controls.follow = 5;
+    struct Case {
+        const char *name;
+        Vec3 offset; // of the camera from his position
+        bool drawn;
+    } cases[] = {
+        {"3 behind him", {3.0f, 0.0f, 0.0f}, true},
+        {"in his chest", {0.2f, 0.0f, 1.0f}, false},
+        {"in his legs", {0.1f, 0.3f, 2.0f}, false},
+        {"just before his face", {-0.8f, 0.0f, 0.0f}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        me->eye = Vec3{mate.position.x + c.offset.x, mate.position.y + c.offset.y, mate.position.z + c.offset.z};
+        const Vec3 towards{c.offset.x > 0.0f ? -1.0f : 1.0f, 0.0f, 0.0f}; // looking at or through him
+        player_set_orientation(me, &towards);
+        // The view without him, then with him: what his body adds to the middle of the screen.
+        mate.present = 0;
+        game_draw_frame();
+        std::vector<uint32_t> without;
+        for (int32_t y = 100; y < 400; y += 2)
+            for (int32_t x = 200; x < 600; x += 2) without.push_back(hs_pixel(x, y));
+        mate.present = 1;
+        game_draw_frame();
+        int changed = 0;
+        size_t k = 0;
+        for (int32_t y = 100; y < 400; y += 2)
+            for (int32_t x = 200; x < 600; x += 2) changed += hs_pixel(x, y) != without[k++];
+        EXPECT_EQ(mate.on_screen, 1);
+        EXPECT_EQ(changed > 300, c.drawn) << changed;
+    }
+}
+
 TEST_F(HudFrame, BlockLineOutlinesAsManyCellsWhiteAsBlocksHeldAndTheRestRed)
 {
     local_controls.tool = TOOL_BLOCK;
