@@ -1,9 +1,9 @@
 #include "client/game_controls.h"
 
 #include "client/game_assets.h"
-#include "client/game_objects.h"
 #include "client/game_random.h"
 #include "client/game_settings.h"
+#include "client/game_shooting.h"
 #include "client/game_state.h"
 #include "client/net_client.h"
 #include "client/net_dispatch.h"
@@ -103,9 +103,8 @@ static bool reload_blocks(const PlayerRecord *p)
 // is built when the stock covers it. Both ends are dropped either way.
 static void end_block_line(PlayerRecord *p)
 {
-    if (block_cursor.hit && block_line_end.hit) {
-        BlockCell start = {block_cursor.hit->adj_x, block_cursor.hit->adj_y, block_cursor.hit->adj_z};
-        BlockCell end = {block_line_end.hit->adj_x, block_line_end.hit->adj_y, block_line_end.hit->adj_z};
+    BlockCell start, end;
+    if (game_block_line_cells(&start, &end) == 2) {
         BlockCell cells[BLOCK_LINE_MAX];
         int n = map_block_line(&start, &end, cells);
         if (n <= p->blocks) {
@@ -312,12 +311,7 @@ void game_local_player_died()
     PlayerRecord *p = game_local_player();
     if (!p) return;
     LocalControls &c = local_controls;
-    if (c.tool == TOOL_GRENADE && p->grenade_fuse_end != 0.0f) {
-        Vec3 v = {p->velocity.x + p->forward.x, p->velocity.y + p->forward.y, p->velocity.z + p->forward.z};
-        game_add_grenade_object(&p->eye, &v, local_player_id, p->grenade_fuse_end);
-        GrenadeMsg g = {(uint8_t)local_player_id, p->grenade_fuse_end - game_time, p->eye, v};
-        net_send_msg(msg_write_grenade, g);
-    }
+    if (c.tool == TOOL_GRENADE && p->grenade_fuse_end != 0.0f) game_throw_grenade(p);
     p->primary = p->secondary = 0;
     p->alive = 0;
     game_drop_block_line();
@@ -368,7 +362,8 @@ void game_finish_tool_switch()
     if (!p) return;
     const LocalControls &c = local_controls;
     if (c.tool != p->tool) {
-        player_set_tool(p, c.tool);
+        // A tool the record cannot take is never announced (nor again each frame).
+        if (!player_set_tool(p, c.tool)) return;
         p->reload_end = 0.0f;
         net_send_msg(msg_write_tool, ToolMsg{(uint8_t)local_player_id, (uint8_t)c.tool});
     } else if (c.block_colour != p->colour) {

@@ -19,8 +19,6 @@ int32_t world_object_count;
 int32_t world_objective_count;
 float world_next_heal;
 
-// Shade byte 127, red, green and blue 64.
-#define EXPLOSION_COLOUR 0x7F404040u
 #define GRENADE_BOUNCE_KEEP 0.36f
 #define WATER_LAYER 63
 
@@ -108,7 +106,7 @@ static void grenade_explode(WorldObject *o)
     const int32_t x = game_cell_floor(at.x), y = game_cell_floor(at.y), z = game_cell_floor(at.z);
     const char *sound = "wav/explode.wav";
     if (z < WATER_LAYER) {
-        game_spawn_particles(&at, 1.0f, EXPLOSION_COLOUR, 64);
+        game_spawn_particles(&at, 1.0f, PARTICLE_EXPLOSION, 64);
     } else {
         if (const VoxelColour *c = map_surface_colour(x, y, z)) game_spawn_particles(&at, 1.0f, *c, 64);
         sound = "wav/waterexplode.wav";
@@ -212,15 +210,14 @@ static void wobj_update(int i)
     }
 }
 
-// Every block group that came loose from the map this frame becomes debris.
-static void game_take_loose_groups()
+void game_take_loose_groups(bool with_debris)
 {
     map_find_floating();
     for (int32_t i = 0; i < voxel_map.chunk_count; i++) {
         FloatingChunk *c = &voxel_map.chunks[i];
         if (c->handled) continue;
         c->handled = 1;
-        if (world_object_count >= WORLD_OBJECT_MAX) {
+        if (!with_debris || world_object_count >= WORLD_OBJECT_MAX) {
             // The server has cut this group from its map: so does this one,
             // only without debris.
             map_take_chunk(nullptr, i);
@@ -248,5 +245,5 @@ void game_update_world_objects()
     }
     game_update_particles();
     for (int i = world_objective_count; i < world_object_count; i++) wobj_update(i);
-    game_take_loose_groups();
+    game_take_loose_groups(true);
 }

@@ -85,6 +85,11 @@ int game_remove_world_object(int index);
 // into falling debris. A group found while the table is full still leaves
 // the map, as on the server, but makes no debris.
 void game_update_world_objects();
+// Every block group that came loose from the map since the last call leaves
+// it, as it leaves the server's. With debris: each becomes a falling debris
+// object (a full table takes none). Without (the join menus, where nothing
+// moves the world objects): the groups are only cut out.
+void game_take_loose_groups(bool with_debris);
 // Empties the table, freeing the models that debris entries own; the
 // entries' positions and kinds stay for the objectives that follow.
 void game_clear_world_objects();

@@ -11,6 +11,10 @@
 #define PARTICLE_MAX 512
 #define PARTICLE_LIFETIME 5.0f
 #define PARTICLE_BOUNCE_COST 2.0f // seconds of life each bounce takes
+// Colours of the particles of a hit on a player (shade byte 255, red 127)
+// and of an explosion (shade byte 127, grey 64).
+#define PARTICLE_PLAYER_HIT 0xFF7F0000u
+#define PARTICLE_EXPLOSION 0x7F404040u
 
 struct Particle {
     Vec3 position;   // block units, z down

@@ -1,7 +1,6 @@
 #include "client/game_shooting.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "client/game_controls.h"
 #include "client/game_main.h"
@@ -24,8 +23,6 @@
 
 ShotRecoil shot_recoil;
 
-#define PLAYER_HIT_COLOUR 0xFF7F0000u // shade 255, red 127
-#define EXPLOSION_COLOUR 0x7F404040u  // shade 127, grey 64
 #define TRACER_UNHIT_DISTANCE 128.0f
 #define TRACER_LEAD 8.0f              // tracers start this far ahead of the eye
 #define CASING_SECONDS 5.0f
@@ -66,9 +63,8 @@ void game_pellet_spread(Vec3 *d, float spread, bool aiming)
 // shot itself happens all the same).
 static WorldObject *append_object(int32_t kind, int model_slot_index)
 {
-    if (world_object_count >= WORLD_OBJECT_MAX) return nullptr;
-    WorldObject *o = &world_objects[world_object_count++];
-    std::memset(o, 0, sizeof *o);
+    WorldObject *o = game_append_world_object();
+    if (!o) return nullptr;
     o->model = model_slot(model_slot_index);
     wobj_set_kind(o, kind);
     return o;
@@ -132,7 +128,7 @@ static void shoot_pellet(PlayerRecord *p, bool local, const WeaponInfo *w, Vec3 
     if (target >= 0 && !(hit && body_distance > map_distance)) {
         playsound3d("wav/hitplayer.wav", 0, entry);
         if (type == HIT_HEAD) playsound3d("wav/whack.wav", 0, entry);
-        game_spawn_particles(&entry, 0.25f, PLAYER_HIT_COLOUR, 4);
+        game_spawn_particles(&entry, 0.25f, PARTICLE_PLAYER_HIT, 4);
         remaining = body_distance;
         if (local) net_send_msg(msg_write_hit_claim, HitClaimMsg{(uint8_t)target, (uint8_t)type});
     } else if (hit) {
@@ -200,20 +196,24 @@ void game_use_grenade(PlayerRecord *p, bool local)
     net_send_msg(msg_write_grenade, GrenadeMsg{(uint8_t)local_player_id, 0.0f, p->eye, Vec3{0.0f, 0.0f, 0.0f}});
     p->grenade_fuse_end = 0.0f;
     playsound("wav/explode.wav", -700);
-    game_spawn_particles(&p->eye, 1.0f, EXPLOSION_COLOUR, 64);
+    game_spawn_particles(&p->eye, 1.0f, PARTICLE_EXPLOSION, 64);
+}
+
+void game_throw_grenade(const PlayerRecord *p)
+{
+    const Vec3 v = {p->velocity.x + p->forward.x, p->velocity.y + p->forward.y, p->velocity.z + p->forward.z};
+    game_add_grenade_object(&p->eye, &v, local_player_id, p->grenade_fuse_end);
+    net_send_msg(msg_write_grenade, GrenadeMsg{(uint8_t)local_player_id, p->grenade_fuse_end - game_time, p->eye, v});
 }
 
 bool game_release_grenade(PlayerRecord *p, bool local)
 {
     if (p->grenade_fuse_end == 0.0f || world_object_count >= WORLD_OBJECT_MAX) return false;
     if (local) {
-        const float now = game_time;
-        Vec3 v = {p->velocity.x + p->forward.x, p->velocity.y + p->forward.y, p->velocity.z + p->forward.z};
-        game_add_grenade_object(&p->eye, &v, local_player_id, p->grenade_fuse_end);
+        game_throw_grenade(p);
         playsound("wav/woosh.wav", -1000);
-        p->next_use = now + 0.5f;
+        p->next_use = game_time + 0.5f;
         p->grenades--;
-        net_send_msg(msg_write_grenade, GrenadeMsg{(uint8_t)local_player_id, p->grenade_fuse_end - now, p->eye, v});
     }
     p->grenade_fuse_end = 0.0f;
     return true;

@@ -34,6 +34,12 @@ void game_fire_gun(PlayerRecord *p, bool local);
 // The grenade with the primary fire key held: the pin is pulled; a grenade
 // held past its fuse explodes in the local player's hand.
 void game_use_grenade(PlayerRecord *p, bool local);
+// The local player's cooked grenade leaves his hand (thrown, or dropped as
+// he dies): a grenade object at his eye flying at his velocity plus his
+// facing, going off when its fuse (his pin time) ends, and MSG_GRENADE with
+// the fuse left. A full world-object table takes no object; the message is
+// sent all the same.
+void game_throw_grenade(const PlayerRecord *p);
 // The primary fire key released with the pin pulled: the grenade is thrown
 // (local player) and the pin time cleared. Returns false, doing nothing,
 // while the world-object table is full.

@@ -19,6 +19,7 @@
 #include "client/net_client.h"
 #include "client/net_dispatch.h"
 #include "client/net_stats.h"
+#include "client/player_update.h"
 #include "common/lang.h"
 #include "common/lang_ids.h"
 #include "common/map_store.h"
@@ -36,25 +37,6 @@
 
 // Frames drawn in game; its low five bits choose the map row re-shaded.
 static uint32_t hud_frame_counter;
-
-// The end of a tool switch: the record takes the selected tool (MSG_TOOL,
-// reload cancelled) or, with the same tool, the chosen block colour
-// (MSG_BLOCK_COLOUR). Nothing when both already agree.
-static void hud_finish_tool_switch()
-{
-    PlayerRecord *me = game_local_player();
-    if (!me) return;
-    const LocalControls &c = local_controls;
-    const uint8_t id = (uint8_t)local_player_id;
-    if (c.tool == me->tool) {
-        if (c.block_colour == me->colour) return;
-        me->colour = c.block_colour;
-        net_send_msg(msg_write_colour, ColourMsg{MSG_BLOCK_COLOUR, id, c.block_colour});
-    } else if (player_set_tool(me, c.tool)) {
-        me->reload_end = 0.0f;
-        net_send_msg(msg_write_tool, ToolMsg{id, (uint8_t)c.tool});
-    }
-}
 
 // The capture bar of the first territory within reach that is being taken.
 static void hud_draw_territory_bar(const PlayerRecord *me)
@@ -88,7 +70,7 @@ static void hud_draw_alive(PlayerRecord *me)
         offset = left;
         hud_draw_tool_switch(me);
     } else {
-        hud_finish_tool_switch();
+        game_finish_tool_switch();
     }
     if (!me->keys[KEY_SPRINT] && !c.team_menu_open && !c.weapon_menu_open) hud_draw_view_tool(me, offset, offset);
     if (client_state.game_mode == GAME_MODE_TC) {
@@ -113,7 +95,7 @@ void game_draw_frame()
     if (me && !me->present) me = nullptr; // not spawned yet: no view of his own
     if (me) {
         // The world from the eye; aiming the gun zooms in twice.
-        setviewpoint(&me->eye, &me->right, &me->down, &me->forward, w / 2, h / 2, hud_is_aiming(me) ? w : w / 2);
+        setviewpoint(&me->eye, &me->right, &me->down, &me->forward, w / 2, h / 2, game_is_aiming_gun(me) ? w : w / 2);
         setlistener(me->eye, me->forward, me->down);
         renderworld();
         hud_frame_counter++;
@@ -122,7 +104,7 @@ void game_draw_frame()
         hud_draw_players();
         hud_draw_objects();
         BlockCell start, end;
-        const int cursor = hud_block_cursor(&start, &end);
+        const int cursor = game_block_line_cells(&start, &end);
         if (cursor && me->team >= 0 && me->alive && c.tool == TOOL_BLOCK)
             hud_draw_block_line(&start, cursor == 2 ? &end : nullptr, me->blocks);
         hud_view_camera();

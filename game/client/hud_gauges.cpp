@@ -21,14 +21,6 @@
 #define SCOPE_W 800
 #define SCOPE_H 600
 
-// The selected tool: the input's choice for the local player.
-static int hud_tool(const PlayerRecord *p)
-{
-    return p->id == local_player_id ? local_controls.tool : p->tool;
-}
-
-int hud_is_aiming(const PlayerRecord *p) { return p && hud_tool(p) == TOOL_GUN && p->secondary; }
-
 void hud_draw_health(const PlayerRecord *p)
 {
     char text[16];
@@ -92,7 +84,7 @@ void hud_draw_crosshair(const PlayerRecord *p)
 {
     if (!hud_lock()) return;
     const int32_t w = hud_width(), h = hud_height();
-    if (!hud_is_aiming(p)) {
+    if (!game_is_aiming_gun(p)) {
         if (game_images.target) blitpicturepx(game_images.target, 16, 16, 8, 8, w / 2, h / 2, 1.0f, 1.0f, 0xFFFFFFFFu);
         return;
     }

@@ -25,7 +25,3 @@ void hud_bar_rect(int32_t *left, int32_t *top, int32_t *width);
 // While the damage marker's deadline has not passed: the indicator at the
 // centre, turned toward the damage's source.
 void hud_draw_damage_marker(const PlayerRecord *p);
-
-// 1 when the player aims: the gun selected (the local selection for the
-// local player, his tool otherwise) and the secondary fire held.
-int hud_is_aiming(const PlayerRecord *p);

@@ -7,6 +7,7 @@
 #include "client/game_objects.h"
 #include "client/game_state.h"
 #include "client/hud_canvas.h"
+#include "client/player_update.h"
 #include "common/player.h"
 #include "renderer/vox_blit.h"
 
@@ -32,7 +33,7 @@ static int32_t map_trunc(float v) { return std::fabs(v) < 1.0e9f ? (int32_t)v : 
 static bool map_shows(const PlayerRecord *me, int id)
 {
     const PlayerRecord &p = player_table[id];
-    return id != local_player_id && p.present && p.team >= 0 && p.alive &&
+    return id != local_player_id && p.present && p.team >= 0 && p.alive && game_pose_valid(&p) &&
            (me->team == TEAM_SPECTATOR || p.team == me->team);
 }
 

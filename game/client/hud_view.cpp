@@ -6,7 +6,6 @@
 #include "client/game_main.h"
 #include "client/game_mode.h"
 #include "client/hud_canvas.h"
-#include "client/hud_gauges.h"
 #include "common/model_table.h"
 #include "common/player.h"
 #include "common/timer.h"
@@ -93,7 +92,7 @@ void hud_draw_view_tool(const PlayerRecord *p, float offset_x, float offset_y)
         tint = hud_scale_colour(c.block_colour, light);
         break;
     case TOOL_GUN:
-        if (hud_is_aiming(p)) return;
+        if (game_is_aiming_gun(p)) return;
         s.model = gun_model(p);
         if (t > 0.0f) {
             x += t / 32.0f;

@@ -1,10 +1,13 @@
 #include "client/hud_world.h"
 
+#include <cmath>
+
 #include "client/game_controls.h"
 #include "client/game_objects.h"
 #include "client/game_particles.h"
 #include "client/game_state.h"
 #include "client/hud_canvas.h"
+#include "client/player_update.h"
 #include "common/mode_objective.h"
 #include "common/player.h"
 #include "common/protocol.h"
@@ -16,16 +19,14 @@
 #define OUTLINE_BUILT 0xFFFFFFu
 #define OUTLINE_SHORT 0xFF0000u
 
-HudBlockCursor hud_block_cursor_seam;
-
-int hud_block_cursor(BlockCell *start, BlockCell *end)
+// The follow camera, pulled in against a wall or the ground, can end up
+// inside the followed player's body: drawn, it would fill the view with its
+// inside. The body: within 0.6 of his position across, from 0.5 above it to
+// 2.5 below (his feet).
+static bool camera_inside(const PlayerRecord &p, const Vec3 &camera)
 {
-    const HudBlockCursor &c = hud_block_cursor_seam;
-    if (!c.has_start) return 0;
-    *start = c.start;
-    if (!c.has_end) return 1;
-    *end = c.end;
-    return 2;
+    const float dx = camera.x - p.position.x, dy = camera.y - p.position.y, dz = camera.z - p.position.z;
+    return std::fabs(dx) < 0.6f && std::fabs(dy) < 0.6f && dz > -0.5f && dz < 2.5f;
 }
 
 void hud_draw_players()
@@ -42,6 +43,8 @@ void hud_draw_players()
         if (!p.present || p.team < 0) continue;
         if (i == local_player_id && local_controls.follow < 0) continue;
         p.near = p.on_screen = p.under_crosshair = 0;
+        // Someone else's pose comes from the wire: one outside the map is not drawn.
+        if (i != local_player_id && !game_pose_valid(&p)) continue;
         if (hud_distance2(&p.position, &me->eye) > HUD_NEAR_DISTANCE2) continue;
         p.near = 1;
         const Vec3 point{p.eye.x, p.eye.y, p.eye.z + 1.0f};
@@ -50,6 +53,7 @@ void hud_draw_players()
         if (right < 0 || left >= w || bottom < 0 || top >= h) continue;
         p.on_screen = 1;
         p.under_crosshair = left < w / 2 && w / 2 < right && top < h / 2 && h / 2 < bottom;
+        if (i == local_controls.follow && camera_inside(p, me->eye)) continue;
         drawplayermodel(&p, 1, &mode);
     }
     if (listing) vox_sprite_list_end();

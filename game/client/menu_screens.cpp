@@ -92,8 +92,12 @@ void menu_draw_backdrop()
     hud_draw_scoreboard(0);
 }
 
+// The server's edits reach the map on the menus too (the dispatcher runs
+// there): block groups they leave loose must leave it now, as they leave the
+// server's, and not pile up unseen until the game starts.
 void menu_team_screen()
 {
+    game_take_loose_groups(false);
     menu_draw_backdrop();
     menu_draw_team_choice();
     menu_draw_controls_help();
@@ -101,6 +105,7 @@ void menu_team_screen()
 
 void menu_weapon_screen()
 {
+    game_take_loose_groups(false);
     menu_draw_backdrop();
     menu_draw_weapon_choice();
     menu_draw_controls_help();

@@ -26,6 +26,11 @@ int net_client_connect(uint32_t host, uint16_t port)
     }
     net_client_host = h;
     net_server_peer = p;
+    // ENet thins out unreliable packets while round trips grow, as they do
+    // during the map download, and takes seconds to recover: the world
+    // updates sent meanwhile would be lost, leaving the other players where
+    // their records were made. The game's traffic is small: never thin it.
+    enet_peer_throttle_configure(p, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
     return 1;
 }
 

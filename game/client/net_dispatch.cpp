@@ -312,10 +312,14 @@ static void on_block_action(const uint8_t *d, size_t n)
         break;
     case BLOCK_DESTROY: map_remove_block(&cell); break;
     case BLOCK_DIG: {
+        // The server sends a dig only when it took blocks out of its map, and
+        // takes them out whatever the aimed cell holds (air above the ground,
+        // an uncoloured voxel inside it): so does this map, or the two part
+        // ways. Only a coloured voxel there makes particles and a sound.
         const VoxelColour *c = map_surface_colour(m.x, m.y, m.z);
-        if (!c) break;
-        VoxelColour colour = *c;
+        const VoxelColour colour = c ? *c : 0;
         map_remove_column3(&cell);
+        if (!c) break;
         game_spawn_particles(&at, 0.25f, colour, 6);
         playsound3d("wav/hitground.wav", 0, at);
         break;

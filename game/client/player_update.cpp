@@ -26,7 +26,13 @@ static const struct {
     int32_t volume;
 } footstep_table[2] = {{512, -1500}, {386, -1000}};
 
-#define PLAYER_HIT_COLOUR 0xFF7F0000u // shade 255, red 127
+// The reach of the spade and the block tool: strictly within 3 of the eye
+// on every axis.
+static bool within_reach(const Vec3 &eye, float x, float y, float z)
+{
+    const float dx = eye.x - x, dy = eye.y - y, dz = eye.z - z;
+    return dx > -3.0f && dx < 3.0f && dy > -3.0f && dy < 3.0f && dz > -3.0f && dz < 3.0f;
+}
 
 bool game_is_local(const PlayerRecord *p) { return p && local_player_id >= 0 && p->id == local_player_id; }
 
@@ -57,14 +63,23 @@ void game_drop_block_line()
     block_line_end.hit = nullptr;
 }
 
+int game_block_line_cells(BlockCell *start, BlockCell *end)
+{
+    const HitRecord *from = block_cursor.hit, *to = block_line_end.hit;
+    if (!from) return 0;
+    *start = BlockCell{from->adj_x, from->adj_y, from->adj_z};
+    if (!to) return 1;
+    *end = BlockCell{to->adj_x, to->adj_y, to->adj_z};
+    return 2;
+}
+
 int game_block_fits(int32_t x, int32_t y, int32_t z, const PlayerRecord *player)
 {
     // z below 0 is outside the map too: the server refuses such a build.
     if ((uint32_t)z >= 62u || (uint32_t)x >= 512u || (uint32_t)y >= 512u) return 0;
-    float dx = player->eye.x - ((float)x + 0.5f);
-    float dy = player->eye.y - ((float)y + 0.5f);
-    float dz = player->eye.z - ((float)z + 0.5f);
-    if (!(dx > -3.0f && dx < 3.0f && dy > -3.0f && dy < 3.0f && dz > -3.0f && dz < 3.0f)) return 0;
+    const float cx = (float)x + 0.5f, cy = (float)y + 0.5f, cz = (float)z + 0.5f;
+    if (!within_reach(player->eye, cx, cy, cz)) return 0;
+    const float dx = player->eye.x - cx, dy = player->eye.y - cy, dz = player->eye.z - cz;
     float feet = -1.85f - 0.9f * (float)(1 - player->keys[KEY_CROUCH]);
     return std::fabs(dx) >= 0.95f || std::fabs(dy) >= 0.95f || dz >= 0.95f || dz <= feet;
 }
@@ -130,7 +145,7 @@ static void swing_spade(PlayerRecord *p, bool local)
         if (!player_aim_box_test(p->id, t->eye.x, t->eye.y, t->eye.z + 1.0f, 8.0f)) continue;
         if (!(math_distance3(p->eye.x, p->eye.y, p->eye.z, t->eye.x, t->eye.y, t->eye.z) <= 3.0f)) continue;
         playsound3d("wav/whack.wav", 0, t->eye);
-        game_spawn_particles(&t->eye, 0.25f, PLAYER_HIT_COLOUR, 4);
+        game_spawn_particles(&t->eye, 0.25f, PARTICLE_PLAYER_HIT, 4);
         if (local) net_send_msg(msg_write_hit_claim, HitClaimMsg{(uint8_t)j, HIT_SPADE});
         return;
     }
@@ -138,8 +153,7 @@ static void swing_spade(PlayerRecord *p, bool local)
     map_ray_cast(&p->eye, &p->forward, &hit);
     if (!hit) return;
     Vec3 at = game_face_point(hit, &p->eye);
-    float dx = p->eye.x - at.x, dy = p->eye.y - at.y, dz = p->eye.z - at.z;
-    if (!(dx > -3.0f && dx < 3.0f && dy > -3.0f && dy < 3.0f && dz > -3.0f && dz < 3.0f)) return;
+    if (!within_reach(p->eye, at.x, at.y, at.z)) return;
     game_spawn_particles(&at, 0.25f, hit->colour ? *hit->colour : 0u, 4);
     if (local && map_damage_block(hit, 50, now)) {
         net_send_block_action(hit->x, hit->y, hit->z, BLOCK_DESTROY);
@@ -200,12 +214,8 @@ static void dig(PlayerRecord *p, bool local)
     if (local) {
         HitRecord rec, *hit = &rec;
         map_ray_cast(&p->eye, &p->forward, &hit);
-        if (hit) {
-            float dx = p->eye.x - ((float)hit->x + 0.5f), dy = p->eye.y - ((float)hit->y + 0.5f),
-                  dz = p->eye.z - ((float)hit->z + 0.5f);
-            if (dx > -3.0f && dx < 3.0f && dy > -3.0f && dy < 3.0f && dz > -3.0f && dz < 3.0f)
-                net_send_block_action(hit->x, hit->y, hit->z, BLOCK_DIG);
-        }
+        if (hit && within_reach(p->eye, (float)hit->x + 0.5f, (float)hit->y + 0.5f, (float)hit->z + 0.5f))
+            net_send_block_action(hit->x, hit->y, hit->z, BLOCK_DIG);
     }
     game_player_sound(p, "wav/woosh.wav", -2000);
 }
@@ -227,12 +237,6 @@ static void without_primary(PlayerRecord *p, bool local, int tool)
 
 // ---- dead bodies ----------------------------------------------------------------------
 
-static int32_t cell_of(float v)
-{
-    float f = std::floor(v);
-    return f < -1.0e6f ? -1000000 : f > 1.0e6f ? 1000000 : (int32_t)f;
-}
-
 static bool body_blocked(const Vec3 &at) { return map_is_solid_at(at.x, at.y, at.z) || at.z >= 63.0f; }
 
 // A dead body keeps moving: it rises out of the ground or the water, else it
@@ -252,11 +256,11 @@ static int step_dead_body(PlayerRecord *p)
     pos.y += v.y * g;
     pos.z += v.z * g;
     if (!body_blocked(pos)) return 0;
-    if (cell_of(pos.z) != cell_of(old.z))
+    if (game_cell_floor(pos.z) != game_cell_floor(old.z))
         v.z = -v.z;
-    else if (cell_of(pos.x) != cell_of(old.x))
+    else if (game_cell_floor(pos.x) != game_cell_floor(old.x))
         v.x = -v.x;
-    else if (cell_of(pos.y) != cell_of(old.y))
+    else if (game_cell_floor(pos.y) != game_cell_floor(old.y))
         v.y = -v.y;
     pos = old;
     v.x *= 0.25f;

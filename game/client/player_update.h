@@ -8,6 +8,7 @@
 #pragma once
 #include <cstdint>
 
+#include "common/map_block_line.h"
 #include "common/map_ray.h"
 #include "common/math_vec.h"
 
@@ -33,6 +34,9 @@ extern BlockAim block_line_end;
 void game_update_players();
 // Drops both ends of the block-line drag (the cursor included).
 void game_drop_block_line();
+// The cells of the drag: 0 with no cursor, 1 with *start (the cursor's
+// cell) set, 2 with *start and *end (the line's end) set.
+int game_block_line_cells(BlockCell *start, BlockCell *end);
 
 // 1 when a block may be placed in the cell by the player: inside the map (x,
 // y 0..511, z 0..61), its centre within 3 of his eye on every axis, and

@@ -146,6 +146,18 @@ void plat_inject_char(uint8_t c)
     if (c) events_push(RAW_CHAR, c, 0);
 }
 
+int plat_inject_typed(uint8_t c)
+{
+    int shift = 0;
+    const int dik = c == '\n' ? DIK_RETURN : key_for_char(c, &shift);
+    if (dik < 0) return 0;
+    if (shift) plat_inject_key(DIK_LSHIFT, 1);
+    plat_inject_key(dik, 1);
+    plat_inject_key(dik, 0);
+    if (shift) plat_inject_key(DIK_LSHIFT, 0);
+    return 1;
+}
+
 void plat_inject_mouse(int32_t dx, int32_t dy) { events_push(RAW_MOTION, dx, dy); }
 void plat_inject_wheel(int32_t notches) { events_push(RAW_WHEEL, notches * WHEEL_DELTA, 0); }
 void plat_inject_button(int button, int down) { events_push(down ? RAW_BUTTON_DOWN : RAW_BUTTON_UP, button, 0); }

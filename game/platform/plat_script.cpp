@@ -226,18 +226,8 @@ static void script_later(uint32_t due, int32_t key)
 
 static void script_type(const char *text)
 {
-    for (const uint8_t *p = (const uint8_t *)text; *p; p++) {
-        int shift = 0;
-        const int dik = key_for_char(*p, &shift);
-        if (dik < 0) {
-            plat_inject_char(*p);
-            continue;
-        }
-        if (shift) plat_inject_key(DIK_LSHIFT, 1);
-        plat_inject_key(dik, 1);
-        plat_inject_key(dik, 0);
-        if (shift) plat_inject_key(DIK_LSHIFT, 0);
-    }
+    for (const uint8_t *p = (const uint8_t *)text; *p; p++)
+        if (!plat_inject_typed(*p)) plat_inject_char(*p);
 }
 
 static void script_run(const ScriptCommand *c, uint32_t due)

@@ -27,6 +27,9 @@ void plat_destroy_window();
 // Input as a player gives it; collected at the next pump or device read.
 void plat_inject_key(int dik, int down);
 void plat_inject_char(uint8_t c);
+// Presses and releases the key that types c ('\n' is Enter), Shift held
+// around it where needed. Returns 0, injecting nothing, when no key types c.
+int plat_inject_typed(uint8_t c);
 void plat_inject_mouse(int32_t dx, int32_t dy);
 void plat_inject_wheel(int32_t notches);
 void plat_inject_button(int button, int down); // 0 left, 1 right, 2 middle, 3 fourth

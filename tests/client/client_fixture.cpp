@@ -21,6 +21,7 @@
 #include "client/net_client.h"
 #include "client/net_dispatch.h"
 #include "client/net_loading.h"
+#include "client/player_update.h"
 #include "common/net.h"
 #include "common/byteio.h"
 #include "common/feed.h"
@@ -108,6 +109,24 @@ void ctest_leave_scratch()
     if (!ctest_start_dir.empty()) std::filesystem::current_path(ctest_start_dir);
 }
 
+void ctest_client_folder(const std::string &dir, const std::string &client_bin, const std::string &name,
+                         int show_news, int32_t w, int32_t h)
+{
+    namespace fs = std::filesystem;
+    fs::remove_all(dir);
+    fs::create_directories(dir + "/vxl");
+    fs::copy_file(client_bin, dir + "/client");
+    for (const char *sub : {"kv6", "png", "wav", "fonts", "languages"})
+        fs::create_directory_symlink(std::string(BKM_DIST_DIR) + "/" + sub, dir + "/" + sub);
+    for (const char *file : {"controls.ini", "news.html"})
+        fs::copy_file(std::string(BKM_DIST_DIR) + "/" + file, dir + "/" + file);
+    FILE *f = fopen((dir + "/config.ini").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fprintf(f, "[client]\nxres = %d\nyres = %d\nwindowed = 1\nvol = 0\nname = %s\nshow_news = %d\n", (int)w, (int)h,
+            name.c_str(), show_news);
+    fclose(f);
+}
+
 void ctest_load_strings() { lang_load_file(BKM_DIST_DIR "/languages/BkmLang-EN.bin"); }
 
 void ctest_reset_client()
@@ -127,6 +146,7 @@ void ctest_reset_client()
     local_controls = LocalControls{};
     game_select_mode(GAME_MODE_CTF);
     game_clear_particles();
+    game_drop_block_line();
     feed_clear(&feed_chat);
     feed_clear(&feed_kill);
     hud_damage_source = Vec3{0, 0, 0};
@@ -197,7 +217,7 @@ void StandIn::service()
     while (host && enet_host_service(host, &ev, 0) > 0) {
         if (ev.type == ENET_EVENT_TYPE_CONNECT) {
             peer = ev.peer;
-            enet_peer_timeout(peer, 4, 500, 1500);
+            if (drop_ms > 0) enet_peer_timeout(peer, 4, 500, (enet_uint32)drop_ms);
         } else if (ev.type == ENET_EVENT_TYPE_DISCONNECT) {
             lost = true;
         } else if (ev.type == ENET_EVENT_TYPE_RECEIVE) {
@@ -240,6 +260,36 @@ bool ctest_standin_connect(StandIn *s)
         if (enet_host_service(h, &ev, 1) > 0 && ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
     }
     return s->peer != nullptr;
+}
+
+std::vector<std::vector<uint8_t>> ctest_standin_take(StandIn *s, int ms)
+{
+    if (net_client_host) enet_host_flush(net_client_host);
+    const int64_t start = ctest_now_ms();
+    for (;;) {
+        s->service();
+        ENetEvent ev;
+        while (net_client_host && enet_host_service(net_client_host, &ev, 0) > 0)
+            if (ev.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(ev.packet);
+        const int64_t now = ctest_now_ms();
+        const ENetPeer *p = net_server_peer;
+        const bool in_flight = p && (!enet_list_empty(&p->sentReliableCommands) ||
+                                     !enet_list_empty(&p->outgoingCommands));
+        if ((now - start >= ms && !in_flight) || now - start >= 3000) break;
+        usleep(1000);
+    }
+    s->service();
+    std::vector<std::vector<uint8_t>> out;
+    out.swap(s->received);
+    return out;
+}
+
+std::vector<std::vector<uint8_t>> ctest_only(const std::vector<std::vector<uint8_t>> &packets, int id)
+{
+    std::vector<std::vector<uint8_t>> out;
+    for (const std::vector<uint8_t> &b : packets)
+        if (!b.empty() && b[0] == id) out.push_back(b);
+    return out;
 }
 
 void ctest_standin_close(StandIn *s)

@@ -35,6 +35,13 @@ void ctest_reset_client();
 // Loads the English strings of the ready-to-run folder.
 void ctest_load_strings();
 
+// A folder of its own for the client program at `dir` (made afresh): a copy
+// of the program, links to the data folders of the ready-to-run folder, its
+// controls and news page, an empty vxl folder, and a config.ini of w x h in
+// a window, silent, with the given name and show_news.
+void ctest_client_folder(const std::string &dir, const std::string &client_bin, const std::string &name,
+                         int show_news, int32_t w = 320, int32_t h = 240);
+
 // Fatal errors: the handler records the text and returns.
 extern std::vector<std::string> ctest_fatals;
 void ctest_record_fatal(const char *text);
@@ -70,11 +77,14 @@ uint64_t ctest_map_digest();
 typedef struct _ENetHost ENetHost;
 typedef struct _ENetPeer ENetPeer;
 // A one-peer server on 127.0.0.1 standing in for the real one: its peer is
-// dropped after 1.5 s without answers; what the client sends is kept.
+// dropped after drop_ms without answers (0: ENet's own time-out, for tests
+// that service the client only between runs of frames); what the client
+// sends is kept.
 struct StandIn {
     ENetHost *host = nullptr;
     ENetPeer *peer = nullptr;
     bool lost = false; // the client was dropped or went away
+    int32_t drop_ms = 1500;
     std::vector<std::vector<uint8_t>> received;
 
     void service();
@@ -86,6 +96,12 @@ bool ctest_standin_listen(StandIn *s, uint16_t *port);
 // ctest_standin_listen, then connects the client game to it
 // (net_client_host, net_server_peer); false when that fails within 3 s.
 bool ctest_standin_connect(StandIn *s);
+// Flushes the client and services both ends for at least ms milliseconds
+// and until nothing the client sent reliably is still unacknowledged (3 s at
+// most); returns what the stand-in received meanwhile and before, taking it.
+std::vector<std::vector<uint8_t>> ctest_standin_take(StandIn *s, int ms = 25);
+// The packets of one message id among `packets`.
+std::vector<std::vector<uint8_t>> ctest_only(const std::vector<std::vector<uint8_t>> &packets, int id);
 // Drops the client's connection at once (a polite disconnect would wait for
 // a server no one services) and closes the stand-in.
 void ctest_standin_close(StandIn *s);

@@ -58,6 +58,16 @@ struct Shot {
             return channel == 0 ? b > r + 60 && b > g + 60 : g > r + 60 && g > b + 60;
         });
     }
+    // Distinct colours in the 64 x 64 palette of the block tool at the
+    // bottom-right corner (one per cell, the selection frame aside).
+    size_t palette() const
+    {
+        std::vector<uint32_t> seen;
+        for (int32_t y = H - 60; y < H; y += 8)
+            for (int32_t x = W - 60; x < W; x += 8)
+                if (std::find(seen.begin(), seen.end(), at(x, y)) == seen.end()) seen.push_back(at(x, y));
+        return seen.size();
+    }
     // Pixels of the loading bar in its fill colour.
     int bar_fill() const
     {
@@ -121,15 +131,7 @@ protected:
     {
         const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
         cdir = std::string(BKM_E2E_ROOT) + "/" + info->test_suite_name() + "." + info->name() + ".client";
-        fs::remove_all(cdir);
-        fs::create_directories(cdir);
-        fs::copy_file(BKM_CLIENT_BIN, cdir + "/client");
-        for (const char *d : {"kv6", "png", "wav", "fonts", "languages"})
-            fs::create_directory_symlink(std::string(BKM_DIST_DIR) + "/" + d, cdir + "/" + d);
-        fs::copy_file(std::string(BKM_DIST_DIR) + "/controls.ini", cdir + "/controls.ini");
-        std::ofstream(cdir + "/config.ini") << "[client]\nxres = " << W << "\nyres = " << H
-                                            << "\nwindowed = 1\nvol = 0\nshow_news = " << show_news
-                                            << "\nname = " << name << "\n";
+        ctest_client_folder(cdir, BKM_CLIENT_BIN, name, show_news, W, H);
     }
     std::string path(const std::string &file) const { return cdir + "/" + file; }
     std::string log() const { return tpr_slurp(path("log.txt")); }

@@ -4,7 +4,9 @@
 #include <enet/enet.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "client/game_state.h"
 #include "client/menu_screens.h"
@@ -144,6 +146,36 @@ TEST_F(Connection, ARefusalOnTheNameScreenEndsTheClientAtOnce)
     });
     ASSERT_EQ(ctest_fatals.size(), 1u);
     EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_REJECT_FULL));
+}
+
+// ENet thins out unreliable packets (the world updates) while round trips
+// grow, as they do during a map download, and takes seconds to recover: the
+// game's connection asks both of its ends never to, so the server's end
+// holds a throttle that never falls.
+TEST(ClientConnection, NeitherEndThinsOutTheWorldUpdates)
+{
+    tcl_enet_init();
+    ctest_reset_client();
+    StandIn server;
+    uint16_t port;
+    ASSERT_TRUE(ctest_standin_listen(&server, &port));
+    std::atomic<bool> connecting{true};
+    std::thread answer([&] {
+        while (connecting) {
+            server.service();
+            usleep(1000);
+        }
+    });
+    const int connected = net_client_connect(16777343u, port);
+    connecting = false;
+    answer.join();
+    ASSERT_EQ(connected, 1);
+    ctest_standin_take(&server);
+    ASSERT_NE(server.peer, nullptr);
+    EXPECT_EQ(server.peer->packetThrottleDeceleration, 0u);
+    EXPECT_EQ(net_server_peer->packetThrottleDeceleration, 0u);
+    ctest_standin_close(&server);
+    ctest_reset_client();
 }
 
 } // namespace

@@ -376,6 +376,21 @@ std::vector<Case> valid_cases()
                      EXPECT_EQ(particle_ring.slot[0].colour, 0x7F446688u);
                  },
                  {}, {}, {"sound3d wav/hitground.wav 0 20.50 21.50 40.50"}});
+    // The server's dig takes z - 1 .. z + 1 out whatever the aimed cell holds:
+    // so does the client, with particles and a sound only for a coloured voxel.
+    c.push_back({"dig at the air on the ground", block(BOB, BLOCK_DIG, 20, 22, 39), nullptr,
+                 [] {
+                     EXPECT_FALSE(solid(20, 22, 40));
+                     EXPECT_TRUE(solid(20, 22, 41));
+                     EXPECT_EQ(particle_ring.count, 0);
+                 }});
+    c.push_back({"dig inside the ground", block(BOB, BLOCK_DIG, 20, 23, 42), nullptr,
+                 [] {
+                     EXPECT_TRUE(solid(20, 23, 40));
+                     for (int z = 41; z <= 43; z++) EXPECT_FALSE(solid(20, 23, z)) << z;
+                     EXPECT_TRUE(solid(20, 23, 44));
+                     EXPECT_EQ(particle_ring.count, 0);
+                 }});
     c.push_back({"blast", block(BOB, BLOCK_BLAST, 30, 30, 41), nullptr,
                  [] {
                      for (int dx = -1; dx <= 1; dx++)

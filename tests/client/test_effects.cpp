@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "client/game_objects.h"
+#include "client/menu_screens.h"
 #include "client/game_particles.h"
 #include "client/game_random.h"
 #include "client/net_dispatch.h"
@@ -496,6 +497,24 @@ TEST_F(Effects, AFullTableMakesNoDebrisYetTheGroupLeavesTheMap)
     for (const MapCell &c : pillar_loose_cells()) EXPECT_EQ(map_is_solid(c.x, c.y, c.z), 0);
     EXPECT_EQ(voxel_map.chunk_count, 0);
     EXPECT_TRUE(ctest_sounds(mark).empty());
+}
+
+// On the join menus the server's edits reach the map as in game: a group
+// they leave loose leaves the map in the menu's frame, without debris (no
+// world object moves there), and nothing stays listed for later.
+TEST_F(Effects, TheJoinMenusCutLooseGroupsToo)
+{
+    for (void (*screen)() : {menu_team_screen, menu_weapon_screen}) {
+        pillar_build();
+        dispatch(ctest_packet(msg_write_block_action, BlockActionMsg{1, BLOCK_DIG, PILLAR_X, PILLAR_Y, PILLAR_DIG_Z}));
+        int mark = plat_log_count();
+        screen();
+        for (const MapCell &c : pillar_loose_cells()) EXPECT_EQ(map_is_solid(c.x, c.y, c.z), 0);
+        EXPECT_EQ(map_is_solid(PILLAR_X, PILLAR_Y, 40), 1);
+        EXPECT_EQ(world_object_count, 0);
+        EXPECT_EQ(voxel_map.chunk_count, 0);
+        EXPECT_TRUE(ctest_sounds(mark).empty());
+    }
 }
 
 // A flood of server messages, every frame: grenades (some with absurd

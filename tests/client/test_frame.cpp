@@ -68,15 +68,7 @@ struct NameScreen : ::testing::Test {
     }
     static void type(const char *text)
     {
-        for (const char *c = text; *c; c++) {
-            int shift = 0;
-            int dik = *c == '\n' ? DIK_RETURN : key_for_char((uint8_t)*c, &shift);
-            ASSERT_GE(dik, 0);
-            if (shift) plat_inject_key(DIK_LSHIFT, 1);
-            plat_inject_key(dik, 1);
-            plat_inject_key(dik, 0);
-            if (shift) plat_inject_key(DIK_LSHIFT, 0);
-        }
+        for (const char *c = text; *c; c++) ASSERT_EQ(plat_inject_typed((uint8_t)*c), 1);
         pumpmessages();
     }
 };

@@ -27,6 +27,7 @@
 #include "client/net_dispatch.h"
 #include "client/net_loading.h"
 #include "client/net_stats.h"
+#include "client/player_update.h"
 #include "client_fixture.h"
 #include "common/feed.h"
 #include "common/lang_ids.h"
@@ -69,7 +70,7 @@ struct HudFrame : ::testing::Test {
     }
     void TearDown() override
     {
-        hud_block_cursor_seam = HudBlockCursor{};
+        game_drop_block_line();
         std::memset(keystates.current, 0, sizeof keystates.current);
         hs_close();
     }
@@ -287,11 +288,101 @@ TEST_F(HudFrame, NameTagsOnlyForTeamMatesUnlessSpectating)
     }
 }
 
+// A team-mate 12 ahead is drawn, near, on screen and under the crosshair,
+// and shown on the minimap; the same record with a pose from the wire
+// outside the map is neither drawn nor flagged (so the player pass never
+// simulates it), on the screen or the map.
+TEST_F(HudFrame, PlayersPosedOutsideTheMapAreNotDrawn)
+{
+    struct Case {
+        const char *name;
+        float x;
+        Vec3 forward;
+    } cases[] = {
+        {"in the map", 262.5f, {-1.0f, 0.0f, 0.0f}},
+        {"far past the edge", 262.5f + 1.0e6f, {-1.0f, 0.0f, 0.0f}},
+        {"facing nowhere", 262.5f, {0.0f, 0.0f, 0.0f}},
+        {"facing not a number", 262.5f, {NAN, 0.0f, 0.0f}},
+    };
+    // Team 0's blue, shaded or not: the background's blue is greyer.
+    const auto blue = [](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        int n = 0;
+        for (int32_t y = y0; y < y1; y++)
+            for (int32_t x = x0; x < x1; x++) {
+                const uint32_t c = hs_pixel(x, y);
+                const uint32_t r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+                n += b > 2 * g && b > 2 * r;
+            }
+        return n;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        hs_player(5, 0, 262.5f, 250.5f, 180.0f);
+        PlayerRecord &p = player_table[5];
+        p.position.x = p.eye.x = c.x;
+        p.forward = c.forward;
+        const bool valid = c.x < 512.0f && c.forward.x == -1.0f;
+        hs_fill(0);
+        game_draw_frame();
+        EXPECT_EQ(p.near == 1 && p.on_screen == 1 && p.under_crosshair == 1, valid);
+        EXPECT_EQ(blue(W / 2 - 40, H / 2 - 60, W / 2 + 40, H / 2 + 80) > 100, valid);
+        EXPECT_EQ(blue(W - 79 + 12 - 2, 79 - 8, W - 79 + 12 + 8, 79 + 8) > 5, valid); // on the minimap
+    }
+}
+
+// The dead player's camera follows a team-mate from behind; pulled in
+// against a wall or the ground it can come to lie inside his body, which is
+// then left out of the view (its flags stay) instead of filling it.
+TEST_F(HudFrame, TheFollowCameraInsideTheFollowedBodyLeavesItOut)
+{
+    hs_player(5, 0, 258.5f, 250.5f, 180.0f);
+    PlayerRecord &mate = player_table[5];
+    me->alive = 0;
+    local_controls.follow = 5;
+    struct Case {
+        const char *name;
+        Vec3 offset; // of the camera from his position
+        bool drawn;
+    } cases[] = {
+        {"3 behind him", {3.0f, 0.0f, 0.0f}, true},
+        {"in his chest", {0.2f, 0.0f, 1.0f}, false},
+        {"in his legs", {0.1f, 0.3f, 2.0f}, false},
+        {"just before his face", {-0.8f, 0.0f, 0.0f}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        me->eye = Vec3{mate.position.x + c.offset.x, mate.position.y + c.offset.y, mate.position.z + c.offset.z};
+        const Vec3 towards{c.offset.x > 0.0f ? -1.0f : 1.0f, 0.0f, 0.0f}; // looking at or through him
+        player_set_orientation(me, &towards);
+        // The view without him, then with him: what his body adds to the middle of the screen.
+        mate.present = 0;
+        game_draw_frame();
+        std::vector<uint32_t> without;
+        for (int32_t y = 100; y < 400; y += 2)
+            for (int32_t x = 200; x < 600; x += 2) without.push_back(hs_pixel(x, y));
+        mate.present = 1;
+        game_draw_frame();
+        int changed = 0;
+        size_t k = 0;
+        for (int32_t y = 100; y < 400; y += 2)
+            for (int32_t x = 200; x < 600; x += 2) changed += hs_pixel(x, y) != without[k++];
+        EXPECT_EQ(mate.on_screen, 1);
+        EXPECT_EQ(changed > 300, c.drawn) << changed;
+    }
+}
+
 TEST_F(HudFrame, BlockLineOutlinesAsManyCellsWhiteAsBlocksHeldAndTheRestRed)
 {
     local_controls.tool = TOOL_BLOCK;
     me->blocks = 3;
-    hud_block_cursor_seam = HudBlockCursor{1, 1, {255, 248, 39}, {255, 252, 39}};
+    // The player update's cursor and line end (cells beside the hit ones).
+    block_cursor.record.adj_x = 255;
+    block_cursor.record.adj_y = 248;
+    block_cursor.record.adj_z = 39;
+    block_cursor.hit = &block_cursor.record;
+    block_line_end.record = block_cursor.record;
+    block_line_end.record.adj_y = 252;
+    block_line_end.hit = &block_line_end.record;
     game_draw_frame();
     for (int i = 0; i < 5; i++) {
         SCOPED_TRACE(i);
@@ -302,7 +393,7 @@ TEST_F(HudFrame, BlockLineOutlinesAsManyCellsWhiteAsBlocksHeldAndTheRestRed)
         EXPECT_EQ(hs_count(sx - 2, sy - 2, sx + 3, sy + 3, i < 3 ? kRed : kWhite), 0);
     }
     // Without an end, the cursor cell alone in white; not drawn with another tool.
-    hud_block_cursor_seam.has_end = 0;
+    block_line_end.hit = nullptr;
     game_draw_frame();
     int32_t sx, sy;
     project(255.0f, 248.5f, 39.0f, &sx, &sy);
@@ -448,6 +539,13 @@ TEST_F(HudFrame, AFinishedToolSwitchSendsTheToolOrTheColour)
     EXPECT_EQ(me->colour, 0x102030u);
     EXPECT_EQ(sent(), (std::vector<std::vector<uint8_t>>{{8, 0, 0x30, 0x20, 0x10}}));
     game_draw_frame(); // both agree now
+    EXPECT_TRUE(sent(100).empty());
+    // A tool the record cannot take (the gun of an unknown weapon) is never announced.
+    me->weapon = 9;
+    local_controls.tool = TOOL_GUN;
+    game_draw_frame();
+    game_draw_frame();
+    EXPECT_EQ(me->tool, TOOL_BLOCK);
     EXPECT_TRUE(sent(100).empty());
     ctest_standin_close(&server);
 }

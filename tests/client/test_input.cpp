@@ -52,7 +52,7 @@ TEST_F(Input, ChatLine)
         SCOPED_TRACE(c.name);
         int from = plat_log_count();
         pf_type(c.typed);
-        std::vector<Bytes> got = wt_take(&tap), chat = wt_only(got, 17), fog = wt_only(got, 27);
+        std::vector<Bytes> got = ctest_standin_take(&tap), chat = ctest_only(got, 17), fog = ctest_only(got, 27);
         chat.insert(chat.end(), fog.begin(), fog.end());
         EXPECT_EQ(chat, c.expected);
         EXPECT_EQ(local_controls.chat_mode, CHAT_CLOSED);
@@ -76,13 +76,13 @@ TEST_F(Input, OpeningTheChatLetsGoOfKeysAndTrigger)
     pf_key(DIK_W, true);
     pf_button(0, true);
     pf_frame();
-    std::vector<Bytes> got = wt_take(&tap);
-    EXPECT_EQ(wt_only(got, MSG_MOVE_KEYS), std::vector<Bytes>{msg({3, ME, 1, 0, 0, 0})});
-    EXPECT_EQ(wt_only(got, MSG_FIRE_KEYS), std::vector<Bytes>{msg({4, ME, 1, 0, 0, 0})});
+    std::vector<Bytes> got = ctest_standin_take(&tap);
+    EXPECT_EQ(ctest_only(got, MSG_MOVE_KEYS), std::vector<Bytes>{msg({3, ME, 1, 0, 0, 0})});
+    EXPECT_EQ(ctest_only(got, MSG_FIRE_KEYS), std::vector<Bytes>{msg({4, ME, 1, 0, 0, 0})});
     pf_type("t");
-    got = wt_take(&tap);
-    EXPECT_EQ(wt_only(got, MSG_MOVE_KEYS), std::vector<Bytes>{msg({3, ME, 0, 0, 0, 0})});
-    EXPECT_EQ(wt_only(got, MSG_FIRE_KEYS), std::vector<Bytes>{msg({4, ME, 0, 0, 0, 0})});
+    got = ctest_standin_take(&tap);
+    EXPECT_EQ(ctest_only(got, MSG_MOVE_KEYS), std::vector<Bytes>{msg({3, ME, 0, 0, 0, 0})});
+    EXPECT_EQ(ctest_only(got, MSG_FIRE_KEYS), std::vector<Bytes>{msg({4, ME, 0, 0, 0, 0})});
     // Held keys stay released while the line is open.
     pf_frames(5);
     EXPECT_EQ(me->keys[KEY_FORWARD], 0);
@@ -93,7 +93,7 @@ TEST_F(Input, PositionAtMostOnceASecondAndFacingEveryTenth)
 {
     Vec3 start = me->position;
     pf_frames(61); // a second after the settling steps were sent
-    wt_take(&tap);
+    ctest_standin_take(&tap);
     me->position = Vec3{start.x + 0.02f, start.y + 0.02f, start.z - 0.02f};
     pf_frame();
     EXPECT_TRUE(sent(MSG_POSITION).empty());
@@ -151,10 +151,10 @@ TEST_F(Input, JoinThroughTheMenus)
                 EXPECT_EQ(client_state.screens.current, c.screen_after_first);
             }
             if (i + 1 < c.keys.size()) {
-                EXPECT_TRUE(wt_take(&tap).empty());
+                EXPECT_TRUE(ctest_standin_take(&tap).empty());
             }
         }
-        EXPECT_EQ(wt_take(&tap), std::vector<Bytes>{c.expected});
+        EXPECT_EQ(ctest_standin_take(&tap), std::vector<Bytes>{c.expected});
         EXPECT_EQ(local_controls.team_menu_open, 0);
         EXPECT_EQ(local_controls.weapon_menu_open, 0);
         EXPECT_EQ(local_controls.join_mode, c.join_mode); // until the server's spawn
@@ -182,7 +182,7 @@ TEST_F(Input, InGameMenusChangeTeamAndWeaponOnlyToSomethingNew)
         tap_key(c.opener);
         EXPECT_TRUE(local_controls.team_menu_open || local_controls.weapon_menu_open);
         tap_key(c.key);
-        std::vector<Bytes> got = wt_take(&tap), changes = wt_only(got, 29), w = wt_only(got, 30);
+        std::vector<Bytes> got = ctest_standin_take(&tap), changes = ctest_only(got, 29), w = ctest_only(got, 30);
         changes.insert(changes.end(), w.begin(), w.end());
         EXPECT_EQ(changes, c.expected);
         EXPECT_EQ(local_controls.team_menu_open + local_controls.weapon_menu_open, 0);
@@ -366,7 +366,7 @@ TEST_F(Input, MoveKeys)
         }
         me->velocity = Vec3{0, 0, 0};
         pf_frames(60); // landed again
-        wt_take(&tap);
+        ctest_standin_take(&tap);
     }
 }
 
@@ -420,15 +420,15 @@ TEST_F(Input, Reload)
         pf_key(DIK_R, true);
         pf_frame();
         pf_key(DIK_R, false);
-        std::vector<Bytes> got = wt_take(&tap);
+        std::vector<Bytes> got = ctest_standin_take(&tap);
         if (!c.starts) {
-            EXPECT_TRUE(wt_only(got, MSG_RELOAD).empty());
+            EXPECT_TRUE(ctest_only(got, MSG_RELOAD).empty());
             pf_frame();
             continue;
         }
-        EXPECT_EQ(wt_only(got, MSG_RELOAD), std::vector<Bytes>{msg({28, ME, 0, 0})});
+        EXPECT_EQ(ctest_only(got, MSG_RELOAD), std::vector<Bytes>{msg({28, ME, 0, 0})});
         EXPECT_FLOAT_EQ(me->reload_end, game_time + w->reload_time);
-        EXPECT_EQ(wt_only(got, MSG_FIRE_KEYS).size(), c.aiming ? 1u : 0u);
+        EXPECT_EQ(ctest_only(got, MSG_FIRE_KEYS).size(), c.aiming ? 1u : 0u);
         std::string sound = std::string("sound ") + w->reload_sound + " -300";
         EXPECT_EQ(plat_log_find(sound.c_str(), from) >= 0, w->whole_reload == 1);
         if (w->whole_reload) {

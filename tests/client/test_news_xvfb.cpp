@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "play_fixture.h"
+#include "client_fixture.h"
 #include "server/e2e_common.h"
 #include "support/test_process.h"
 
@@ -32,7 +32,7 @@ TEST_F(NewsXvfb, QuittingOpensTheNewsPage)
     ASSERT_TRUE(txv_start(&xvfb)) << "no free display for Xvfb";
 
     const std::string dir = std::string(BKM_E2E_ROOT) + "/news." + std::to_string(getpid());
-    pf_client_folder(dir, BKM_CLIENT_BIN, BKM_DIST_DIR, "Reader", 1);
+    ctest_client_folder(dir, BKM_CLIENT_BIN, "Reader", 1);
     std::filesystem::create_directories(dir + "/bin");
     const std::string asked = dir + "/asked.txt", stub = dir + "/bin/xdg-open";
     tsv_write_file(stub, "#!/bin/sh\necho \"$@\" >> " + asked + "\n");

@@ -1,10 +1,9 @@
 // Playing against the real server over 127.0.0.1. The client game runs its
-// own frame entry in-process on the headless backend, input injected where a
-// player's enters the platform layer, with a stand-in for the frame drawing's
-// part (bodies posed, HUD flags, the end of a tool switch); scripted clients
-// watch, stand in front of the gun and shoot back. The server's performance
-// log shows what arrived from the client and when. The real client program
-// runs one scripted game of its own.
+// own frame entry and screens in-process on the headless backend (frames
+// drawn into memory), input injected where a player's enters the platform
+// layer; scripted clients watch, stand in front of the gun and shoot back.
+// The server's performance log shows what arrived from the client and when.
+// The real client program runs one scripted game of its own.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,15 +34,6 @@
 #include "support/test_process.h"
 
 namespace {
-
-// The in-game screen without drawing: the two updates, then what the
-// frame drawing contributes to the next frame.
-void play_screen()
-{
-    game_update_players();
-    game_update_world_objects();
-    pf_stand_in_hud();
-}
 
 class PlayE2E : public ServerE2E {
 protected:
@@ -84,9 +74,7 @@ protected:
     {
         ctest_reset_client();
         snprintf(client_settings.name, sizeof client_settings.name, "Player");
-        ScreenFn screens[SCREEN_COUNT] = {menu_name_screen, menu_loading_screen, menu_team_screen,
-                                          menu_weapon_screen, play_screen};
-        for (int i = 0; i < SCREEN_COUNT; i++) client_state.screens.screens[i] = screens[i];
+        installscreens();
         timer_start(&game_time);
         game_last_frame = 0.0f;
     }
@@ -492,7 +480,7 @@ TEST_F(PlayE2E, TheProgramPlaysAScriptedGame)
     serve();
     enter(&obs, 1, "Watcher");
     const std::string dir = std::string(BKM_E2E_ROOT) + "/program." + std::to_string(getpid());
-    pf_client_folder(dir, BKM_CLIENT_BIN, BKM_DIST_DIR, "Scripted", 1);
+    ctest_client_folder(dir, BKM_CLIENT_BIN, "Scripted", 1);
     const std::string script =
         "0 screen 2 60000\n300 press 1\n0 screen 3 10000\n300 press 1\n0 screen 4 10000\n"
         "500 key W down\n1200 key W up\n300 click 0\n700 click 0\n300 press 4\n800 button 0 down\n"
