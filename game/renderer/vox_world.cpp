@@ -162,7 +162,8 @@ static RaySample *region_layout(const Region &g, bool rows, float edge, float r0
     }
     *istride = ((intptr_t)n + 7) & ~(intptr_t)7;
     for (int32_t j = 0; j < n; j++) ray_table[j].base = (int32_t)(j - (intptr_t)lo * *istride);
-    return region_buffer((size_t)*istride * (size_t)(hi - lo + 1));
+    // Room for a kernel's window of eight rays past the last ray of the last row.
+    return region_buffer((size_t)*istride * (size_t)(hi - lo + 1) + 8);
 }
 
 struct CastJob {
