@@ -33,6 +33,10 @@ struct SpanKernelParams {
     const RayEntry *rays;
     int32_t lastray;          // rays 0..lastray are valid
     intptr_t istride;         // samples from index i to i + 1 of one ray
+    // Ray j's samples of index below sky[j] are SkySample and not stored
+    // (the ones that look highest and meet nothing); sky[lastray + 1 ..
+    // lastray + 8] exist, so that eight rays from any ray can be read.
+    const int32_t *sky;
     // Rows of drawspanstep: when every ray a span reads holds its sample
     // index i (ranges says so), ray j's sample is rowbase[i * istride + j].
     const RaySample *rowbase;
@@ -77,6 +81,12 @@ static inline const RaySample *vox_sample_row(int32_t sampleindex)
     return vox_kparams.rowbase + (intptr_t)sampleindex * vox_kparams.istride;
 }
 
+// Ray j's sample on the unclamped path, from the span's row.
+static inline const RaySample *vox_row_sample(const RaySample *row, uint32_t j, int32_t sampleindex)
+{
+    return sampleindex < vox_kparams.sky[j] ? &SkySample : &row[j];
+}
+
 // One pixel, shared by both sets so their single-pixel paths agree exactly.
 static inline const RaySample *vox_sample_at(int32_t raynumber, int32_t sampleindex)
 {
@@ -87,7 +97,7 @@ static inline const RaySample *vox_sample_at(int32_t raynumber, int32_t samplein
     const RayEntry &r = p.rays[j];
     int32_t i = sampleindex < r.lo ? r.lo : sampleindex;
     i = i > r.hi ? r.hi : i;
-    return &p.samples[r.base + (intptr_t)i * p.istride];
+    return i < p.sky[j] ? &SkySample : &p.samples[r.base + (intptr_t)i * p.istride];
 }
 
 static inline uint32_t vox_fog_pixel(uint32_t colour, int32_t dist)

@@ -110,27 +110,46 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
             // Ray numbers of the eight pixels; a window of rays j0 .. j0 + 7
             // read as two registers of (colour, distance) pairs, split into
             // colours and distances in the order 0 1 4 5 2 3 6 7, which
-            // `place` maps each pixel's ray offset to.
+            // `place` maps each pixel's ray offset to. Pixels that read the
+            // sky take it from the sky bounds of the same rays; where all
+            // eight do, the window is not read.
             __m256i rnv = _mm256_add_epi32(_mm256_set1_epi32((int32_t)rn),
                                            _mm256_mullo_epi32(_mm256_set1_epi32((int32_t)st), lanes));
             const __m256i rnstep = _mm256_set1_epi32((int32_t)(8 * st));
             const __m256i place = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+            const __m256i first7 = _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, -1, 0);
+            const __m256i index = _mm256_set1_epi32(sampleindex);
+            const __m256i skycol = _mm256_set1_epi32((int32_t)SkySample.colour);
+            const __m256i skydist = _mm256_set1_epi32(SkySample.dist);
+            const __m256i skyfogged = fog8(skycol, skydist, fogeven, fogodd);
+            const int32_t *sky = p.sky;
             const uint32_t st7 = 7 * st;
             for (; x + 8 <= x1; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) {
-                const RaySample *w = row + (rn >> 16);
-                const RaySample *s7 = row + ((rn + st7) >> 16);
+                const uint32_t j0 = rn >> 16;
+                const RaySample *s7 = vox_row_sample(row, (rn + st7) >> 16, sampleindex);
                 const __m256i jv = _mm256_srli_epi32(rnv, 16);
                 const __m256i off = _mm256_sub_epi32(jv, _mm256_broadcastd_epi32(_mm256_castsi256_si128(jv)));
-                const __m256i at = _mm256_permutevar8x32_epi32(place, off);
                 rnv = _mm256_add_epi32(rnv, rnstep);
+                const __m256i skyrays = _mm256_cmpgt_epi32(_mm256_loadu_si256((const __m256i *)(sky + j0)), index);
+                const __m256i skypix = _mm256_and_si256(_mm256_permutevar8x32_epi32(skyrays, off), first7);
+                uint8_t *pix = line + 4 * (intptr_t)x;
+                if (_mm256_movemask_ps(_mm256_castsi256_ps(skypix)) == 0x7F && s7 == &SkySample) {
+                    _mm256_stream_si256((__m256i *)pix, skyfogged);
+                    _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
+                    continue;
+                }
+                const __m256i at = _mm256_permutevar8x32_epi32(place, off);
+                const RaySample *w = row + j0;
                 const __m256 wa = _mm256_loadu_ps((const float *)w), wb = _mm256_loadu_ps((const float *)(w + 4));
                 __m256i col = _mm256_permutevar8x32_epi32(
                     _mm256_castps_si256(_mm256_shuffle_ps(wa, wb, _MM_SHUFFLE(2, 0, 2, 0))), at);
                 __m256i dist = _mm256_permutevar8x32_epi32(
                     _mm256_castps_si256(_mm256_shuffle_ps(wa, wb, _MM_SHUFFLE(3, 1, 3, 1))), at);
+                col = _mm256_blendv_epi8(col, skycol, skypix);
+                dist = _mm256_blendv_epi8(dist, skydist, skypix);
                 col = _mm256_blend_epi32(col, _mm256_set1_epi32((int32_t)s7->colour), 0x80);
                 dist = _mm256_blend_epi32(dist, _mm256_set1_epi32(s7->dist), 0x80);
-                put8(line + 4 * (intptr_t)x, zoff, col, dist, fx, rowx, rowy, ax, ay, fogeven, fogodd);
+                put8(pix, zoff, col, dist, fx, rowx, rowy, ax, ay, fogeven, fogodd);
             }
         } else {
             const uint32_t st2 = 2 * st, st3 = 3 * st, st4 = 4 * st, st5 = 5 * st, st6 = 6 * st, st7 = 7 * st;

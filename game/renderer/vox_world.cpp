@@ -20,6 +20,7 @@ static RaySample *lent_samples;
 static size_t lent_capacity;
 static RayEntry *ray_table;
 static RayLine *ray_lines;
+static int32_t *ray_sky; // each ray's sky bound (SpanKernelParams::sky), and a window's room past the last
 static int16_t *range_area; // the range tables' levels
 static size_t ray_capacity;
 static int32_t firstcol[VOX_MAX_YRES + 1];
@@ -76,7 +77,9 @@ static int grow_rays(size_t need)
     if (l) ray_lines = l;
     int16_t *t = (int16_t *)std::realloc(range_area, need * 2 * VOX_RANGE_LEVELS * sizeof(int16_t));
     if (t) range_area = t;
-    if (!r || !l || !t) return 0;
+    int32_t *k = (int32_t *)std::realloc(ray_sky, (need + 8) * sizeof(int32_t));
+    if (k) ray_sky = k;
+    if (!r || !l || !t || !k) return 0;
     ray_capacity = need;
     return 1;
 }
@@ -98,6 +101,8 @@ void vox_world_release()
     ray_lines = nullptr;
     std::free(range_area);
     range_area = nullptr;
+    std::free(ray_sky);
+    ray_sky = nullptr;
     ray_capacity = 0;
 }
 
@@ -180,8 +185,10 @@ static void cast_band(void *arg, int32_t band)
     for (int32_t j = j0; j < j1; j++) {
         const RayLine &l = ray_lines[j];
         const RayEntry &e = ray_table[j];
+        int32_t sky;
         vox_cast_ray(c.samples + e.base + (intptr_t)e.lo * c.istride, c.istride, l.n, l.x0, l.y0, l.x1, l.y1,
-                     &c.counts[band]);
+                     &c.counts[band], &sky);
+        ray_sky[j] = e.lo + sky;
     }
 }
 
@@ -240,6 +247,8 @@ static void region_bind_rays(RaySample *buf, int32_t n, intptr_t istride, bool r
     vox_kparams.rays = ray_table;
     vox_kparams.lastray = n - 1;
     vox_kparams.istride = istride;
+    for (int32_t j = n; j < n + 8; j++) ray_sky[j] = INT32_MIN;
+    vox_kparams.sky = ray_sky;
     vox_kparams.rowbase = nullptr;
     vox_kparams.ranges.levels = 0;
     if (rows) {

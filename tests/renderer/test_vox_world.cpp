@@ -127,13 +127,16 @@ TEST_F(WorldTest, SseAndScalarKernelsGiveIdenticalFramesAndDepths)
 }
 
 // Every kernel set over samples of every fog-ramp distance (and some out of
-// the table's range) gives the scalar set's pixels and depths.
+// the table's range), some rays reading the sky, gives the scalar set's
+// pixels and depths.
 TEST_F(WorldTest, SpanKernelsAgreeOverEveryFogDistance)
 {
     const int32_t w = 1024, h = 16;
     std::vector<RaySample> samples((size_t)w * h);
     std::vector<RayEntry> rays((size_t)w * h);
+    std::vector<int32_t> sky((size_t)w * h + 8, INT32_MIN);
     for (int32_t j = 0; j < w * h; j++) {
+        if (j % 5 == 3) sky[(size_t)j] = 1;
         const int64_t d =
             j < 2048 ? ((int64_t)j << 20) + (j * 7919 & 0xFFFFF) : (int64_t)(j - 2048) * 0x1000AB - 0x100000;
         samples[(size_t)j] = RaySample{0x5A000000u | (uint32_t)(j * 2654435761u >> 8), (int32_t)d};
@@ -150,6 +153,7 @@ TEST_F(WorldTest, SpanKernelsAgreeOverEveryFogDistance)
         vox_kparams.rays = rays.data();
         vox_kparams.lastray = w * h - 1;
         vox_kparams.istride = 1;
+        vox_kparams.sky = sky.data();
         vox_kparams.rowbase = nullptr; // each sample through its ray entry
         for (int32_t y = 0; y < h; y++) vox_kernels.drawspanstep(1, y, w - 2, (y * w + 1) << 16, 65536, 0);
         depths = fr.depths();
