@@ -13,12 +13,14 @@ struct RayEntry {
 };
 
 // Sample ranges of runs of rays, for drawspanstep's unclamped path: level k
-// holds, for each ray j, the largest lo and the smallest hi of rays
-// j .. j + 2^k - 1 (as far as there are rays).
+// holds, for each ray j, the largest lo, the smallest hi and the largest and
+// smallest sky bound of rays j .. j + 2^k - 1 (as far as there are rays).
 #define VOX_RANGE_LEVELS 16
 struct RayRangeTable {
     const int16_t *maxlo[VOX_RANGE_LEVELS];
     const int16_t *minhi[VOX_RANGE_LEVELS];
+    const int16_t *maxsky[VOX_RANGE_LEVELS];
+    const int16_t *minsky[VOX_RANGE_LEVELS];
     int32_t levels;
 };
 
@@ -73,6 +75,20 @@ static inline bool vox_span_in_range(int32_t x0, int32_t x1, int32_t raynumber, 
     const int32_t jc = jb - (1 << k) + 1;
     const int16_t *ml = p.ranges.maxlo[k], *mh = p.ranges.minhi[k];
     return ml[ja] <= sampleindex && ml[jc] <= sampleindex && mh[ja] >= sampleindex && mh[jc] >= sampleindex;
+}
+
+// What rays ja .. jb of a span that vox_span_in_range passed show at its
+// sample index: the sky for none of them, for all, or for some.
+enum VoxSkyShare { VOX_SKY_NONE, VOX_SKY_ALL, VOX_SKY_SOME };
+static inline VoxSkyShare vox_sky_share(int32_t ja, int32_t jb, int32_t sampleindex)
+{
+    const RayRangeTable &t = vox_kparams.ranges;
+    const int32_t k = 31 - __builtin_clz((uint32_t)(jb - ja + 1));
+    const int32_t jc = jb - (1 << k) + 1;
+    const int16_t *mx = t.maxsky[k], *mn = t.minsky[k];
+    if (sampleindex >= mx[ja] && sampleindex >= mx[jc]) return VOX_SKY_NONE;
+    if (sampleindex < mn[ja] && sampleindex < mn[jc]) return VOX_SKY_ALL;
+    return VOX_SKY_SOME;
 }
 
 // The row of samples that a span with sample index i reads on the unclamped path.

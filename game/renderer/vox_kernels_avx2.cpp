@@ -111,10 +111,11 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
             // read as two registers of (colour, distance) pairs, split into
             // colours and distances in the order 0 1 4 5 2 3 6 7, which
             // `place` maps each pixel's ray offset to. Pixels that read the
-            // sky take it from the sky bounds of the same rays; where all
-            // eight do, the window is not read.
-            __m256i rnv = _mm256_add_epi32(_mm256_set1_epi32((int32_t)rn),
-                                           _mm256_mullo_epi32(_mm256_set1_epi32((int32_t)st), lanes));
+            // sky take it from the sky bounds of the same rays. The line
+            // goes in pieces of up to 64 pixels, and a piece whose rays all
+            // or none show the sky here skips the per-pixel sky tests (and
+            // the samples, where all do).
+            const __m256i stlanes = _mm256_mullo_epi32(_mm256_set1_epi32((int32_t)st), lanes);
             const __m256i rnstep = _mm256_set1_epi32((int32_t)(8 * st));
             const __m256i place = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
             const __m256i first7 = _mm256_setr_epi32(-1, -1, -1, -1, -1, -1, -1, 0);
@@ -124,32 +125,58 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
             const __m256i skyfogged = fog8(skycol, skydist, fogeven, fogodd);
             const int32_t *sky = p.sky;
             const uint32_t st7 = 7 * st;
-            for (; x + 8 <= x1; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) {
-                const uint32_t j0 = rn >> 16;
-                const RaySample *s7 = vox_row_sample(row, (rn + st7) >> 16, sampleindex);
-                const __m256i jv = _mm256_srli_epi32(rnv, 16);
-                const __m256i off = _mm256_sub_epi32(jv, _mm256_broadcastd_epi32(_mm256_castsi256_si128(jv)));
-                rnv = _mm256_add_epi32(rnv, rnstep);
-                const __m256i skyrays = _mm256_cmpgt_epi32(_mm256_loadu_si256((const __m256i *)(sky + j0)), index);
-                const __m256i skypix = _mm256_and_si256(_mm256_permutevar8x32_epi32(skyrays, off), first7);
-                uint8_t *pix = line + 4 * (intptr_t)x;
-                if (_mm256_movemask_ps(_mm256_castsi256_ps(skypix)) == 0x7F && s7 == &SkySample) {
-                    _mm256_stream_si256((__m256i *)pix, skyfogged);
-                    _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
+            while (x + 8 <= x1) {
+                const int32_t xe = x + ((x1 - x) >= 64 ? 64 : (x1 - x) & ~7);
+                const VoxSkyShare share =
+                    vox_sky_share((int32_t)(rn >> 16), (int32_t)((rn + (uint32_t)(xe - x - 1) * st) >> 16), sampleindex);
+                if (share == VOX_SKY_ALL) {
+                    for (; x < xe; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) {
+                        uint8_t *pix = line + 4 * (intptr_t)x;
+                        _mm256_stream_si256((__m256i *)pix, skyfogged);
+                        _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
+                    }
                     continue;
                 }
-                const __m256i at = _mm256_permutevar8x32_epi32(place, off);
-                const RaySample *w = row + j0;
-                const __m256 wa = _mm256_loadu_ps((const float *)w), wb = _mm256_loadu_ps((const float *)(w + 4));
-                __m256i col = _mm256_permutevar8x32_epi32(
-                    _mm256_castps_si256(_mm256_shuffle_ps(wa, wb, _MM_SHUFFLE(2, 0, 2, 0))), at);
-                __m256i dist = _mm256_permutevar8x32_epi32(
-                    _mm256_castps_si256(_mm256_shuffle_ps(wa, wb, _MM_SHUFFLE(3, 1, 3, 1))), at);
-                col = _mm256_blendv_epi8(col, skycol, skypix);
-                dist = _mm256_blendv_epi8(dist, skydist, skypix);
-                col = _mm256_blend_epi32(col, _mm256_set1_epi32((int32_t)s7->colour), 0x80);
-                dist = _mm256_blend_epi32(dist, _mm256_set1_epi32(s7->dist), 0x80);
-                put8(pix, zoff, col, dist, fx, rowx, rowy, ax, ay, fogeven, fogodd);
+                // Pixels x .. xe - 1, testing each for the sky when Some.
+                auto piece = [&]<bool Some>() {
+                    __m256i rnv = _mm256_add_epi32(_mm256_set1_epi32((int32_t)rn), stlanes);
+                    for (; x < xe; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) {
+                        const uint32_t j0 = rn >> 16, j7 = (rn + st7) >> 16;
+                        const __m256i jv = _mm256_srli_epi32(rnv, 16);
+                        const __m256i off = _mm256_sub_epi32(jv, _mm256_broadcastd_epi32(_mm256_castsi256_si128(jv)));
+                        rnv = _mm256_add_epi32(rnv, rnstep);
+                        uint8_t *pix = line + 4 * (intptr_t)x;
+                        const RaySample *s7 = Some ? vox_row_sample(row, j7, sampleindex) : &row[j7];
+                        __m256i skypix = _mm256_setzero_si256();
+                        if (Some) {
+                            const __m256i skyrays =
+                                _mm256_cmpgt_epi32(_mm256_loadu_si256((const __m256i *)(sky + j0)), index);
+                            skypix = _mm256_and_si256(_mm256_permutevar8x32_epi32(skyrays, off), first7);
+                            if (_mm256_movemask_ps(_mm256_castsi256_ps(skypix)) == 0x7F && s7 == &SkySample) {
+                                _mm256_stream_si256((__m256i *)pix, skyfogged);
+                                _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
+                                continue;
+                            }
+                        }
+                        const __m256i at = _mm256_permutevar8x32_epi32(place, off);
+                        const RaySample *w = row + j0;
+                        const __m256 wa = _mm256_loadu_ps((const float *)w);
+                        const __m256 wb = _mm256_loadu_ps((const float *)(w + 4));
+                        __m256i col = _mm256_permutevar8x32_epi32(
+                            _mm256_castps_si256(_mm256_shuffle_ps(wa, wb, _MM_SHUFFLE(2, 0, 2, 0))), at);
+                        __m256i dist = _mm256_permutevar8x32_epi32(
+                            _mm256_castps_si256(_mm256_shuffle_ps(wa, wb, _MM_SHUFFLE(3, 1, 3, 1))), at);
+                        if (Some) {
+                            col = _mm256_blendv_epi8(col, skycol, skypix);
+                            dist = _mm256_blendv_epi8(dist, skydist, skypix);
+                        }
+                        col = _mm256_blend_epi32(col, _mm256_set1_epi32((int32_t)s7->colour), 0x80);
+                        dist = _mm256_blend_epi32(dist, _mm256_set1_epi32(s7->dist), 0x80);
+                        put8(pix, zoff, col, dist, fx, rowx, rowy, ax, ay, fogeven, fogodd);
+                    }
+                };
+                if (share == VOX_SKY_NONE) piece.template operator()<false>();
+                else piece.template operator()<true>();
             }
         } else {
             const uint32_t st2 = 2 * st, st3 = 3 * st, st4 = 4 * st, st5 = 5 * st, st6 = 6 * st, st7 = 7 * st;

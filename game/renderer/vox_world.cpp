@@ -75,7 +75,7 @@ static int grow_rays(size_t need)
     if (r) ray_table = r;
     RayLine *l = (RayLine *)std::realloc(ray_lines, need * sizeof(RayLine));
     if (l) ray_lines = l;
-    int16_t *t = (int16_t *)std::realloc(range_area, need * 2 * VOX_RANGE_LEVELS * sizeof(int16_t));
+    int16_t *t = (int16_t *)std::realloc(range_area, need * 4 * VOX_RANGE_LEVELS * sizeof(int16_t));
     if (t) range_area = t;
     int32_t *k = (int32_t *)std::realloc(ray_sky, (need + 8) * sizeof(int32_t));
     if (k) ray_sky = k;
@@ -212,30 +212,33 @@ static void region_cast(RaySample *samples, intptr_t istride, int32_t n)
     }
 }
 
-// The range tables of drawspanstep over the rays' sample ranges.
+// The range tables of drawspanstep over the rays' sample ranges and sky bounds.
 static void build_ranges(int32_t n)
 {
     RayRangeTable &t = vox_kparams.ranges;
+    const int16_t **tables[4] = {t.maxlo, t.minhi, t.maxsky, t.minsky};
     int16_t *area = range_area;
     t.levels = 0;
     for (int32_t k = 0; k < VOX_RANGE_LEVELS && (1 << k) <= n; k++) {
-        int16_t *ml = area, *mh = area + n;
-        area += 2 * (size_t)n;
+        int16_t *v[4];
+        for (int32_t m = 0; m < 4; m++, area += n) v[m] = area;
         if (k == 0) {
             for (int32_t j = 0; j < n; j++) {
-                ml[j] = (int16_t)ray_table[j].lo;
-                mh[j] = (int16_t)ray_table[j].hi;
+                v[0][j] = (int16_t)ray_table[j].lo;
+                v[1][j] = (int16_t)ray_table[j].hi;
+                v[2][j] = v[3][j] = (int16_t)ray_sky[j];
             }
         } else {
-            const int16_t *pl = t.maxlo[k - 1], *ph = t.minhi[k - 1];
             const int32_t h = 1 << (k - 1), last = n - (1 << k);
-            for (int32_t j = 0; j <= last; j++) {
-                ml[j] = pl[j] > pl[j + h] ? pl[j] : pl[j + h];
-                mh[j] = ph[j] < ph[j + h] ? ph[j] : ph[j + h];
+            for (int32_t m = 0; m < 4; m++) {
+                const int16_t *q = tables[m][k - 1];
+                if (m % 2 == 0)
+                    for (int32_t j = 0; j <= last; j++) v[m][j] = q[j] > q[j + h] ? q[j] : q[j + h];
+                else
+                    for (int32_t j = 0; j <= last; j++) v[m][j] = q[j] < q[j + h] ? q[j] : q[j + h];
             }
         }
-        t.maxlo[k] = ml;
-        t.minhi[k] = mh;
+        for (int32_t m = 0; m < 4; m++) tables[m][k] = v[m];
         t.levels = k + 1;
     }
 }
