@@ -1,8 +1,8 @@
 // AVX2 span kernel for the lines of the top and bottom regions: eight pixels
 // per step, each computed with the same integer and single-precision steps as
 // in the other sets, so the results equal theirs bit for bit (no fused
-// multiply-add: the file is built without it). The table kernel stays the SSE2 one. Only
-// called when the processor and system support AVX2.
+// multiply-add: the file is built without it). The table kernel stays the
+// SSE2 one. Only called when the processor and system support AVX2.
 #include <immintrin.h>
 
 #include "renderer/vox_kernels_x4.h"
@@ -125,16 +125,16 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
             const __m256i skyfogged = fog8(skycol, skydist, fogeven, fogodd);
             const int32_t *sky = p.sky;
             const uint32_t st7 = 7 * st;
+            auto sky8 = [&](uint8_t *pix) {
+                _mm256_stream_si256((__m256i *)pix, skyfogged);
+                _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
+            };
             while (x + 8 <= x1) {
                 const int32_t xe = x + ((x1 - x) >= 64 ? 64 : (x1 - x) & ~7);
                 const VoxSkyShare share =
                     vox_sky_share((int32_t)(rn >> 16), (int32_t)((rn + (uint32_t)(xe - x - 1) * st) >> 16), sampleindex);
                 if (share == VOX_SKY_ALL) {
-                    for (; x < xe; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) {
-                        uint8_t *pix = line + 4 * (intptr_t)x;
-                        _mm256_stream_si256((__m256i *)pix, skyfogged);
-                        _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
-                    }
+                    for (; x < xe; x += 8, rn += 8 * st, fx = _mm256_add_ps(fx, eight)) sky8(line + 4 * (intptr_t)x);
                     continue;
                 }
                 // Pixels x .. xe - 1, testing each for the sky when Some.
@@ -153,8 +153,7 @@ void spanstep(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, int32_t rays
                                 _mm256_cmpgt_epi32(_mm256_loadu_si256((const __m256i *)(sky + j0)), index);
                             skypix = _mm256_and_si256(_mm256_permutevar8x32_epi32(skyrays, off), first7);
                             if (_mm256_movemask_ps(_mm256_castsi256_ps(skypix)) == 0x7F && s7 == &SkySample) {
-                                _mm256_stream_si256((__m256i *)pix, skyfogged);
-                                _mm256_stream_ps((float *)(pix + zoff), depth8(skydist, fx, rowx, rowy, ax, ay));
+                                sky8(pix);
                                 continue;
                             }
                         }
