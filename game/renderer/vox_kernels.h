@@ -13,12 +13,14 @@ struct RayEntry {
 };
 
 // Sample ranges of runs of rays, for drawspanstep's unclamped path: level k
-// holds, for each ray j, the largest lo and the smallest hi of rays
-// j .. j + 2^k - 1 (as far as there are rays).
+// holds, for each ray j, the largest lo, the smallest hi and the largest and
+// smallest sky bound of rays j .. j + 2^k - 1 (as far as there are rays).
 #define VOX_RANGE_LEVELS 16
 struct RayRangeTable {
     const int16_t *maxlo[VOX_RANGE_LEVELS];
     const int16_t *minhi[VOX_RANGE_LEVELS];
+    const int16_t *maxsky[VOX_RANGE_LEVELS];
+    const int16_t *minsky[VOX_RANGE_LEVELS];
     int32_t levels;
 };
 
@@ -33,6 +35,10 @@ struct SpanKernelParams {
     const RayEntry *rays;
     int32_t lastray;          // rays 0..lastray are valid
     intptr_t istride;         // samples from index i to i + 1 of one ray
+    // Ray j's samples of index below sky[j] are SkySample and not stored
+    // (the ones that look highest and meet nothing); sky[lastray + 1 ..
+    // lastray + 8] exist, so that eight rays from any ray can be read.
+    const int32_t *sky;
     // Rows of drawspanstep: when every ray a span reads holds its sample
     // index i (ranges says so), ray j's sample is rowbase[i * istride + j].
     const RaySample *rowbase;
@@ -71,10 +77,30 @@ static inline bool vox_span_in_range(int32_t x0, int32_t x1, int32_t raynumber, 
     return ml[ja] <= sampleindex && ml[jc] <= sampleindex && mh[ja] >= sampleindex && mh[jc] >= sampleindex;
 }
 
+// What rays ja .. jb of a span that vox_span_in_range passed show at its
+// sample index: the sky for none of them, for all, or for some.
+enum VoxSkyShare { VOX_SKY_NONE, VOX_SKY_ALL, VOX_SKY_SOME };
+static inline VoxSkyShare vox_sky_share(int32_t ja, int32_t jb, int32_t sampleindex)
+{
+    const RayRangeTable &t = vox_kparams.ranges;
+    const int32_t k = 31 - __builtin_clz((uint32_t)(jb - ja + 1));
+    const int32_t jc = jb - (1 << k) + 1;
+    const int16_t *mx = t.maxsky[k], *mn = t.minsky[k];
+    if (sampleindex >= mx[ja] && sampleindex >= mx[jc]) return VOX_SKY_NONE;
+    if (sampleindex < mn[ja] && sampleindex < mn[jc]) return VOX_SKY_ALL;
+    return VOX_SKY_SOME;
+}
+
 // The row of samples that a span with sample index i reads on the unclamped path.
 static inline const RaySample *vox_sample_row(int32_t sampleindex)
 {
     return vox_kparams.rowbase + (intptr_t)sampleindex * vox_kparams.istride;
+}
+
+// Ray j's sample on the unclamped path, from the span's row.
+static inline const RaySample *vox_row_sample(const RaySample *row, uint32_t j, int32_t sampleindex)
+{
+    return sampleindex < vox_kparams.sky[j] ? &SkySample : &row[j];
 }
 
 // One pixel, shared by both sets so their single-pixel paths agree exactly.
@@ -87,7 +113,7 @@ static inline const RaySample *vox_sample_at(int32_t raynumber, int32_t samplein
     const RayEntry &r = p.rays[j];
     int32_t i = sampleindex < r.lo ? r.lo : sampleindex;
     i = i > r.hi ? r.hi : i;
-    return &p.samples[r.base + (intptr_t)i * p.istride];
+    return i < p.sky[j] ? &SkySample : &p.samples[r.base + (intptr_t)i * p.istride];
 }
 
 static inline uint32_t vox_fog_pixel(uint32_t colour, int32_t dist)

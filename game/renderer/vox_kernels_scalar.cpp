@@ -8,7 +8,7 @@ void drawspanstepscalar(int32_t x0, int32_t y, int32_t x1, int32_t raynumber, in
     uint32_t rn = (uint32_t)raynumber;
     if (vox_span_in_range(x0, x1, raynumber, raystep, sampleindex)) {
         const RaySample *row = vox_sample_row(sampleindex);
-        for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep) vox_put_pixel(x, y, &row[rn >> 16], rowx, rowy);
+        for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep) vox_put_pixel(x, y, vox_row_sample(row, rn >> 16, sampleindex), rowx, rowy);
         return;
     }
     for (int32_t x = x0; x < x1; x++, rn += (uint32_t)raystep)

@@ -70,5 +70,5 @@ static inline __m128i vox_fog_words()
 template <bool Fast>
 static inline const RaySample *vox_pick(const RaySample *row, int32_t rn, int32_t sampleindex)
 {
-    return Fast ? &row[(uint32_t)rn >> 16] : vox_sample_at(rn, sampleindex);
+    return Fast ? vox_row_sample(row, (uint32_t)rn >> 16, sampleindex) : vox_sample_at(rn, sampleindex);
 }

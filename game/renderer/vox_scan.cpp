@@ -159,6 +159,7 @@ struct ScanRay {
     intptr_t stride;
     int64_t h0, dh, z0, dz;
     const int32_t *height;
+    int32_t *sky; // where the leading run of sky samples is told, not written (null: write it)
     bool small; // |gh|, |gz|, |dh|, |dz| below 2^40: certain_run fits 64 bits for levels below 2^20
     inline int64_t gh(int32_t i) const { return h0 + (int64_t)i * dh; }
     inline int64_t gz(int32_t i) const { return z0 + (int64_t)i * dz; }
@@ -275,7 +276,12 @@ static inline void paint_fwd(const ScanRay &r, ScanFrame &f, int64_t hz, int64_t
 static void fill_sky(const ScanRay &r, const ScanFrame *frames, int32_t nf)
 {
     const SampleWord sky = sample_word(SkySample);
-    for (int32_t f = 0; f < nf; f++)
+    int32_t f = 0;
+    if (r.sky && nf > 0 && frames[0].i0 == 0) {
+        *r.sky = frames[0].i1 + 1;
+        f = 1;
+    }
+    for (; f < nf; f++)
         fill_samples(r.out + frames[f].i0 * r.stride, r.stride, frames[f].i1 - frames[f].i0 + 1, sky);
 }
 
@@ -477,17 +483,18 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
 void castrayline(int32_t n, float x0, float y0, float x1, float y1)
 {
     VoxScanCounts counts{0, 0, 0};
-    vox_cast_ray(vox_scan.cursor, 1, n, x0, y0, x1, y1, &counts);
+    vox_cast_ray(vox_scan.cursor, 1, n, x0, y0, x1, y1, &counts, nullptr);
     vox_world_stats.rays += counts.rays;
     vox_world_stats.samples += counts.samples;
     vox_world_stats.frame_limit += counts.frame_limit;
 }
 
 void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0, float x1, float y1,
-                  VoxScanCounts *counts)
+                  VoxScanCounts *counts, int32_t *sky)
 {
     const VoxScanState &st = vox_scan;
     const ViewCamera &c = vox_camera;
+    if (sky) *sky = 0;
     if (n < 0) n = 0;
     if (n > VOX_RECIP_ENTRIES - 1) n = VOX_RECIP_ENTRIES - 1;
     counts->rays++;
@@ -536,6 +543,7 @@ void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0
     r.out = out;
     r.stride = stride;
     r.height = st.height;
+    r.sky = sky;
     const double rc = (double)ReciprocalTable[n];
     if (st.sign >= 0) {
         r.h0 = (int64_t)std::nearbyint(he * 1048576.0);

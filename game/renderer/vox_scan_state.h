@@ -34,9 +34,11 @@ struct VoxScanCounts {
 // castrayline with the output and counts of its caller: the n + 1 samples go
 // to out[0], out[stride], ... out[n * stride]. Reads only the frame's set-up
 // (vox_world_setup, the camera, the map), so rays may be cast on several
-// threads at once.
+// threads at once. With `sky`, the samples that look highest and meet
+// nothing, 0 .. *sky - 1 (*sky may be 0), are the sky sample and are not
+// written; without, every sample is.
 void vox_cast_ray(RaySample *out, intptr_t stride, int32_t n, float x0, float y0, float x1, float y1,
-                  VoxScanCounts *counts);
+                  VoxScanCounts *counts, int32_t *sky);
 
 // The clipped screen line of a ray from the vanishing point (vx, vy) to an
 // edge point: the first and last screen column (xmajor) or row it covers,

@@ -20,6 +20,7 @@ static RaySample *lent_samples;
 static size_t lent_capacity;
 static RayEntry *ray_table;
 static RayLine *ray_lines;
+static int32_t *ray_sky; // each ray's sky bound (SpanKernelParams::sky), and a window's room past the last
 static int16_t *range_area; // the range tables' levels
 static size_t ray_capacity;
 static int32_t firstcol[VOX_MAX_YRES + 1];
@@ -74,9 +75,11 @@ static int grow_rays(size_t need)
     if (r) ray_table = r;
     RayLine *l = (RayLine *)std::realloc(ray_lines, need * sizeof(RayLine));
     if (l) ray_lines = l;
-    int16_t *t = (int16_t *)std::realloc(range_area, need * 2 * VOX_RANGE_LEVELS * sizeof(int16_t));
+    int16_t *t = (int16_t *)std::realloc(range_area, need * 4 * VOX_RANGE_LEVELS * sizeof(int16_t));
     if (t) range_area = t;
-    if (!r || !l || !t) return 0;
+    int32_t *k = (int32_t *)std::realloc(ray_sky, (need + 8) * sizeof(int32_t));
+    if (k) ray_sky = k;
+    if (!r || !l || !t || !k) return 0;
     ray_capacity = need;
     return 1;
 }
@@ -98,6 +101,8 @@ void vox_world_release()
     ray_lines = nullptr;
     std::free(range_area);
     range_area = nullptr;
+    std::free(ray_sky);
+    ray_sky = nullptr;
     ray_capacity = 0;
 }
 
@@ -162,7 +167,8 @@ static RaySample *region_layout(const Region &g, bool rows, float edge, float r0
     }
     *istride = ((intptr_t)n + 7) & ~(intptr_t)7;
     for (int32_t j = 0; j < n; j++) ray_table[j].base = (int32_t)(j - (intptr_t)lo * *istride);
-    return region_buffer((size_t)*istride * (size_t)(hi - lo + 1));
+    // Room for a kernel's window of eight rays past the last ray of the last row.
+    return region_buffer((size_t)*istride * (size_t)(hi - lo + 1) + 8);
 }
 
 struct CastJob {
@@ -179,8 +185,10 @@ static void cast_band(void *arg, int32_t band)
     for (int32_t j = j0; j < j1; j++) {
         const RayLine &l = ray_lines[j];
         const RayEntry &e = ray_table[j];
+        int32_t sky;
         vox_cast_ray(c.samples + e.base + (intptr_t)e.lo * c.istride, c.istride, l.n, l.x0, l.y0, l.x1, l.y1,
-                     &c.counts[band]);
+                     &c.counts[band], &sky);
+        ray_sky[j] = e.lo + sky;
     }
 }
 
@@ -204,30 +212,33 @@ static void region_cast(RaySample *samples, intptr_t istride, int32_t n)
     }
 }
 
-// The range tables of drawspanstep over the rays' sample ranges.
+// The range tables of drawspanstep over the rays' sample ranges and sky bounds.
 static void build_ranges(int32_t n)
 {
     RayRangeTable &t = vox_kparams.ranges;
+    const int16_t **tables[4] = {t.maxlo, t.minhi, t.maxsky, t.minsky};
     int16_t *area = range_area;
     t.levels = 0;
     for (int32_t k = 0; k < VOX_RANGE_LEVELS && (1 << k) <= n; k++) {
-        int16_t *ml = area, *mh = area + n;
-        area += 2 * (size_t)n;
+        int16_t *v[4];
+        for (int32_t m = 0; m < 4; m++, area += n) v[m] = area;
         if (k == 0) {
             for (int32_t j = 0; j < n; j++) {
-                ml[j] = (int16_t)ray_table[j].lo;
-                mh[j] = (int16_t)ray_table[j].hi;
+                v[0][j] = (int16_t)ray_table[j].lo;
+                v[1][j] = (int16_t)ray_table[j].hi;
+                v[2][j] = v[3][j] = (int16_t)ray_sky[j];
             }
         } else {
-            const int16_t *pl = t.maxlo[k - 1], *ph = t.minhi[k - 1];
             const int32_t h = 1 << (k - 1), last = n - (1 << k);
-            for (int32_t j = 0; j <= last; j++) {
-                ml[j] = pl[j] > pl[j + h] ? pl[j] : pl[j + h];
-                mh[j] = ph[j] < ph[j + h] ? ph[j] : ph[j + h];
+            for (int32_t m = 0; m < 4; m++) {
+                const int16_t *q = tables[m][k - 1];
+                if (m % 2 == 0)
+                    for (int32_t j = 0; j <= last; j++) v[m][j] = q[j] > q[j + h] ? q[j] : q[j + h];
+                else
+                    for (int32_t j = 0; j <= last; j++) v[m][j] = q[j] < q[j + h] ? q[j] : q[j + h];
             }
         }
-        t.maxlo[k] = ml;
-        t.minhi[k] = mh;
+        for (int32_t m = 0; m < 4; m++) tables[m][k] = v[m];
         t.levels = k + 1;
     }
 }
@@ -239,6 +250,8 @@ static void region_bind_rays(RaySample *buf, int32_t n, intptr_t istride, bool r
     vox_kparams.rays = ray_table;
     vox_kparams.lastray = n - 1;
     vox_kparams.istride = istride;
+    for (int32_t j = n; j < n + 8; j++) ray_sky[j] = INT32_MIN;
+    vox_kparams.sky = ray_sky;
     vox_kparams.rowbase = nullptr;
     vox_kparams.ranges.levels = 0;
     if (rows) {
