@@ -252,6 +252,7 @@ static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t roo
     }
     if (clear < 0) return 0;
     if (use <= 0) return room;
+    if (clear < use) return 0; // the common short run, without a division
     // The quotient in double is off by far less than the margin taken, so
     // the run found is never too long.
     const double q = (double)clear / (double)use - 1e-9;
