@@ -27,6 +27,7 @@ static int32_t wallshades[8];
 #define BLOCK_CELLS (1 << BLOCK_SHIFT)
 #define BLOCK_ROW (MAP_SIZE >> BLOCK_SHIFT)
 #define TOP_MIXED 255
+#define FLY_LEVELS 8
 static uint32_t block_tops[BLOCK_ROW * BLOCK_ROW];
 static uint8_t cell_tops[MAP_COLUMNS];
 static uint32_t block_stamp;
@@ -426,7 +427,8 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
     int32_t cx = st.cellx, cy = st.celly;
     int64_t h1 = INT64_MIN, z1 = 0; // INT64_MIN: not known
     int32_t tried = -1;             // the last block the ray tried to cross at once
-    bool flying = false;            // one frame, and the last column took the short path and met nothing
+    bool flying = false; // one frame, and the last column took the short path, met nothing and was left
+                         // FLY_LEVELS or more above its top
     for (;;) {
         int64_t dn;
         int32_t wall;
@@ -507,9 +509,9 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
                 z1 = r.gz(f.i1) >> 16;
             }
             const int64_t hs = r.height[s];
-            flying = true;
+            bool met = false;
             if (f.lz > s && (h1 < 0 || h1 * hs + z1 * (dn >> 16) > 0)) {
-                flying = false;
+                met = true;
                 walls_below(r, f, *col, s, dn, wall);
                 if (f.i0 > f.i1) return;
                 h1 = r.gh(f.i1) >> 16;
@@ -518,11 +520,14 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             f.lz = s;
             f.uz = 0;
             if (h1 * hs + z1 * (df >> 16) > 0) {
-                flying = false;
+                met = true;
                 paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(*col, 0), shade[3]), df));
                 if (f.i0 > f.i1) return;
                 h1 = INT64_MIN;
             }
+            // A ray that only just clears the tops is seldom clear of a
+            // whole block: it is not tried.
+            flying = !met && (s < FLY_LEVELS || h1 * r.height[s - FLY_LEVELS] + z1 * (df >> 16) <= 0);
             continue;
         }
         h1 = INT64_MIN; // the frames change below
