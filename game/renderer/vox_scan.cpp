@@ -32,6 +32,8 @@ static uint32_t block_tops[BLOCK_ROW * BLOCK_ROW];
 static uint8_t cell_tops[MAP_COLUMNS];
 static uint32_t block_stamp;
 
+// Takes block (bx, by) for this frame from its columns; returns its highest
+// top. Kept out of line: the walk calls it about once a block a frame.
 static __attribute__((noinline)) int32_t take_block(int32_t bx, int32_t by)
 {
     int32_t top = TOP_MIXED - 1;
