@@ -12,9 +12,11 @@
 //   --rounds N        rounds (default 15)
 //   --frames N        frames of the full-frame case (default 600)
 //   --png PREFIX      also writes both renderers' first level view as PNGs
-//   --loop VIEW WxH N renders one view N times and exits (for profilers);
-//                     VIEW is level0..level7, down30, ref0..ref7 or yYAWpPITCH;
-//                     BKM_RENDER_THREADS sets the threads (default 1)
+//   --loop VIEWS WxH N renders each view N times and exits (for profilers);
+//                     VIEWS: a comma-separated list of level0..level7,
+//                     down30, ref0..ref7 or yYAWpPITCH; BKM_RENDER_THREADS
+//                     sets the threads (default 1); prints the times and a
+//                     hash of the last frame's pixels and depths
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -173,30 +175,58 @@ void print_figure(const char *what, const Figure &f)
 
 void aim(const char *what, bool met) { std::printf("  aim: %-58s %s\n", what, met ? "met" : "MISSED"); }
 
-int loop(const char *view, const char *size, int32_t n)
+// A view named as --loop takes it: the pose and whether the plain caster draws it.
+bool parse_view(const char *view, Pose *p, bool *ref)
+{
+    int32_t k = 0;
+    *ref = std::sscanf(view, "ref%d", &k) == 1;
+    if (*ref || std::sscanf(view, "level%d", &k) == 1) *p = view_pose(k, 0.0f);
+    else if (!std::strcmp(view, "down30")) *p = view_pose(0, 30.0f);
+    else if (float yaw, pitch; std::sscanf(view, "y%fp%f", &yaw, &pitch) == 2) {
+        *p = view_pose(0, pitch);
+        p->yaw = yaw;
+    } else return false;
+    return true;
+}
+
+int loop(const char *views, const char *size, int32_t n)
 {
     const char *t = std::getenv("BKM_RENDER_THREADS");
     vox_set_threads(t ? std::atoi(t) : 1);
     Bench b;
     int32_t w = 0, h = 0;
     if (std::sscanf(size, "%dx%d", &w, &h) != 2 || !bind(b, w, h)) return 2;
-    int32_t k = 0;
-    const bool ref = std::sscanf(view, "ref%d", &k) == 1;
-    Pose p;
-    if (ref || std::sscanf(view, "level%d", &k) == 1) p = view_pose(k, 0.0f);
-    else if (!std::strcmp(view, "down30")) p = view_pose(0, 30.0f);
-    else if (float yaw, pitch; std::sscanf(view, "y%fp%f", &yaw, &pitch) == 2) {
-        p = view_pose(0, pitch);
-        p.yaw = yaw;
-    } else return 2;
-    std::vector<double> ms;
-    for (int32_t i = 0; i < n; i++) {
-        const double t0 = now_ms();
-        ref ? ref_view(b, p) : world_view(b, p);
-        ms.push_back(now_ms() - t0);
+    const std::string list = views;
+    for (size_t at = 0; at <= list.size();) {
+        const size_t end = std::min(list.find(',', at), list.size());
+        const std::string view = list.substr(at, end - at);
+        at = end + 1;
+        Pose p;
+        bool ref;
+        if (!parse_view(view.c_str(), &p, &ref)) return 2;
+        std::vector<double> ms;
+        for (int32_t i = 0; i < n; i++) {
+            const double t0 = now_ms();
+            ref ? ref_view(b, p) : world_view(b, p);
+            ms.push_back(now_ms() - t0);
+        }
+        // FNV-1a over the last frame's pixels and, for the world pass, its
+        // depth bits: equal for every build that draws the same picture.
+        uint64_t hash = 1469598103934665603ull;
+        auto mix = [&](uint32_t v) {
+            for (int32_t k = 0; k < 4; k++) hash = (hash ^ ((v >> (8 * k)) & 0xFF)) * 1099511628211ull;
+        };
+        for (int32_t i = 0; i < w * h; i++) mix(b.frame[i]);
+        if (!ref)
+            for (int32_t i = 0; i < w * h; i++) {
+                uint32_t z;
+                std::memcpy(&z, (const uint8_t *)&b.frame[i] + vox_frame.zoffset, 4);
+                mix(z);
+            }
+        std::printf("%s %dx%d: %.3f ms per frame (min), %.3f (median); %d rays, %d samples; hash %016llx\n",
+                    view.c_str(), w, h, min_of(ms), median_of(ms), vox_world_stats.rays, vox_world_stats.samples,
+                    (unsigned long long)hash);
     }
-    std::printf("%s %dx%d: %.3f ms per frame (min), %.3f (median); %d rays, %d samples\n", view, w, h, min_of(ms),
-                median_of(ms), vox_world_stats.rays, vox_world_stats.samples);
     return 0;
 }
 

@@ -14,6 +14,58 @@ int32_t vox_scan_frame_limit = VOX_SPAN_FRAMES;
 
 static int32_t wallshades[8];
 
+// The tops of the map's one-span columns, taken a block of BLOCK_CELLS x
+// BLOCK_CELLS columns at a time for a frame, when a ray first comes to the
+// block (the map may change between frames): cell_tops holds each column's
+// top, TOP_MIXED for a column of more than one span; block_tops the block's
+// highest top (least z), TOP_MIXED when a column of the block is so, as
+// (frame stamp << 8) | top. The walk reads a column's spans only where it
+// meets something there. Rays on several threads may take the same block at
+// once: they write the same values, and the stamp is written after the
+// tops it vouches for.
+#define BLOCK_SHIFT 2
+#define BLOCK_CELLS (1 << BLOCK_SHIFT)
+#define BLOCK_ROW (MAP_SIZE >> BLOCK_SHIFT)
+#define TOP_MIXED 255
+#define FLY_LEVELS 8
+static uint32_t block_tops[BLOCK_ROW * BLOCK_ROW];
+static uint8_t cell_tops[MAP_COLUMNS];
+static uint32_t block_stamp;
+
+// Takes block (bx, by) for this frame from its columns; returns its highest
+// top. Kept out of line: the walk calls it about once a block a frame.
+static __attribute__((noinline)) int32_t take_block(int32_t bx, int32_t by)
+{
+    int32_t top = TOP_MIXED - 1;
+    bool mixed = false;
+    for (int32_t y = by * BLOCK_CELLS; y < (by + 1) * BLOCK_CELLS; y++)
+        for (int32_t x = bx * BLOCK_CELLS; x < (bx + 1) * BLOCK_CELLS; x++) {
+            const uint8_t *p = voxel_map.columns[(y << 9) | x];
+            const int32_t t = p[0] ? TOP_MIXED : p[1];
+            __atomic_store_n(&cell_tops[(y << 9) | x], (uint8_t)t, __ATOMIC_RELAXED);
+            mixed |= t == TOP_MIXED;
+            top = t < top ? t : top;
+        }
+    top = mixed ? TOP_MIXED : top;
+    __atomic_store_n(&block_tops[by * BLOCK_ROW + bx], block_stamp << 8 | (uint32_t)top, __ATOMIC_RELEASE);
+    return top;
+}
+
+// The highest top of the block of column (cx, cy).
+static inline int32_t block_top(int32_t cx, int32_t cy)
+{
+    const int32_t bx = cx >> BLOCK_SHIFT, by = cy >> BLOCK_SHIFT;
+    const uint32_t v = __atomic_load_n(&block_tops[by * BLOCK_ROW + bx], __ATOMIC_ACQUIRE);
+    return (v >> 8) == block_stamp ? (int32_t)(v & 255) : take_block(bx, by);
+}
+
+// The top of column (cx, cy), TOP_MIXED when it has more than one span.
+static inline int32_t cell_top(int32_t cx, int32_t cy)
+{
+    block_top(cx, cy);
+    return __atomic_load_n(&cell_tops[(cy << 9) | cx], __ATOMIC_RELAXED);
+}
+
 void setwallshades(int32_t top, int32_t under, int32_t plusx, int32_t minusx, int32_t plusy, int32_t minusy)
 {
     wallshades[3] = top & 255;
@@ -68,6 +120,11 @@ int vox_world_setup()
     st.camz = (int64_t)std::nearbyint((double)c.pos.z * VOX_DEPTH_PER_BLOCK);
     for (int a = 0; a < 260; a++) st.height[a] = (int32_t)((st.camz - (int64_t)a * VOX_DEPTH_PER_BLOCK) >> 16);
     for (int i = 0; i < 8; i++) st.shade[i] = wallshades[i];
+    block_stamp = (block_stamp + 1) & 0xFFFFFF;
+    if (block_stamp == 0) { // wrapped: no slot may look taken this frame
+        std::memset(block_tops, 0, sizeof block_tops);
+        block_stamp = 1;
+    }
 
     const uint8_t *col = voxel_map.columns[(st.celly << 9) | st.cellx];
     if (!col) return 0;
@@ -199,6 +256,7 @@ static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t roo
     }
     if (clear < 0) return 0;
     if (use <= 0) return room;
+    if (clear < use) return 0; // the common short run, without a division
     // The quotient in double is off by far less than the margin taken, so
     // the run found is never too long.
     const double q = (double)clear / (double)use - 1e-9;
@@ -376,6 +434,9 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
     uint8_t *const *columns = voxel_map.columns;
     int32_t cx = st.cellx, cy = st.celly;
     int64_t h1 = INT64_MIN, z1 = 0; // INT64_MIN: not known
+    int32_t tried = -1;             // the last block the ray tried to cross at once
+    bool flying = false; // one frame, and the last column took the short path, met nothing and was left
+                         // FLY_LEVELS or more above its top
     for (;;) {
         int64_t dn;
         int32_t wall;
@@ -395,22 +456,71 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             fill_sky(r, frames, nf);
             return;
         }
-        const uint8_t *p = columns[(cy << 9) | cx];
-        if (nf == 1 && p[0] == 0) {
+        const int32_t blk = (cy >> BLOCK_SHIFT) * BLOCK_ROW + (cx >> BLOCK_SHIFT);
+        if (flying && blk != tried) {
+            // One frame in a block of one-span columns: while the last
+            // sample's ray passes at or above the block's highest top (and
+            // its horizontal length is not negative), it meets no wall and
+            // no top in any of them, which the test at the two ends of its
+            // way through the block vouches for (it is linear in the
+            // distance). Then the walk goes on from the block's last column.
+            // (h1, z1 are known: the last column met nothing.)
+            tried = blk;
+            if (h1 >= 0) {
+                const int32_t top = block_top(cx, cy);
+                const int32_t m = BLOCK_CELLS - 1;
+                const int32_t rx = dirx > 0 ? m - (cx & m) : (cx & m);
+                const int32_t ry = diry > 0 ? m - (cy & m) : (cy & m);
+                const int64_t bxe = bx + rx * stepx, bye = by + ry * stepy;
+                const int64_t e = bxe <= bye ? bxe : bye;
+                if (top != TOP_MIXED && e <= VOX_SCAN_LIMIT && h1 * r.height[top] + z1 * (dn >> 16) <= 0 &&
+                    h1 * r.height[top] + z1 * (e >> 16) <= 0) {
+                    // Boundaries crossed: all those of the axis it leaves
+                    // by, and those of the other that come first (x first
+                    // on a tie).
+                    int32_t kx = rx, ky = ry;
+                    if (bxe <= bye) {
+                        ky = 0;
+                        while (ky < ry && by + ky * stepy < bxe) ky++;
+                    } else {
+                        kx = 0;
+                        while (kx < rx && bx + kx * stepx <= bye) kx++;
+                    }
+                    cx = (cx + kx * dirx) & 511;
+                    cy = (cy + ky * diry) & 511;
+                    bx += kx * stepx;
+                    by += ky * stepy;
+                    frames[0].lz = __atomic_load_n(&cell_tops[(cy << 9) | cx], __ATOMIC_RELAXED);
+                    frames[0].uz = 0;
+                    continue;
+                }
+            }
+        }
+        // The column's spans, read here only when the column has more than
+        // one or the frames do; else on the short path once it meets them.
+        const uint8_t *p = nullptr;
+        int32_t s = nf == 1 ? cell_top(cx, cy) : TOP_MIXED;
+        if (s == TOP_MIXED) {
+            p = columns[(cy << 9) | cx];
+            s = p[1];
+        }
+        if (nf == 1 && (!p || p[0] == 0)) {
             // One frame and a column of one span: only the span's walls from
             // below and its top can be met. While the last sample's ray
             // passes above the top (and its horizontal length is not
             // negative, so that the levels below the top are passed too),
             // no wall is. h1, z1: the high words of the last sample.
             ScanFrame &f = frames[0];
-            const int32_t s = p[1];
+            const uint8_t *const *col = &columns[(cy << 9) | cx];
             if (h1 == INT64_MIN) {
                 h1 = r.gh(f.i1) >> 16;
                 z1 = r.gz(f.i1) >> 16;
             }
             const int64_t hs = r.height[s];
+            bool met = false;
             if (f.lz > s && (h1 < 0 || h1 * hs + z1 * (dn >> 16) > 0)) {
-                walls_below(r, f, p, s, dn, wall);
+                met = true;
+                walls_below(r, f, *col, s, dn, wall);
                 if (f.i0 > f.i1) return;
                 h1 = r.gh(f.i1) >> 16;
                 z1 = r.gz(f.i1) >> 16;
@@ -418,13 +528,18 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             f.lz = s;
             f.uz = 0;
             if (h1 * hs + z1 * (df >> 16) > 0) {
-                paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(p, 0), shade[3]), df));
+                met = true;
+                paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(*col, 0), shade[3]), df));
                 if (f.i0 > f.i1) return;
                 h1 = INT64_MIN;
             }
+            // A ray that only just clears the tops is seldom clear of a
+            // whole block: it is not tried.
+            flying = !met && (s < FLY_LEVELS || h1 * r.height[s - FLY_LEVELS] + z1 * (df >> 16) <= 0);
             continue;
         }
         h1 = INT64_MIN; // the frames change below
+        flying = false;
         const int64_t dn16 = dn >> 16;
         const uint8_t *prev = nullptr;
         for (int32_t fi = 0; fi < nf;) {

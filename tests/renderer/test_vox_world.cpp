@@ -369,6 +369,41 @@ TEST_F(WorldTest, TowerAcrossTheMapEdgeIsSeenThroughTheWrap)
     ASSERT_EQ(vxmap_towers(), 1);
 }
 
+// What the walk learns of the map's columns holds for one frame only: rays
+// cast before and after an edit (a pillar stood on the floor, a slab hung in
+// the air, which gives its columns two spans) and after the map is loaded
+// again each see the map as it is then.
+TEST_F(WorldTest, EachFrameSeesTheMapAsItIsThen)
+{
+    const int32_t w = 64, h = 64;
+    const uint32_t rgb = 0x306090;
+    struct Case {
+        Vec3 pos;
+        double yaw;
+        int32_t shade;
+    } cases[] = {
+        {v3(204.5, 206.5, 44.5), 0, 127 - 32},  // the pillar's -x face at x = 208
+        {v3(217.5, 204.5, 42.0), 90, 127 - 16}, // the slab's -y face at y = 208
+    };
+    auto mid = [&](const Case &c) { return cast_centre_column(angles("edit", c.pos, c.yaw, 0, 0), w, h)[h / 2 + 1]; };
+    for (const Case &c : cases) EXPECT_NE(mid(c).colour, shaded(rgb, c.shade));
+    MapColourFn saved = map_colour_callback;
+    map_colour_callback = [](int32_t *, int32_t *, int32_t *) -> VoxelColour { return 0x7F000000u | 0x306090u; };
+    for (int32_t y = 206; y < 208; y++)
+        for (int32_t x = 208; x < 210; x++) map_insert_slab(map_edit_column(x, y), 38, 50);
+    for (int32_t y = 208; y < 210; y++)
+        for (int32_t x = 216; x < 220; x++) map_insert_slab(map_edit_column(x, y), 41, 43);
+    map_edit_finish();
+    map_colour_callback = saved;
+    for (const Case &c : cases) {
+        const RaySample s = mid(c);
+        EXPECT_EQ(s.colour, shaded(rgb, c.shade));
+        EXPECT_NEAR(s.dist / 12582912.0, 3.5, 0.01);
+    }
+    ASSERT_EQ(vxmap_towers(), 1);
+    for (const Case &c : cases) EXPECT_NE(mid(c).colour, shaded(rgb, c.shade));
+}
+
 TEST_F(WorldTest, FlatFloorDepthMatchesTheIntersection)
 {
     ASSERT_EQ(vxmap_flat(40, 0x808080), 1);
