@@ -182,14 +182,16 @@ static void cast_band(void *arg, int32_t band)
 {
     CastJob &c = *(CastJob *)arg;
     const int32_t j0 = band * c.per, j1 = j0 + c.per < c.n ? j0 + c.per : c.n;
+    VoxScanCounts counts{0, 0, 0}; // the bands' counts share cache lines: kept here while casting
     for (int32_t j = j0; j < j1; j++) {
         const RayLine &l = ray_lines[j];
         const RayEntry &e = ray_table[j];
         int32_t sky;
         vox_cast_ray(c.samples + e.base + (intptr_t)e.lo * c.istride, c.istride, l.n, l.x0, l.y0, l.x1, l.y1,
-                     &c.counts[band], &sky);
+                     &counts, &sky);
         ray_sky[j] = e.lo + sky;
     }
+    c.counts[band] = counts;
 }
 
 // Casts the region's rays, spread over the drawing threads in bands of whole
@@ -203,7 +205,6 @@ static void region_cast(RaySample *samples, intptr_t istride, int32_t n)
     const int32_t bands = pass_bands((n + 7) / 8, 16);
     job.per = (((n + bands - 1) / bands) + 7) & ~7;
     const int32_t used = (n + job.per - 1) / job.per;
-    std::memset(job.counts, 0, sizeof(VoxScanCounts) * (size_t)used);
     vox_pool_run(cast_band, &job, used);
     for (int32_t b = 0; b < used; b++) {
         vox_world_stats.rays += job.counts[b].rays;
