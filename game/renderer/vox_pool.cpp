@@ -105,10 +105,12 @@ int32_t vox_set_threads(int32_t n)
     return n;
 }
 
-void vox_pool_run(VoxBandJob job, void *arg, int32_t bands)
+void vox_pool_run(VoxBandJob job, void *arg, int32_t bands) { vox_pool_run_aside(job, arg, bands, nullptr, nullptr); }
+
+void vox_pool_run_aside(VoxBandJob job, void *arg, int32_t bands, VoxAsideJob aside, void *aside_arg)
 {
-    if (bands <= 0) return;
-    if (vox_threads() == 1 || bands == 1 || bands > 0xFFFF) { // the claim word holds at most 0xFFFF bands
+    if (bands <= 0 || vox_threads() == 1 || bands == 1 || bands > 0xFFFF) { // the claim word holds at most 0xFFFF bands
+        if (aside) aside(aside_arg);
         for (int32_t b = 0; b < bands; b++) job(arg, b);
         return;
     }
@@ -120,6 +122,7 @@ void vox_pool_run(VoxBandJob job, void *arg, int32_t bands)
     claim.store((uint64_t)gen << 32 | (uint64_t)bands << 16, std::memory_order_release);
     generation.store(gen, std::memory_order_release);
     generation.notify_all();
+    if (aside) aside(aside_arg);
     run_bands(gen);
     // The other threads hold the last bands for a few microseconds at most:
     // spin for them rather than sleep (a wake-up costs tens of microseconds).
