@@ -373,8 +373,8 @@ static void rows_band(void *arg, int32_t band)
 // [r0, r1], then rows from the vanishing point outward.
 static void region_rows(const Region &g, bool top, float r0, float r1)
 {
-    static RowsJob job;
-    job = RowsJob{g, top, r0, r1, region_count(r0, r1), top ? g.sign : -g.sign, 0, 0}; // sample of row r: r * s
+    // Sample index of row r: r * s.
+    RowsJob job{g, top, r0, r1, region_count(r0, r1), top ? g.sign : -g.sign, 0, 0};
     const float edge = top ? -1.0f : (float)g.yres;
     if (!region_rays(g, true, edge, r0, r1, job.n, job.s, rows_spans, &job)) return;
     const int32_t bands = pass_bands(job.nspans, 8);
@@ -493,9 +493,9 @@ static void columns_band(void *arg, int32_t band)
 // table, then the covered rows are drawn top to bottom.
 static void region_columns(const Region &g, bool right, float r0, float r1)
 {
-    static ColumnsJob job;
-    job = ColumnsJob{g, right, r0, r1, region_count(r0, r1), right ? -g.sign : g.sign, 0, false, 0, 0, 0, 0};
-    const float edge = right ? (float)g.xres : -1.0f; // sample index of column c: c * s
+    // Sample index of column c: c * s.
+    ColumnsJob job{g, right, r0, r1, region_count(r0, r1), right ? -g.sign : g.sign, 0, false, 0, 0, 0, 0};
+    const float edge = right ? (float)g.xres : -1.0f;
     if (!region_rays(g, false, edge, r0, r1, job.n, job.s, columns_table, &job) || !job.any) return;
     const int32_t bands = pass_bands(job.cy1 - job.cy0, 8);
     job.per = (job.cy1 - job.cy0 + bands - 1) / bands;
