@@ -24,6 +24,11 @@ int32_t vox_set_threads(int32_t n);
 // on the caller alone). Jobs must not call it.
 typedef void (*VoxBandJob)(void *arg, int32_t band);
 void vox_pool_run(VoxBandJob job, void *arg, int32_t bands);
+// vox_pool_run, with aside(aside_arg) run on the caller first, while the
+// other threads start on the bands; aside must not touch what the bands do.
+// On one thread: aside, then the bands.
+typedef void (*VoxAsideJob)(void *arg);
+void vox_pool_run_aside(VoxBandJob job, void *arg, int32_t bands, VoxAsideJob aside, void *aside_arg);
 
 // Stops and joins the workers (closerenderer and exit call it). Workers are
 // started as a job needs them and otherwise stay, idle when the count is

@@ -42,7 +42,9 @@ static __attribute__((noinline)) int32_t take_block(int32_t bx, int32_t by)
         for (int32_t x = bx * BLOCK_CELLS; x < (bx + 1) * BLOCK_CELLS; x++) {
             const uint8_t *p = voxel_map.columns[(y << 9) | x];
             const int32_t t = p[0] ? TOP_MIXED : p[1];
-            __atomic_store_n(&cell_tops[(y << 9) | x], (uint8_t)t, __ATOMIC_RELAXED);
+            // Written only when changed: a line left clean stays in the other drawing threads' caches.
+            if (__atomic_load_n(&cell_tops[(y << 9) | x], __ATOMIC_RELAXED) != (uint8_t)t)
+                __atomic_store_n(&cell_tops[(y << 9) | x], (uint8_t)t, __ATOMIC_RELAXED);
             mixed |= t == TOP_MIXED;
             top = t < top ? t : top;
         }

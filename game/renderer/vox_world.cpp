@@ -133,173 +133,195 @@ static int32_t pass_bands(int32_t items, int32_t per_thread)
     return b < items ? b : (items > 0 ? items : 1);
 }
 
-// Rays of a region: clips the n screen lines from the vanishing point to the
-// edge points r0 + (j + 1) u and lays out their samples. `rows`: a top or
-// bottom region (edge y = `edge`), whose samples are stored by sample index
-// (ray j's sample i at rowbase[i * istride + j]) so that a screen line reads
-// them in order; else a left or right one (edge x = `edge`), each ray's
-// samples together. s: the sample step of one screen line. Returns the
-// sample buffer, or null when none could be had.
-static RaySample *region_layout(const Region &g, bool rows, float edge, float r0, float r1, int32_t n, int32_t s,
-                                intptr_t *istride, int32_t *imin)
+// A region's rays on their way from the clipping to the kernels. The rays
+// are cut into the same bands for clipping and casting.
+struct RegionJob {
+    Region g;
+    bool rows;
+    float edge;
+    double r0, u;
+    int32_t n, s, per, bands;
+    RaySample *samples;
+    intptr_t istride;
+    int32_t imin;
+    int32_t lo[VOX_MAX_THREADS * 16], hi[VOX_MAX_THREADS * 16];
+    int64_t first[VOX_MAX_THREADS * 16]; // samples of each band's rays; then the band's first sample
+    VoxScanCounts counts[VOX_MAX_THREADS * 16];
+    VoxAsideJob aside;
+    void *aside_arg;
+};
+
+// Clips the band's rays: the screen lines from the vanishing point to the edge
+// points r0 + (j + 1) u (of a top or bottom region to the edge y = `edge`,
+// else to x = `edge`). Samples run from the one that looks highest.
+static void clip_band(void *arg, int32_t band)
 {
-    const double u = ((double)r1 - (double)r0) / n;
+    RegionJob &c = *(RegionJob *)arg;
+    const int32_t j0 = band * c.per, j1 = j0 + c.per < c.n ? j0 + c.per : c.n;
     int32_t lo = INT32_MAX, hi = INT32_MIN;
-    size_t total = 0;
-    for (int32_t j = 0; j < n; j++) {
-        const float e = (float)((double)r0 + (double)(j + 1) * u);
+    int64_t total = 0;
+    for (int32_t j = j0; j < j1; j++) {
+        const float e = (float)(c.r0 + (double)(j + 1) * c.u);
         RayLine &l = ray_lines[j];
-        if (rows) vox_clip_ray(0, g.vx, g.vy, e, edge, &l);
-        else vox_clip_ray(1, g.vx, g.vy, edge, e, &l);
+        if (c.rows) vox_clip_ray(0, c.g.vx, c.g.vy, e, c.edge, &l);
+        else vox_clip_ray(1, c.g.vx, c.g.vy, c.edge, e, &l);
         RayEntry &re = ray_table[j];
-        // Samples run from the one that looks highest, line `first`.
-        re.lo = (g.sign >= 0 ? l.end : l.start) * s;
+        re.lo = (c.g.sign >= 0 ? l.end : l.start) * c.s;
         re.hi = re.lo + l.n;
-        re.base = (int32_t)total - re.lo;
-        total += (size_t)l.n + 1;
+        total += (int64_t)l.n + 1;
         lo = re.lo < lo ? re.lo : lo;
         hi = re.hi > hi ? re.hi : hi;
     }
-    *imin = lo;
-    if (!rows) {
-        *istride = 1;
-        return region_buffer(total);
-    }
-    *istride = ((intptr_t)n + 7) & ~(intptr_t)7;
-    for (int32_t j = 0; j < n; j++) ray_table[j].base = (int32_t)(j - (intptr_t)lo * *istride);
-    // Room for a kernel's window of eight rays past the last ray of the last row.
-    return region_buffer((size_t)*istride * (size_t)(hi - lo + 1) + 8);
+    c.lo[band] = lo;
+    c.hi[band] = hi;
+    c.first[band] = total;
 }
 
-struct CastJob {
-    RaySample *samples;
-    intptr_t istride;
-    int32_t n, per;
-    VoxScanCounts counts[VOX_MAX_THREADS * 16];
-};
+// Lays out the clipped rays' samples. Rows (a top or bottom region): stored
+// by sample index (ray j's sample i at rowbase[i * istride + j]) so that a
+// screen line reads them in order; else (left or right) each ray's samples
+// together. Returns the sample buffer, or null when none could be had.
+static RaySample *region_layout(RegionJob &c)
+{
+    int32_t lo = INT32_MAX, hi = INT32_MIN;
+    int64_t total = 0;
+    for (int32_t b = 0; b < c.bands; b++) {
+        lo = c.lo[b] < lo ? c.lo[b] : lo;
+        hi = c.hi[b] > hi ? c.hi[b] : hi;
+        const int64_t t = c.first[b];
+        c.first[b] = total;
+        total += t;
+    }
+    c.imin = lo;
+    if (!c.rows) {
+        c.istride = 1;
+        return region_buffer((size_t)total);
+    }
+    c.istride = ((intptr_t)c.n + 7) & ~(intptr_t)7;
+    // Room for a kernel's window of eight rays past the last ray of the last row.
+    return region_buffer((size_t)c.istride * (size_t)(hi - lo + 1) + 8);
+}
 
 static void cast_band(void *arg, int32_t band)
 {
-    CastJob &c = *(CastJob *)arg;
+    RegionJob &c = *(RegionJob *)arg;
     const int32_t j0 = band * c.per, j1 = j0 + c.per < c.n ? j0 + c.per : c.n;
+    int64_t at = c.first[band];
+    VoxScanCounts counts{0, 0, 0}; // the bands' counts share cache lines: kept here while casting
     for (int32_t j = j0; j < j1; j++) {
         const RayLine &l = ray_lines[j];
-        const RayEntry &e = ray_table[j];
+        RayEntry &e = ray_table[j];
+        e.base = c.rows ? (int32_t)(j - (intptr_t)c.imin * c.istride) : (int32_t)at - e.lo;
+        at += (int64_t)l.n + 1;
         int32_t sky;
         vox_cast_ray(c.samples + e.base + (intptr_t)e.lo * c.istride, c.istride, l.n, l.x0, l.y0, l.x1, l.y1,
-                     &c.counts[band], &sky);
+                     &counts, &sky);
         ray_sky[j] = e.lo + sky;
     }
+    c.counts[band] = counts;
 }
 
-// Casts the region's rays, spread over the drawing threads in bands of whole
-// cache lines of samples.
-static void region_cast(RaySample *samples, intptr_t istride, int32_t n)
-{
-    static CastJob job;
-    job.samples = samples;
-    job.istride = istride;
-    job.n = n;
-    const int32_t bands = pass_bands((n + 7) / 8, 16);
-    job.per = (((n + bands - 1) / bands) + 7) & ~7;
-    const int32_t used = (n + job.per - 1) / job.per;
-    std::memset(job.counts, 0, sizeof(VoxScanCounts) * (size_t)used);
-    vox_pool_run(cast_band, &job, used);
-    for (int32_t b = 0; b < used; b++) {
-        vox_world_stats.rays += job.counts[b].rays;
-        vox_world_stats.samples += job.counts[b].samples;
-        vox_world_stats.frame_limit += job.counts[b].frame_limit;
-    }
-}
-
-// The range tables of drawspanstep over the rays' sample ranges and sky bounds.
-static void build_ranges(int32_t n)
+// Levels of the range tables m0 .. m1 - 1 of drawspanstep (0, 1: over the
+// rays' sample ranges; 2, 3: over their sky bounds).
+static void build_ranges(int32_t n, int32_t m0, int32_t m1)
 {
     RayRangeTable &t = vox_kparams.ranges;
     const int16_t **tables[4] = {t.maxlo, t.minhi, t.maxsky, t.minsky};
-    int16_t *area = range_area;
-    t.levels = 0;
-    for (int32_t k = 0; k < VOX_RANGE_LEVELS && (1 << k) <= n; k++) {
-        int16_t *v[4];
-        for (int32_t m = 0; m < 4; m++, area += n) v[m] = area;
-        if (k == 0) {
-            for (int32_t j = 0; j < n; j++) {
-                v[0][j] = (int16_t)ray_table[j].lo;
-                v[1][j] = (int16_t)ray_table[j].hi;
-                v[2][j] = v[3][j] = (int16_t)ray_sky[j];
-            }
-        } else {
-            const int32_t h = 1 << (k - 1), last = n - (1 << k);
-            for (int32_t m = 0; m < 4; m++) {
+    int32_t levels = 0;
+    for (int32_t k = 0; k < VOX_RANGE_LEVELS && (1 << k) <= n; k++, levels++)
+        for (int32_t m = m0; m < m1; m++) {
+            int16_t *v = range_area + (size_t)(4 * k + m) * (size_t)n;
+            if (k == 0) {
+                for (int32_t j = 0; j < n; j++)
+                    v[j] = (int16_t)(m == 0 ? ray_table[j].lo : (m == 1 ? ray_table[j].hi : ray_sky[j]));
+            } else {
+                const int32_t h = 1 << (k - 1), last = n - (1 << k);
                 const int16_t *q = tables[m][k - 1];
                 if (m % 2 == 0)
-                    for (int32_t j = 0; j <= last; j++) v[m][j] = q[j] > q[j + h] ? q[j] : q[j + h];
+                    for (int32_t j = 0; j <= last; j++) v[j] = q[j] > q[j + h] ? q[j] : q[j + h];
                 else
-                    for (int32_t j = 0; j <= last; j++) v[m][j] = q[j] < q[j + h] ? q[j] : q[j + h];
+                    for (int32_t j = 0; j <= last; j++) v[j] = q[j] < q[j + h] ? q[j] : q[j + h];
             }
+            tables[m][k] = v;
         }
-        for (int32_t m = 0; m < 4; m++) tables[m][k] = v[m];
-        t.levels = k + 1;
-    }
+    t.levels = levels;
 }
 
-// Hands a region's n rays to the kernels.
-static void region_bind_rays(RaySample *buf, int32_t n, intptr_t istride, bool rows, int32_t imin)
+// Beside the cast: hands the region's rays to the kernels as far as the
+// cast leaves them alone (all but the sky bounds), then the caller's work.
+static void bind_aside(void *arg)
 {
-    vox_kparams.samples = buf;
+    const RegionJob &c = *(const RegionJob *)arg;
+    const int32_t n = c.n;
+    vox_kparams.samples = c.samples;
     vox_kparams.rays = ray_table;
     vox_kparams.lastray = n - 1;
-    vox_kparams.istride = istride;
+    vox_kparams.istride = c.istride;
     for (int32_t j = n; j < n + 8; j++) ray_sky[j] = INT32_MIN;
     vox_kparams.sky = ray_sky;
     vox_kparams.rowbase = nullptr;
     vox_kparams.ranges.levels = 0;
-    if (rows) {
-        vox_kparams.rowbase = buf - (intptr_t)imin * istride;
-        build_ranges(n);
+    if (c.rows) {
+        vox_kparams.rowbase = c.samples - (intptr_t)c.imin * c.istride;
+        build_ranges(n, 0, 2);
     }
+    if (c.aside) c.aside(c.aside_arg);
 }
+
+// Rays of a region, n = region_count(r0, r1) of them, to the edge `edge`
+// for r0..r1 (rows: a top or bottom region): clipped and cast on the drawing
+// threads, and handed to the kernels, while the caller runs aside(aside_arg)
+// (which must leave the rays alone). s: the sample step of one screen line.
+// Returns whether they were cast: not when there are none or no room for them.
+static bool region_rays(const Region &g, bool rows, float edge, float r0, float r1, int32_t n, int32_t s,
+                        VoxAsideJob aside, void *aside_arg)
+{
+    if (n < 1 || n > 16 * VOX_MAX_XRES || !grow_rays((size_t)n)) return false;
+    static RegionJob c;
+    c.g = g;
+    c.rows = rows;
+    c.edge = edge;
+    c.r0 = (double)r0;
+    c.u = ((double)r1 - (double)r0) / n;
+    c.n = n;
+    c.s = s;
+    // Bands of whole cache lines of samples.
+    const int32_t bands = pass_bands((n + 7) / 8, 16);
+    c.per = (((n + bands - 1) / bands) + 7) & ~7;
+    c.bands = (n + c.per - 1) / c.per;
+    c.aside = aside;
+    c.aside_arg = aside_arg;
+    vox_pool_run(clip_band, &c, c.bands);
+    c.samples = region_layout(c);
+    if (!c.samples) return false;
+    vox_pool_run_aside(cast_band, &c, c.bands, bind_aside, &c);
+    for (int32_t b = 0; b < c.bands; b++) {
+        vox_world_stats.rays += c.counts[b].rays;
+        vox_world_stats.samples += c.counts[b].samples;
+        vox_world_stats.frame_limit += c.counts[b].frame_limit;
+    }
+    if (rows) build_ranges(n, 2, 4);
+    return true;
+}
+
+static int32_t region_count(float r0, float r1) { return iround((double)r1 - (double)r0); }
 
 struct RowsJob {
-    int32_t nspans, per, s;
+    Region g;
+    bool top;
+    float r0, r1;
+    int32_t n, s, nspans, per;
 };
 
-static void rows_band(void *arg, int32_t band)
+// The screen lines of a top or bottom region, from the vanishing point outward.
+static void rows_spans(void *arg)
 {
-    const RowsJob &r = *(const RowsJob *)arg;
-    const int32_t k0 = band * r.per, k1 = k0 + r.per < r.nspans ? k0 + r.per : r.nspans;
-    for (int32_t k = k0; k < k1; k++) {
-        const RowSpan &sp = row_spans[k];
-        vox_kernels.drawspanstep(sp.x0, sp.row, sp.x1, sp.raynumber, sp.step, sp.row * r.s);
-    }
-    __builtin_ia32_sfence(); // the kernels' streaming stores, before the band counts as done
-}
-
-// The region's n rays to the edge `edge` for r0..r1 (rows: top or bottom):
-// laid out, cast on the drawing threads and handed to the kernels. Returns
-// n, 0 when there are none or no room for them.
-static int32_t region_rays(const Region &g, bool rows, float edge, float r0, float r1, int32_t s)
-{
-    const int32_t n = iround((double)r1 - (double)r0);
-    if (n < 1 || n > 16 * VOX_MAX_XRES || !grow_rays((size_t)n)) return 0;
-    intptr_t istride;
-    int32_t imin;
-    RaySample *buf = region_layout(g, rows, edge, r0, r1, n, s, &istride, &imin);
-    if (!buf) return 0;
-    region_cast(buf, istride, n);
-    region_bind_rays(buf, n, istride, rows, imin);
-    return n;
-}
-
-// Top (top = true) or bottom region: rays to the edge y = T or B for x in
-// [r0, r1], then rows from the vanishing point outward.
-static void region_rows(const Region &g, bool top, float r0, float r1)
-{
+    RowsJob &r = *(RowsJob *)arg;
+    const Region &g = r.g;
+    const bool top = r.top;
     const float edge = top ? -1.0f : (float)g.yres;
-    const int32_t s = top ? g.sign : -g.sign; // sample index of row r: r * s
-    const int32_t n = region_rays(g, true, edge, r0, r1, s);
-    if (!n) return;
-
+    const int32_t n = r.n;
+    const float r0 = r.r0, r1 = r.r1;
     const double dedge = (double)edge - g.vy;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
     const int64_t o = (int64_t)std::nearbyint(((double)g.vx - (double)r0) * (double)w / dedge);
@@ -333,52 +355,53 @@ static void region_rows(const Region &g, bool top, float r0, float r1)
         if (x0 < x1 && step > -(1ll << 30) && step < (1ll << 30))
             row_spans[nspans++] = RowSpan{row, x0, x1, (int32_t)rn(x0), (int32_t)step};
     }
-    RowsJob job{nspans, 0, s};
-    const int32_t bands = pass_bands(nspans, 8);
-    job.per = (nspans + bands - 1) / bands;
-    vox_pool_run(rows_band, &job, job.per ? (nspans + job.per - 1) / job.per : 0);
+    r.nspans = nspans;
+}
+
+static void rows_band(void *arg, int32_t band)
+{
+    const RowsJob &r = *(const RowsJob *)arg;
+    const int32_t k0 = band * r.per, k1 = k0 + r.per < r.nspans ? k0 + r.per : r.nspans;
+    for (int32_t k = k0; k < k1; k++) {
+        const RowSpan &sp = row_spans[k];
+        vox_kernels.drawspanstep(sp.x0, sp.row, sp.x1, sp.raynumber, sp.step, sp.row * r.s);
+    }
+    __builtin_ia32_sfence(); // the kernels' streaming stores, before the band counts as done
+}
+
+// Top (top = true) or bottom region: rays to the edge y = T or B for x in
+// [r0, r1], then rows from the vanishing point outward.
+static void region_rows(const Region &g, bool top, float r0, float r1)
+{
+    // Sample index of row r: r * s.
+    RowsJob job{g, top, r0, r1, region_count(r0, r1), top ? g.sign : -g.sign, 0, 0};
+    const float edge = top ? -1.0f : (float)g.yres;
+    if (!region_rays(g, true, edge, r0, r1, job.n, job.s, rows_spans, &job)) return;
+    const int32_t bands = pass_bands(job.nspans, 8);
+    job.per = (job.nspans + bands - 1) / bands;
+    vox_pool_run(rows_band, &job, job.per ? (job.nspans + job.per - 1) / job.per : 0);
 }
 
 struct ColumnsJob {
+    Region g;
     bool right;
-    int32_t s, xres, cy0, cy1, per;
+    float r0, r1;
+    int32_t n, s, per;
+    bool any;
+    int32_t cy0, cy1; // rows covered
     int32_t c0, c1; // columns the rows use
 };
 
-static void columns_band(void *arg, int32_t band)
+// The column ray table of a left or right region: columns from the vanishing
+// point outward, and the rows they cover.
+static void columns_table(void *arg)
 {
-    const ColumnsJob &c = *(const ColumnsJob *)arg;
-    const int32_t ra = c.cy0 + band * c.per, rb = ra + c.per < c.cy1 ? ra + c.per : c.cy1;
-    int32_t *crt = vox_frame.columnraytable;
-    alignas(16) int32_t own[2 * VOX_MAX_XRES];
-    if (c.per < c.cy1 - c.cy0) {
-        // A band of its own: each column's entry as the rows above the band
-        // would have left it (one step per row that used it).
-        for (int32_t col = c.c0; col < c.c1; col++) {
-            const int32_t used = ra > colrow0[col] ? ra - colrow0[col] : 0;
-            own[col] = (int32_t)((uint32_t)crt[col] + (uint32_t)used * (uint32_t)crt[col + VOX_MAX_XRES]);
-            own[col + VOX_MAX_XRES] = crt[col + VOX_MAX_XRES];
-        }
-        crt = own;
-    }
-    for (int32_t r = ra; r < rb; r++) {
-        const int32_t f = firstcol[r];
-        if (c.right) vox_kernels.drawspantable(f, r, c.xres, f * c.s, c.s, crt);
-        else vox_kernels.drawspantable(0, r, f + 1, 0, c.s, crt);
-    }
-    __builtin_ia32_sfence();
-}
-
-// Right (right = true) or left region: rays to the edge x = R or L for y in
-// [r0, r1]; columns from the vanishing point outward fill the column ray
-// table, then the covered rows are drawn top to bottom.
-static void region_columns(const Region &g, bool right, float r0, float r1)
-{
+    ColumnsJob &cj = *(ColumnsJob *)arg;
+    const Region &g = cj.g;
+    const bool right = cj.right;
     const float edge = right ? (float)g.xres : -1.0f;
-    const int32_t s = right ? -g.sign : g.sign; // sample index of column c: c * s
-    const int32_t n = region_rays(g, false, edge, r0, r1, s);
-    if (!n) return;
-
+    const int32_t n = cj.n;
+    const float r0 = cj.r0, r1 = cj.r1;
     const double dedge = (double)edge - g.vx;
     const int64_t w = (int64_t)std::nearbyint((double)n * 65536.0 * dedge / ((double)r1 - (double)r0));
     const int64_t o = (int64_t)std::nearbyint(((double)g.vy - (double)r0) * (double)w / dedge);
@@ -434,11 +457,49 @@ static void region_columns(const Region &g, bool right, float r0, float r1)
             c1 = col + 1 > c1 ? col + 1 : c1;
         }
     }
-    if (!any) return;
-    ColumnsJob job{right, s, g.xres, cy0, cy1, 0, c0, c1};
-    const int32_t bands = pass_bands(cy1 - cy0, 8);
-    job.per = (cy1 - cy0 + bands - 1) / bands;
-    vox_pool_run(columns_band, &job, (cy1 - cy0 + job.per - 1) / job.per);
+    cj.any = any;
+    cj.cy0 = cy0;
+    cj.cy1 = cy1;
+    cj.c0 = c0;
+    cj.c1 = c1;
+}
+
+static void columns_band(void *arg, int32_t band)
+{
+    const ColumnsJob &c = *(const ColumnsJob *)arg;
+    const int32_t ra = c.cy0 + band * c.per, rb = ra + c.per < c.cy1 ? ra + c.per : c.cy1;
+    int32_t *crt = vox_frame.columnraytable;
+    alignas(16) int32_t own[2 * VOX_MAX_XRES];
+    if (c.per < c.cy1 - c.cy0) {
+        // A band of its own: each column's entry as the rows above the band
+        // would have left it (one step per row that used it).
+        for (int32_t col = c.c0; col < c.c1; col++) {
+            const int32_t used = ra > colrow0[col] ? ra - colrow0[col] : 0;
+            own[col] = (int32_t)((uint32_t)crt[col] + (uint32_t)used * (uint32_t)crt[col + VOX_MAX_XRES]);
+            own[col + VOX_MAX_XRES] = crt[col + VOX_MAX_XRES];
+        }
+        crt = own;
+    }
+    for (int32_t r = ra; r < rb; r++) {
+        const int32_t f = firstcol[r];
+        if (c.right) vox_kernels.drawspantable(f, r, c.g.xres, f * c.s, c.s, crt);
+        else vox_kernels.drawspantable(0, r, f + 1, 0, c.s, crt);
+    }
+    __builtin_ia32_sfence();
+}
+
+// Right (right = true) or left region: rays to the edge x = R or L for y in
+// [r0, r1]; columns from the vanishing point outward fill the column ray
+// table, then the covered rows are drawn top to bottom.
+static void region_columns(const Region &g, bool right, float r0, float r1)
+{
+    // Sample index of column c: c * s.
+    ColumnsJob job{g, right, r0, r1, region_count(r0, r1), right ? -g.sign : g.sign, 0, false, 0, 0, 0, 0};
+    const float edge = right ? (float)g.xres : -1.0f;
+    if (!region_rays(g, false, edge, r0, r1, job.n, job.s, columns_table, &job) || !job.any) return;
+    const int32_t bands = pass_bands(job.cy1 - job.cy0, 8);
+    job.per = (job.cy1 - job.cy0 + bands - 1) / bands;
+    vox_pool_run(columns_band, &job, (job.cy1 - job.cy0 + job.per - 1) / job.per);
 }
 
 int renderworld()

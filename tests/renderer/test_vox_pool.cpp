@@ -1,6 +1,7 @@
 // Drawing threads: every band of every job runs exactly once, whatever the
 // thread and band counts, jobs following each other at once or after the
-// workers have gone to sleep; the thread count's default and clamps.
+// workers have gone to sleep, and the caller's work beside a job once on the
+// caller; the thread count's default and clamps.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,19 +22,39 @@ struct Tally {
 
 void count_band(void *arg, int32_t band) { ((Tally *)arg)->runs[(size_t)band]++; }
 
+// The caller's work beside a job: where and how often it ran.
+struct Aside {
+    std::thread::id on;
+    int32_t runs = 0;
+};
+
+void note_aside(void *arg)
+{
+    Aside &a = *(Aside *)arg;
+    a.on = std::this_thread::get_id();
+    a.runs++;
+}
+
 TEST(DrawingThreads, EveryBandRunsOnceForAnyCounts)
 {
     for (int32_t threads : {1, 2, 3, 4, 7, VOX_MAX_THREADS}) {
         ASSERT_EQ(vox_set_threads(threads), threads);
         for (int32_t bands : {1, 2, 5, 64, 1000, 70000}) {
-            // Back to back, and once after the workers have gone to sleep.
+            // Back to back, and once after the workers have gone to sleep,
+            // that time with work on the caller beside the bands.
             for (int pause = 0; pause < 2; pause++) {
                 if (pause) std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 Tally t((size_t)bands);
-                vox_pool_run(count_band, &t, bands);
+                Aside a;
+                if (pause) vox_pool_run_aside(count_band, &t, bands, note_aside, &a);
+                else vox_pool_run(count_band, &t, bands);
                 int32_t wrong = 0;
                 for (const auto &r : t.runs) wrong += r.load() != 1;
                 EXPECT_EQ(wrong, 0) << threads << " threads, " << bands << " bands";
+                EXPECT_EQ(a.runs, pause);
+                if (pause) {
+                    EXPECT_EQ(a.on, std::this_thread::get_id());
+                }
             }
         }
     }
