@@ -408,6 +408,70 @@ static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1,
     return j;
 }
 
+// Resolves what the frames (*nfp of them) see of the column of spans p,
+// entered at dn and left at df; frames may split and close. Returns false
+// when the ray is done (no frame left, or it ended with sky). Kept out of
+// line: most columns of most views take the walk's short path.
+static __attribute__((noinline)) bool scan_column(const ScanRay &r, ScanFrame *frames, int32_t *nfp, const uint8_t *p,
+                                                  int64_t dn, int64_t df, int32_t wall, const int32_t *shade,
+                                                  VoxScanCounts *counts)
+{
+    int32_t nf = *nfp;
+    const int64_t dn16 = dn >> 16;
+    const uint8_t *prev = nullptr;
+    for (int32_t fi = 0; fi < nf;) {
+        ScanFrame &f = frames[fi];
+        while (p[0] && r.below(f.i0, dn16, p[2] + 1)) {
+            prev = p;
+            p += p[0] * 4;
+        }
+        if (p[0]) {
+            const int32_t anext = p[p[0] * 4 + 3];
+            if (r.below(f.i1, dn16, anext)) {
+                // Part of the frame looks into the gap under this span:
+                // the samples at or above its air start get a frame of
+                // their own, the rest go on with the spans below.
+                const int32_t j = last_at_or_above(r, f.i0, f.i1, dn16, anext);
+                if (j < f.i0) {
+                    prev = p;
+                    p += p[0] * 4;
+                    continue;
+                }
+                if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
+                    counts->frame_limit++;
+                    fill_sky(r, frames, nf);
+                    return false;
+                }
+                std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
+                nf++;
+                ScanFrame &u = frames[fi];
+                ScanFrame &l = frames[fi + 1];
+                u.i1 = j;
+                u.lz = anext;
+                l.i0 = j + 1;
+                l.uz = anext;
+                scan_frame_span(r, u, p, prev, dn, df, wall, shade);
+                if (u.i0 > u.i1) {
+                    std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
+                    nf--;
+                } else {
+                    fi++;
+                }
+                continue; // the lower part: on with the span walk
+            }
+        }
+        scan_frame_span(r, f, p, prev, dn, df, wall, shade);
+        if (f.i0 > f.i1) {
+            std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
+            nf--;
+        } else {
+            fi++;
+        }
+    }
+    *nfp = nf;
+    return nf > 0;
+}
+
 // Walks the ray from the camera's column. Boundaries: bx, by the distances
 // of the next x and y cell boundaries, stepx, stepy their spacing.
 static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, int64_t stepx, int64_t stepy,
@@ -542,58 +606,7 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         }
         h1 = INT64_MIN; // the frames change below
         flying = false;
-        const int64_t dn16 = dn >> 16;
-        const uint8_t *prev = nullptr;
-        for (int32_t fi = 0; fi < nf;) {
-            ScanFrame &f = frames[fi];
-            while (p[0] && r.below(f.i0, dn16, p[2] + 1)) {
-                prev = p;
-                p += p[0] * 4;
-            }
-            if (p[0]) {
-                const int32_t anext = p[p[0] * 4 + 3];
-                if (r.below(f.i1, dn16, anext)) {
-                    // Part of the frame looks into the gap under this span:
-                    // the samples at or above its air start get a frame of
-                    // their own, the rest go on with the spans below.
-                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn16, anext);
-                    if (j < f.i0) {
-                        prev = p;
-                        p += p[0] * 4;
-                        continue;
-                    }
-                    if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
-                        counts->frame_limit++;
-                        fill_sky(r, frames, nf);
-                        return;
-                    }
-                    std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
-                    nf++;
-                    ScanFrame &u = frames[fi];
-                    ScanFrame &l = frames[fi + 1];
-                    u.i1 = j;
-                    u.lz = anext;
-                    l.i0 = j + 1;
-                    l.uz = anext;
-                    scan_frame_span(r, u, p, prev, dn, df, wall, shade);
-                    if (u.i0 > u.i1) {
-                        std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
-                        nf--;
-                    } else {
-                        fi++;
-                    }
-                    continue; // the lower part: on with the span walk
-                }
-            }
-            scan_frame_span(r, f, p, prev, dn, df, wall, shade);
-            if (f.i0 > f.i1) {
-                std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
-                nf--;
-            } else {
-                fi++;
-            }
-        }
-        if (nf == 0) return;
+        if (!scan_column(r, frames, &nf, p, dn, df, wall, shade, counts)) return;
     }
 }
 
