@@ -241,7 +241,7 @@ struct ScanRay {
 // margins is found with one division, and every sample in it tests the same.
 // `Wide` is the integer type that holds A x 2^16 and its step exactly.
 template <typename Wide>
-static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
+static inline __attribute__((always_inline)) int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
                            bool below)
 {
     if (room <= 0) return 0;
@@ -265,12 +265,19 @@ static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t roo
     return q < 0.0 ? 0 : (q >= (double)room ? room : (int32_t)q);
 }
 
+// For rays or levels too large for 64 bits; seldom met, so kept out of line.
+static __attribute__((noinline)) int32_t certain_run_wide(const ScanRay &r, int32_t i, int32_t dir, int32_t room,
+                                                          int64_t hz, int64_t d16, bool below)
+{
+    return certain_run<__int128>(r, i, dir, room, hz, d16, below);
+}
+
 static inline int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
                                   bool below)
 {
     return r.small && hz > -(1 << 20) && hz < (1 << 20)
                ? certain_run<int64_t>(r, i, dir, room, hz, d16, below)
-               : certain_run<__int128>(r, i, dir, room, hz, d16, below);
+               : certain_run_wide(r, i, dir, room, hz, d16, below);
 }
 
 // Writes `smp` to count samples from o on, step samples apart; returns the
