@@ -602,8 +602,17 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             f.uz = 0;
             if (h1 * hs + z1 * (df >> 16) > 0) {
                 met = true;
-                paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(*col, 0), shade[3]), df));
+                // The last sample is painted here; most tops end there or
+                // soon after, so the run goes on out of line only if the
+                // sample before it meets the top too.
+                const SampleWord top = face_sample(shade_colour(span_colour(*col, 0), shade[3]), df);
+                put_sample(r.out + f.i1 * r.stride, top);
+                f.i1--;
                 if (f.i0 > f.i1) return;
+                if (r.below_h(f.i1, df >> 16, hs)) {
+                    paint_back(r, f, hs, df >> 16, top);
+                    if (f.i0 > f.i1) return;
+                }
                 h1 = INT64_MIN;
             }
             // A ray that only just clears the tops is seldom clear of a
