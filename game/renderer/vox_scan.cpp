@@ -415,6 +415,18 @@ static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1,
     return j;
 }
 
+// On from frame *fi of the *nf, which the column has just resolved: closed
+// when it has no samples left, else the next one's turn.
+static inline void next_frame(ScanFrame *frames, int32_t *nf, int32_t *fi)
+{
+    if (frames[*fi].i0 > frames[*fi].i1) {
+        std::memmove(&frames[*fi], &frames[*fi + 1], sizeof(ScanFrame) * (size_t)(*nf - *fi - 1));
+        (*nf)--;
+    } else {
+        (*fi)++;
+    }
+}
+
 // Resolves what the frames (*nfp of them) see of the column of spans p,
 // entered at dn and left at df; frames may split and close. Returns false
 // when the ray is done (no frame left, or it ended with sky). Kept out of
@@ -458,22 +470,12 @@ static __attribute__((noinline)) bool scan_column(const ScanRay &r, ScanFrame *f
                 l.i0 = j + 1;
                 l.uz = anext;
                 scan_frame_span(r, u, p, prev, dn, df, wall, shade);
-                if (u.i0 > u.i1) {
-                    std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
-                    nf--;
-                } else {
-                    fi++;
-                }
+                next_frame(frames, &nf, &fi);
                 continue; // the lower part: on with the span walk
             }
         }
         scan_frame_span(r, f, p, prev, dn, df, wall, shade);
-        if (f.i0 > f.i1) {
-            std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
-            nf--;
-        } else {
-            fi++;
-        }
+        next_frame(frames, &nf, &fi);
     }
     *nfp = nf;
     return nf > 0;
