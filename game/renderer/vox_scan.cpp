@@ -241,7 +241,7 @@ struct ScanRay {
 // margins is found with one division, and every sample in it tests the same.
 // `Wide` is the integer type that holds A x 2^16 and its step exactly.
 template <typename Wide>
-static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
+static inline __attribute__((always_inline)) int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
                            bool below)
 {
     if (room <= 0) return 0;
@@ -265,12 +265,19 @@ static int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t roo
     return q < 0.0 ? 0 : (q >= (double)room ? room : (int32_t)q);
 }
 
+// For rays or levels too large for 64 bits; seldom met, so kept out of line.
+static __attribute__((noinline)) int32_t certain_run_wide(const ScanRay &r, int32_t i, int32_t dir, int32_t room,
+                                                          int64_t hz, int64_t d16, bool below)
+{
+    return certain_run<__int128>(r, i, dir, room, hz, d16, below);
+}
+
 static inline int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
                                   bool below)
 {
     return r.small && hz > -(1 << 20) && hz < (1 << 20)
                ? certain_run<int64_t>(r, i, dir, room, hz, d16, below)
-               : certain_run<__int128>(r, i, dir, room, hz, d16, below);
+               : certain_run_wide(r, i, dir, room, hz, d16, below);
 }
 
 // Writes `smp` to count samples from o on, step samples apart; returns the
@@ -408,6 +415,72 @@ static inline int32_t last_at_or_above(const ScanRay &r, int32_t i0, int32_t i1,
     return j;
 }
 
+// On from frame *fi of the *nf, which the column has just resolved: closed
+// when it has no samples left, else the next one's turn.
+static inline void next_frame(ScanFrame *frames, int32_t *nf, int32_t *fi)
+{
+    if (frames[*fi].i0 > frames[*fi].i1) {
+        std::memmove(&frames[*fi], &frames[*fi + 1], sizeof(ScanFrame) * (size_t)(*nf - *fi - 1));
+        (*nf)--;
+    } else {
+        (*fi)++;
+    }
+}
+
+// Resolves what the frames (*nfp of them) see of the column of spans p,
+// entered at dn and left at df; frames may split and close. Returns false
+// when the ray is done (no frame left, or it ended with sky). Kept out of
+// line: most columns of most views take the walk's short path.
+static __attribute__((noinline)) bool scan_column(const ScanRay &r, ScanFrame *frames, int32_t *nfp, const uint8_t *p,
+                                                  int64_t dn, int64_t df, int32_t wall, const int32_t *shade,
+                                                  VoxScanCounts *counts)
+{
+    int32_t nf = *nfp;
+    const int64_t dn16 = dn >> 16;
+    const uint8_t *prev = nullptr;
+    for (int32_t fi = 0; fi < nf;) {
+        ScanFrame &f = frames[fi];
+        while (p[0] && r.below(f.i0, dn16, p[2] + 1)) {
+            prev = p;
+            p += p[0] * 4;
+        }
+        if (p[0]) {
+            const int32_t anext = p[p[0] * 4 + 3];
+            if (r.below(f.i1, dn16, anext)) {
+                // Part of the frame looks into the gap under this span:
+                // the samples at or above its air start get a frame of
+                // their own, the rest go on with the spans below.
+                const int32_t j = last_at_or_above(r, f.i0, f.i1, dn16, anext);
+                if (j < f.i0) {
+                    prev = p;
+                    p += p[0] * 4;
+                    continue;
+                }
+                if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
+                    counts->frame_limit++;
+                    fill_sky(r, frames, nf);
+                    return false;
+                }
+                std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
+                nf++;
+                ScanFrame &u = frames[fi];
+                ScanFrame &l = frames[fi + 1];
+                u.i1 = j;
+                u.lz = anext;
+                l.i0 = j + 1;
+                l.uz = anext;
+                scan_frame_span(r, u, p, prev, dn, df, wall, shade);
+                next_frame(frames, &nf, &fi);
+                continue; // the lower part: on with the span walk
+            }
+        }
+        scan_frame_span(r, f, p, prev, dn, df, wall, shade);
+        next_frame(frames, &nf, &fi);
+    }
+    *nfp = nf;
+    return nf > 0;
+}
+
 // Walks the ray from the camera's column. Boundaries: bx, by the distances
 // of the next x and y cell boundaries, stepx, stepy their spacing.
 static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, int64_t stepx, int64_t stepy,
@@ -531,8 +604,17 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
             f.uz = 0;
             if (h1 * hs + z1 * (df >> 16) > 0) {
                 met = true;
-                paint_back(r, f, hs, df >> 16, face_sample(shade_colour(span_colour(*col, 0), shade[3]), df));
+                // The last sample is painted here; most tops end there or
+                // soon after, so the run goes on out of line only if the
+                // sample before it meets the top too.
+                const SampleWord top = face_sample(shade_colour(span_colour(*col, 0), shade[3]), df);
+                put_sample(r.out + f.i1 * r.stride, top);
+                f.i1--;
                 if (f.i0 > f.i1) return;
+                if (r.below_h(f.i1, df >> 16, hs)) {
+                    paint_back(r, f, hs, df >> 16, top);
+                    if (f.i0 > f.i1) return;
+                }
                 h1 = INT64_MIN;
             }
             // A ray that only just clears the tops is seldom clear of a
@@ -542,58 +624,7 @@ static void scancolumnray(const ScanRay &r, int32_t n, int64_t bx, int64_t by, i
         }
         h1 = INT64_MIN; // the frames change below
         flying = false;
-        const int64_t dn16 = dn >> 16;
-        const uint8_t *prev = nullptr;
-        for (int32_t fi = 0; fi < nf;) {
-            ScanFrame &f = frames[fi];
-            while (p[0] && r.below(f.i0, dn16, p[2] + 1)) {
-                prev = p;
-                p += p[0] * 4;
-            }
-            if (p[0]) {
-                const int32_t anext = p[p[0] * 4 + 3];
-                if (r.below(f.i1, dn16, anext)) {
-                    // Part of the frame looks into the gap under this span:
-                    // the samples at or above its air start get a frame of
-                    // their own, the rest go on with the spans below.
-                    const int32_t j = last_at_or_above(r, f.i0, f.i1, dn16, anext);
-                    if (j < f.i0) {
-                        prev = p;
-                        p += p[0] * 4;
-                        continue;
-                    }
-                    if (nf >= vox_scan_frame_limit || nf >= VOX_SPAN_FRAMES) {
-                        counts->frame_limit++;
-                        fill_sky(r, frames, nf);
-                        return;
-                    }
-                    std::memmove(&frames[fi + 1], &frames[fi], sizeof(ScanFrame) * (size_t)(nf - fi));
-                    nf++;
-                    ScanFrame &u = frames[fi];
-                    ScanFrame &l = frames[fi + 1];
-                    u.i1 = j;
-                    u.lz = anext;
-                    l.i0 = j + 1;
-                    l.uz = anext;
-                    scan_frame_span(r, u, p, prev, dn, df, wall, shade);
-                    if (u.i0 > u.i1) {
-                        std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
-                        nf--;
-                    } else {
-                        fi++;
-                    }
-                    continue; // the lower part: on with the span walk
-                }
-            }
-            scan_frame_span(r, f, p, prev, dn, df, wall, shade);
-            if (f.i0 > f.i1) {
-                std::memmove(&frames[fi], &frames[fi + 1], sizeof(ScanFrame) * (size_t)(nf - fi - 1));
-                nf--;
-            } else {
-                fi++;
-            }
-        }
-        if (nf == 0) return;
+        if (!scan_column(r, frames, &nf, p, dn, df, wall, shade, counts)) return;
     }
 }
 
