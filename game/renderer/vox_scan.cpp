@@ -241,8 +241,8 @@ struct ScanRay {
 // margins is found with one division, and every sample in it tests the same.
 // `Wide` is the integer type that holds A x 2^16 and its step exactly.
 template <typename Wide>
-static inline __attribute__((always_inline)) int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir, int32_t room, int64_t hz, int64_t d16,
-                           bool below)
+static inline __attribute__((always_inline)) int32_t certain_run(const ScanRay &r, int32_t i, int32_t dir,
+                                                                 int32_t room, int64_t hz, int64_t d16, bool below)
 {
     if (room <= 0) return 0;
     const Wide a = (Wide)r.gh(i) * hz + (Wide)r.gz(i) * d16;
