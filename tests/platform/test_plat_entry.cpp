@@ -56,7 +56,8 @@ TEST_F(PlatEntry, ClosingTheWindowRunsOneShutdownThenTheReleasesInOrder)
 {
     test_game.frame = frame_nap;
     // The second close reaches a window that no longer exists.
-    EXPECT_EQ(run_main("x127", "30 close\n0 close\n"), 0);
+    // The wait for screen 0 starts the delay at the first pump, after start-up.
+    EXPECT_EQ(run_main("x127", "0 screen 0\n30 close\n0 close\n"), 0);
     EXPECT_EQ(test_game.shutdowns, 1);
     EXPECT_GT(test_game.frames, 0);
     EXPECT_EQ(test_log_lines({"game_shutdown", "release"}), kReleaseOrder);
