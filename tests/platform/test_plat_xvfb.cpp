@@ -34,13 +34,12 @@ class PlatXvfb : public ::testing::Test {
 protected:
     TestXvfb x;
     pid_t demo = -1;
-    std::string dir;
+    std::string dir = XVFB_TMP; // a folder of its own: ctest runs the tests in parallel
     std::string screen = "640x480x24";
 
     void SetUp() override
     {
         if (!tpr_on_path("Xvfb") || !tpr_on_path("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
-        dir = XVFB_TMP;
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         ASSERT_TRUE(txv_start(&x, screen)) << "no free display for Xvfb";
@@ -142,7 +141,11 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
 // full screen, where the frame is scaled up to the desktop, at two frame sizes.
 class PlatXvfbMouse : public PlatXvfb {
 protected:
-    PlatXvfbMouse() { screen = "1024x768x24"; }
+    PlatXvfbMouse()
+    {
+        screen = "1024x768x24";
+        dir = XVFB_TMP "_mouse";
+    }
 };
 
 // The motion platdemo printed after `from` bytes of its output, summed.
