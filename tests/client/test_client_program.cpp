@@ -152,7 +152,7 @@ TEST_F(ClientProgram, AMouseMoveRightAfterAShotTurnsTheView)
     };
     Shot first_turned;
     for (const char *delay : {"0", "500"}) {
-        const std::string script = "0 screen 0\n200 type Viewer\n0 press RETURN\n0 screen 2\n400 press 3\n1500 shot " +
+        const std::string script = "0 screen 0\n200 type Viewer\n0 press RETURN\n0 screen 2\n400 press 3 300\n1500 shot " +
                                    path("rest.png") + "\n300 shot " + path("before.png") + "\n" + delay +
                                    " mouse 200 0\n700 shot " + path("turned.png") + "\n200 close\n";
         run_client(script, {"BKM_PLATFORM=headless"}, port);
