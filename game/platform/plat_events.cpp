@@ -37,6 +37,7 @@ void events_reset()
     raw_head = raw_count = 0;
     focused = 1;
     injected_modifiers = 0;
+    sound_focus_changed();
 }
 
 static void events_deliver(const RawEvent &e)
@@ -76,6 +77,7 @@ static void events_deliver(const RawEvent &e)
     case RAW_FOCUS_IN:
         if (focused) return;
         focused = 1;
+        sound_focus_changed();
         postmessage(WM_ACTIVATEAPP, 1, 0);
         postmessage(WM_ACTIVATE, WA_ACTIVE, 0);
         return;
@@ -83,6 +85,7 @@ static void events_deliver(const RawEvent &e)
         if (!focused) return;
         focused = 0;
         input_focus_lost();
+        sound_focus_changed();
         postmessage(WM_ACTIVATE, WA_INACTIVE, 0);
         postmessage(WM_ACTIVATEAPP, 0, 0);
         return;

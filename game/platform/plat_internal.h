@@ -15,6 +15,8 @@ int input_pending();
 
 // Sound (plat_sound.cpp): lets a clocked loopback device render up to now.
 void sound_advance(uint32_t now_ms);
+// The window gained or lost the focus (events_focused): silent without it.
+void sound_focus_changed();
 
 // Message queue (plat_main.cpp): 1 when messages wait.
 int messages_pending();

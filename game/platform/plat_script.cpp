@@ -21,6 +21,7 @@
 #define SCRIPT_SHOTS 16         // screenshots waiting for a present
 #define SCRIPT_DEFAULT_HOLD 50
 #define SCRIPT_DEFAULT_WAIT 30000
+#define SCRIPT_SHOT_WAIT 5000   // the longest the commands after a shot wait for its frame
 
 enum ScriptOp {
     OP_KEY = 1, OP_PRESS, OP_TYPE, OP_MOUSE, OP_WHEEL, OP_BUTTON, OP_CLICK, OP_FOCUS, OP_SCREEN, OP_SHOT, OP_CLOSE,
@@ -52,6 +53,7 @@ static PendingRelease script_releases[SCRIPT_PENDING];
 static int32_t script_release_count;
 static int32_t script_shots[SCRIPT_SHOTS];
 static int32_t script_shot_count;
+static uint32_t script_shot_asked; // when the newest waiting shot ran
 
 void script_clear()
 {
@@ -269,6 +271,10 @@ void script_tick(uint32_t now)
         script_releases[i] = script_releases[--script_release_count];
     }
     while (script_next < script_count) {
+        // A shot is the frame that the commands before it made: the ones
+        // after it, due or not, wait until that frame has been presented, so
+        // that they reach the game just as they would without the shot.
+        if (script_shot_count > 0 && now - script_shot_asked <= SCRIPT_SHOT_WAIT) return;
         const ScriptCommand *c = &script_cmds[script_next];
         const uint32_t due = script_base + c->delay;
         if ((int32_t)(now - due) < 0) return;
@@ -291,6 +297,7 @@ void script_tick(uint32_t now)
             continue;
         }
         script_run(c, due);
+        if (c->op == OP_SHOT) script_shot_asked = now;
         script_base = due;
         script_next++;
     }

@@ -18,7 +18,9 @@
 //   DELAY screen N [TIMEOUT]       waits until the program's current screen is
 //                                  N (default time-out 30000 ms; on time-out
 //                                  logs "script: screen N not reached" and closes)
-//   DELAY shot PATH                saves the next presented frame as PNG
+//   DELAY shot PATH                saves the next presented frame as PNG; the
+//                                  commands after it wait for that frame (at
+//                                  most 5 s), so none of them shows in it
 //   DELAY close                    the user closes the window
 #pragma once
 #include <cstdint>

@@ -69,6 +69,10 @@ static int sdl_start()
 {
     for (const auto &k : sdl_keymap) sdl_dik[k.sdl] = k.dik;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+    // The mouse reports device motion: without this SDL divides relative
+    // motion by the factor the full-screen frame is scaled with, so the view
+    // would turn slower in full screen, and slower still on a larger desktop.
+    SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SCALING, "0");
 #if defined(__SANITIZE_ADDRESS__)
     // The GL drivers keep allocations that the leak check cannot trace to
     // them; sanitizer builds present through SDL's own software renderer

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/plat_backend.h"
+#include "platform/plat_events.h"
 #include "platform/plat_internal.h"
 #include "platform/plat_log.h"
 #include "platform/plat_main.h"
@@ -56,6 +57,13 @@ static float sound_gain(int32_t hundredths)
     if (hundredths <= -10000) return 0.0f;
     if (hundredths >= 0) return 1.0f;
     return std::pow(10.0f, (float)hundredths / 2000.0f);
+}
+
+// The listener's gain: the master volume while the window has the focus,
+// silence while another window has it (the sounds play on, unheard).
+static void listener_apply_gain()
+{
+    if (sound_context) alListenerf(AL_GAIN, events_focused() ? sound_gain(master_volume) : 0.0f);
 }
 
 static int sound_finite3(const float *v) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
@@ -110,7 +118,10 @@ static const char *sound_setup(ALCdevice *device, const ALCint *attrs)
         alcCloseDevice(device);
         return "CreateSoundBuffer (primary) failed";
     }
-    alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+    // Rolloff as a multiple of the real-world fall-off of 6 dB per doubling
+    // of the distance: a gain of (distance / reference) ^ -rolloff, the
+    // distance clamped to the reference and the maximum distance.
+    alDistanceModel(AL_EXPONENT_DISTANCE_CLAMPED);
     alDopplerFactor(1.0f);
     const float zero[3] = {0, 0, 0}, front[3] = {0, 0, 1}, top[3] = {0, 1, 0};
     alListenerfv(AL_POSITION, zero);
@@ -126,7 +137,7 @@ static const char *sound_setup(ALCdevice *device, const ALCint *attrs)
     }
     sound_device = device;
     sound_context = context;
-    alListenerf(AL_GAIN, sound_gain(master_volume));
+    listener_apply_gain();
     return nullptr;
 }
 
@@ -236,8 +247,10 @@ void setmastervolume(int32_t level)
     level = level < 0 ? 0 : level > 10 ? 10 : level;
     master_volume = sound_volume_table[level];
     master_level_set = 1;
-    if (sound_context) alListenerf(AL_GAIN, sound_gain(master_volume));
+    listener_apply_gain();
 }
+
+void sound_focus_changed() { listener_apply_gain(); }
 
 int32_t sound_master_volume() { return master_level_set ? master_volume : 0; }
 

@@ -9,8 +9,10 @@
 // -10000 silent); positions are the game's world coordinates in blocks (z
 // down), the listener's front is the camera's forward vector and its top the
 // camera's down vector, exactly as the game has them. A sound beyond
-// SOUND_MAX_DISTANCE from the listener is silent; nearer ones fall off with
-// distance by the inverse-distance law with rolloff SOUND_ROLLOFF.
+// SOUND_MAX_DISTANCE from the listener is silent; nearer ones fall off by
+// SOUND_ROLLOFF times the real-world 6 dB per doubling of the distance (a
+// gain of distance ^ -SOUND_ROLLOFF, 1 within one block). While another
+// window has the focus every sound is silent.
 #pragma once
 #include <cstddef>
 #include <cstdint>

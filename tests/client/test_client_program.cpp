@@ -138,4 +138,34 @@ TEST_F(ClientProgram, EachRefusalEndsTheProgramWithItsText)
     }
 }
 
+// A spectator turns with the mouse right after a screenshot: the shot shows
+// the view before the turn, the next one the view turned, and turned as far
+// as when the turn comes half a second after the shot.
+TEST_F(ClientProgram, AMouseMoveRightAfterAShotTurnsTheView)
+{
+    serve({}, "hills");
+    make_client("Viewer");
+    auto differing = [](const Shot &a, const Shot &b) {
+        size_t n = 0;
+        for (size_t i = 0; i < a.px.size(); i++) n += a.px[i] != b.px[i];
+        return n;
+    };
+    Shot first_turned;
+    for (const char *delay : {"0", "500"}) {
+        const std::string script = "0 screen 0\n200 type Viewer\n0 press RETURN\n0 screen 2\n400 press 3 300\n1500 shot " +
+                                   path("rest.png") + "\n300 shot " + path("before.png") + "\n" + delay +
+                                   " mouse 200 0\n700 shot " + path("turned.png") + "\n200 close\n";
+        run_client(script, {"BKM_PLATFORM=headless"}, port);
+        ASSERT_EQ(wait_client(60000), 0) << log();
+        Shot rest, before, turned;
+        ASSERT_TRUE(rest.read(path("rest.png")) && before.read(path("before.png")) && turned.read(path("turned.png")))
+            << log();
+        const size_t all = (size_t)W * H;
+        EXPECT_LT(differing(rest, before), all / 50) << "mouse after " << delay << " ms"; // the HUD's figures
+        EXPECT_GT(differing(before, turned), all / 4) << "mouse after " << delay << " ms";
+        if (first_turned.px.empty()) first_turned = turned;
+        else EXPECT_LT(differing(first_turned, turned), all / 50);
+    }
+}
+
 } // namespace

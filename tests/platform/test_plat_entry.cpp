@@ -55,8 +55,9 @@ protected:
 TEST_F(PlatEntry, ClosingTheWindowRunsOneShutdownThenTheReleasesInOrder)
 {
     test_game.frame = frame_nap;
-    // The second close reaches a window that no longer exists.
-    // The wait for screen 0 starts the delay at the first pump, after start-up.
+    // The close comes from the main loop (the screen wait ends in the pump
+    // before it, however long the start took); the second close reaches a
+    // window that no longer exists.
     EXPECT_EQ(run_main("x127", "0 screen 0\n30 close\n0 close\n"), 0);
     EXPECT_EQ(test_game.shutdowns, 1);
     EXPECT_GT(test_game.frames, 0);
@@ -271,6 +272,76 @@ TEST_F(PlatEntry, ScriptWaitsForAScreenAndClosesWhenItNeverComes)
     test_game.frame = frame_nap;
     EXPECT_EQ(run_main("x1", "0 screen 3 40\n100000 key A down\n"), 0);
     EXPECT_NE(plat_log_find("script: screen 3 not reached", 0), -1);
+    EXPECT_EQ(test_game.shutdowns, 1);
+}
+
+// A game that turns its view: each frame reads the mouse and paints the
+// whole frame in the colour of the motion read so far, then presents it.
+int32_t look_turned;
+void look_frame()
+{
+    frame_nap();
+    int32_t dx, dy, wheel;
+    uint32_t buttons;
+    readmouse(&dx, &dy, &wheel, &buttons);
+    look_turned += dx;
+    uint8_t *pixels;
+    int32_t pitch;
+    if (lockframe(&pixels, &pitch) == 1) {
+        for (int32_t y = 0; y < test_display.height; y++)
+            for (int32_t x = 0; x < test_display.width; x++)
+                ((uint32_t *)(pixels + y * pitch))[x] = (uint32_t)look_turned & 0xFFFFFF;
+        unlockframe();
+    }
+    presentframe();
+}
+
+// The motion a shot shows (its top-left pixel), -1 when there is no shot.
+int32_t shot_turned(const std::string &path)
+{
+    uint32_t *px = nullptr;
+    int32_t w = 0, h = 0;
+    if (vxpng_read(path.c_str(), &px, &w, &h) != 1) return -1;
+    const int32_t v = (int32_t)(px[0] & 0xFFFFFF);
+    delete[] px;
+    return v;
+}
+
+// A shot is the frame the commands before it made; the commands after it,
+// due at once or not, reach the game just as they would without it.
+TEST_F(PlatEntry, CommandsAfterAShotReachTheGameAsWithoutIt)
+{
+    struct Case {
+        const char *script; // A and B stand for the two shots' paths
+        int32_t a, b;       // the motion each shot shows (-1: not taken)
+        int32_t read;       // the motion the game read in all
+    } cases[] = {
+        {"50 mouse 100 0\n200 shot B\n0 close\n", -1, 100, 100},
+        {"50 shot A\n0 mouse 100 0\n200 shot B\n0 close\n", 0, 100, 100},
+        {"50 shot A\n40 mouse 100 0\n200 shot B\n0 close\n", 0, 100, 100},
+        {"50 mouse 30 0\n0 shot A\n0 mouse 100 0\n0 mouse 5 0\n200 shot B\n0 close\n", 30, 135, 135},
+        {"50 shot A\n0 shot B\n0 mouse 9 0\n200 close\n", 0, 0, 9},
+    };
+    for (const Case &c : cases) {
+        test_platform_reset();
+        test_game.frame = look_frame;
+        look_turned = 0;
+        const std::string dir = test_dir("look");
+        std::string script = c.script;
+        for (size_t at; (at = script.find(" A\n")) != std::string::npos;) script.replace(at, 2, " " + dir + "/a.png");
+        for (size_t at; (at = script.find(" B\n")) != std::string::npos;) script.replace(at, 2, " " + dir + "/b.png");
+        EXPECT_EQ(run_main("x1", script), 0) << c.script;
+        EXPECT_EQ(shot_turned(dir + "/a.png"), c.a) << c.script;
+        EXPECT_EQ(shot_turned(dir + "/b.png"), c.b) << c.script;
+        EXPECT_EQ(look_turned, c.read) << c.script;
+    }
+
+    // A program that never presents holds the script up for 5 s at most.
+    test_platform_reset();
+    test_game.frame = frame_nap;
+    const uint32_t start = plat_millis();
+    EXPECT_EQ(run_main("x1", "0 shot " + test_dir("never") + "/a.png\n0 close\n"), 0);
+    EXPECT_GE(plat_millis() - start, 5000u);
     EXPECT_EQ(test_game.shutdowns, 1);
 }
 

@@ -2,13 +2,18 @@
 // OpenAL Soft's loopback device.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "common/byteio.h"
 #include "plat_test_game.h"
+#include "platform/plat_events.h"
 #include "platform/plat_input.h"
 #include "platform/plat_log.h"
+#include "platform/plat_script.h"
 #include "platform/plat_sound.h"
 #include "platform/plat_test.h"
 #include "platform/plat_wav.h"
@@ -209,33 +214,44 @@ TEST_F(PlatSound, ASoundOnThePlayersRightIsHeardOnTheRight)
     }
 }
 
+// The listener's rolloff of 0.1 is a tenth of the real-world fall-off of 6 dB
+// per doubling of the distance: a gain of d ^ -0.1 from the minimum distance
+// of one block on, d clamped to 1 nearer. Attenuations add in decibels.
+TEST_F(PlatSound, DistantSoundsFallOffByATenthOfTheRealWorldRate)
+{
+    const Vec3 front = {0, 0, 1}, down = {0, 1, 0};
+    auto heard = [&](float distance, int32_t volume) {
+        uninitdirectsound();
+        EXPECT_EQ(sound_init_loopback(kRate), 1);
+        setlistener(Vec3{0, 0, 0}, front, down);
+        playsound3d(tone.c_str(), volume, Vec3{0, 0, distance}); // straight ahead
+        loudness(20);
+        return loudness(200);
+    };
+    const double full = heard(1.0f, 0);
+    ASSERT_GT(full, 0.1);
+    struct Case {
+        float distance;
+        int32_t volume;
+    } cases[] = {{0.5f, 0}, {2, 0}, {10, 0}, {50, 0}, {100, 0}, {127, 0}, {50, -700}};
+    for (const Case &c : cases) {
+        const double expected_db = -20.0 * 0.1 * std::log10(std::max(1.0, (double)c.distance)) + c.volume / 100.0;
+        const double db = 20.0 * std::log10(heard(c.distance, c.volume) / full);
+        EXPECT_NEAR(db, expected_db, 0.5) << c.distance << " blocks, volume " << c.volume;
+    }
+}
+
 TEST_F(PlatSound, BeyondTheMaximumDistanceASoundIsSilent)
 {
     const Vec3 front = {0, 0, 1}, down = {0, 1, 0};
     setlistener(Vec3{0, 0, 0}, front, down);
-    playsound3d(tone.c_str(), 0, Vec3{0, 0, 100});
-    loudness(20);
-    const double near = loudness(100);
-    EXPECT_GT(near, 0.01);
-    // Nearer is louder by the inverse-distance law with rolloff 0.1.
-    uninitdirectsound();
-    ASSERT_EQ(sound_init_loopback(kRate), 1);
-    setlistener(Vec3{0, 0, 0}, front, down);
-    playsound3d(tone.c_str(), 0, Vec3{0, 0, 1});
-    loudness(20);
-    const double close = loudness(100);
-    EXPECT_NEAR(near / close, 1.0 / (1.0 + 0.1 * 99.0), 0.02);
-
-    uninitdirectsound();
-    ASSERT_EQ(sound_init_loopback(kRate), 1);
-    setlistener(Vec3{0, 0, 0}, front, down);
-    playsound3d(tone.c_str(), 0, Vec3{0, 0, 130});
+    playsound3d(tone.c_str(), 0, Vec3{0, 0, 128.5f});
     loudness(20);
     EXPECT_LT(loudness(100), 1e-4);
     setlistener(Vec3{0, 0, 10}, front, down); // the listener comes within 128
     loudness(20);
     EXPECT_GT(loudness(100), 0.01);
-    setlistener(Vec3{0, 0, -1}, front, down); // and leaves again
+    setlistener(Vec3{0, 0, -3}, front, down); // and leaves again
     loudness(20);
     EXPECT_LT(loudness(100), 1e-4);
 
@@ -246,6 +262,46 @@ TEST_F(PlatSound, BeyondTheMaximumDistanceASoundIsSilent)
     EXPECT_NE(plat_log_find("sound3d", 0), -1);
     loudness(20);
     EXPECT_GT(loudness(100), 0.01); // 1 block from the listener at (0, 0, -1)
+}
+
+// Another window takes the focus: the sounds play on unheard, and are heard
+// again at the master volume (set meanwhile) once the focus comes back. The
+// input script's focus command is the same event.
+TEST_F(PlatSound, SilentWhileAnotherWindowHasTheFocus)
+{
+    playsound(tone.c_str(), 0);
+    loudness(20);
+    const double full = loudness(100);
+    ASSERT_GT(full, 0.1);
+    plat_inject_focus(0);
+    events_collect();
+    loudness(20); // the mixer's fade to the new gain
+    EXPECT_LT(loudness(100), 1e-5);
+    EXPECT_EQ(sound_slot_state(0), 1); // still playing
+    setmastervolume(5);
+    EXPECT_LT(loudness(100), 1e-5);
+    plat_inject_focus(1);
+    events_collect();
+    loudness(20);
+    EXPECT_NEAR(loudness(100) / full, 0.7070, 0.02);
+
+    uninitdirectsound();
+    ASSERT_EQ(sound_init_loopback(kRate), 1);
+    setmastervolume(10);
+    ASSERT_EQ(script_parse("0 focus 0\n150 focus 1\n"), 1);
+    events_collect();
+    ASSERT_FALSE(events_focused());
+    playsound(tone.c_str(), 0); // started without the focus
+    loudness(20);
+    EXPECT_LT(loudness(100), 1e-5);
+    for (int i = 0; i < 400 && !events_focused(); i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        events_collect();
+    }
+    ASSERT_TRUE(events_focused());
+    loudness(20);
+    EXPECT_NEAR(loudness(100) / full, 1.0, 0.05);
+    script_clear();
 }
 
 TEST_F(PlatSound, StereoFilesPlayFlatAndMixDownIn3D)

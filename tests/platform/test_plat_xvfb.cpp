@@ -4,8 +4,12 @@
 // as the right scan codes. Starts its own Xvfb and stops it; every wait is bounded.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -30,15 +34,15 @@ class PlatXvfb : public ::testing::Test {
 protected:
     TestXvfb x;
     pid_t demo = -1;
-    std::string dir;
+    std::string dir = XVFB_TMP; // a folder of its own: ctest runs the tests in parallel
+    std::string screen = "640x480x24";
 
     void SetUp() override
     {
         if (!tpr_on_path("Xvfb") || !tpr_on_path("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
-        dir = XVFB_TMP;
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
-        ASSERT_TRUE(txv_start(&x)) << "no free display for Xvfb";
+        ASSERT_TRUE(txv_start(&x, screen)) << "no free display for Xvfb";
     }
 
     void TearDown() override
@@ -130,6 +134,71 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
     const size_t m = l.find("release mouse"), k = l.find("release keyboard"), d = l.find("release display"),
                  w = l.find("release window");
     EXPECT_TRUE(m != std::string::npos && m < k && k < d && d < w) << l;
+}
+
+// The mouse reports device motion whatever the display mode: the same moves
+// read the same sums in a window (also one stretched to another size) and in
+// full screen, where the frame is scaled up to the desktop, at two frame sizes.
+class PlatXvfbMouse : public PlatXvfb {
+protected:
+    PlatXvfbMouse()
+    {
+        screen = "1024x768x24";
+        dir = XVFB_TMP "_mouse";
+    }
+};
+
+// The motion platdemo printed after `from` bytes of its output, summed.
+void mouse_sums(const std::string &out, size_t from, int *dx, int *dy)
+{
+    *dx = *dy = 0;
+    for (size_t at = out.find("mouse ", from); at != std::string::npos; at = out.find("mouse ", at + 1)) {
+        int x = 0, y = 0;
+        if (std::sscanf(out.c_str() + at, "mouse %d %d", &x, &y) == 2) *dx += x, *dy += y;
+    }
+}
+
+TEST_F(PlatXvfbMouse, MotionIsTheSameInAWindowAndInFullScreen)
+{
+    const struct {
+        const char *mode;
+        const char *resize; // the window's new size, or null
+    } cases[] = {{"x320x240", nullptr}, {"x320x240f", nullptr}, {"x640x480", nullptr},
+                 {"x640x480f", nullptr}, {"x320x240", "900x700"}};
+    for (const auto &c : cases) {
+        const std::string mode = c.mode + std::string(c.resize ? " " : "") + (c.resize ? c.resize : "");
+        const std::string out = dir + "/mouse_" + (c.mode + 1) + (c.resize ? "_resized" : "") + ".txt";
+        demo = tpr_spawn({PLATDEMO_BIN, c.mode}, {"DISPLAY=" + x.display, "BKM_PLATFORM=sdl"}, out);
+        ASSERT_TRUE(tpr_wait_until([&] { return tpr_slurp(out).find("presented 10 frames") != std::string::npos; }, 20000))
+            << mode << "\n" << tpr_slurp(out);
+        const std::string ids = run({"xdotool", "search", "--name", "Brickmire"});
+        ASSERT_FALSE(ids.empty()) << mode;
+        const std::string wid = ids.substr(0, ids.find('\n'));
+        if (c.resize) {
+            const std::string w(c.resize, std::strchr(c.resize, 'x')), h(std::strchr(c.resize, 'x') + 1);
+            run({"xdotool", "windowsize", "--sync", wid, w, h});
+            EXPECT_NE(run({"xdotool", "getwindowgeometry", wid}).find("Geometry: " + std::string(c.resize)),
+                      std::string::npos);
+        }
+        run({"xdotool", "windowfocus", "--sync", wid});
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const size_t from = tpr_slurp(out).size();
+        std::vector<std::string> moves = {"xdotool"};
+        for (int i = 0; i < 5; i++) moves.insert(moves.end(), {"mousemove_relative", "--", "20", "-10", "sleep", "0.05"});
+        run(moves);
+        int dx = 0, dy = 0;
+        tpr_wait_until([&] {
+            mouse_sums(tpr_slurp(out), from, &dx, &dy);
+            return dx >= 100;
+        }, 5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200)); // nothing more comes
+        mouse_sums(tpr_slurp(out), from, &dx, &dy);
+        EXPECT_EQ(dx, 100) << mode;
+        EXPECT_EQ(dy, -50) << mode;
+        run({"xdotool", "key", "Escape"});
+        EXPECT_EQ(tpr_wait(demo, 15000), 0) << mode;
+        demo = -1;
+    }
 }
 
 } // namespace
