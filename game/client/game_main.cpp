@@ -10,6 +10,7 @@
 #include "client/game_controls.h"
 #include "client/game_fatal.h"
 #include "client/game_input.h"
+#include "client/game_mode.h"
 #include "client/game_objects.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
@@ -149,9 +150,10 @@ void game_run_frame()
     game_millis = (int32_t)(game_time * 1000.0f);
 
     int screen = client_state.screens.current;
-    if (screen > SCREEN_LOADING)
+    if (screen > SCREEN_LOADING) {
         net_dispatch_messages();
-    else if (screen == SCREEN_NAME_ENTRY)
+        if (client_state.screens.current > SCREEN_LOADING) game_advance_capture();
+    } else if (screen == SCREEN_NAME_ENTRY)
         net_keep_alive();
     if (getactive() && client_state.screens.current > SCREEN_LOADING) {
         game_handle_input();

@@ -24,6 +24,11 @@ int game_objective_count()
     return mode_objective_count < OBJECTIVE_MAX ? (int)mode_objective_count : OBJECTIVE_MAX;
 }
 
+void game_advance_capture()
+{
+    if (client_state.game_mode == GAME_MODE_TC) mode_advance_capture();
+}
+
 // An intel is carried by a player id, or by nobody when the id is not one.
 static void game_ctf_intel(int i, bool carried, uint8_t carrier, const Vec3 *position)
 {

@@ -36,3 +36,7 @@ Kv6Model *game_territory_model(int owner);
 void game_setup_objective_objects();
 // Number of objectives in the current mode (0..16).
 int game_objective_count();
+// The steady advance of the territories' capture, which the server leaves to
+// the clients: once per frame on every screen past loading, so that a player
+// who was dead or in a menu finds the bars where the server has them.
+void game_advance_capture();

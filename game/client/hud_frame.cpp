@@ -73,10 +73,7 @@ static void hud_draw_alive(PlayerRecord *me)
         game_finish_tool_switch();
     }
     if (!me->keys[KEY_SPRINT] && !c.team_menu_open && !c.weapon_menu_open) hud_draw_view_tool(me, offset, offset);
-    if (client_state.game_mode == GAME_MODE_TC) {
-        mode_advance_capture();
-        hud_draw_territory_bar(me);
-    }
+    if (client_state.game_mode == GAME_MODE_TC) hud_draw_territory_bar(me);
     hud_unlock();
     if (me->magazine == 0 && !switching)
         hud_draw_centre_alert(lang_get(LANG_MAGAZINE_EMPTY), client_state.empty_hint_until, game_time,

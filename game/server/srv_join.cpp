@@ -13,6 +13,7 @@
 #include "server/srv_access.h"
 #include "server/srv_log.h"
 #include "server/srv_mapzip.h"
+#include "server/srv_modes.h"
 #include "server/srv_name.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
@@ -150,6 +151,8 @@ void srv_send_state(int player)
         srv_mode.fill_state(&m);
     uint8_t buf[MSG_MAX_SIZE];
     srv_send_player_or_all(player, srv_packet(buf, msg_write_game_state(buf, sizeof buf, &m)));
+    if (player >= 0 && srv_mode_flag == GAME_MODE_TC)
+        srv_tc_send_bars(player);
 }
 
 void srv_send_existing_players(int player)

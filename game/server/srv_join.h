@@ -24,7 +24,8 @@ void srv_join_service();
 // can no longer receive in order. Called after each pass's release.
 void srv_drop_broken_transfers();
 // MSG_GAME_STATE to one player, or to all with -1 (a player whose transfer
-// has not started gets it after his map).
+// has not started gets it after his map). In territory control one player
+// is then sent the capture progress the state does not carry.
 void srv_send_state(int player);
 // One MSG_PLAYER_INFO per other joined player, then the state, to `player`
 // (after his map when his transfer has not started: the info is then that

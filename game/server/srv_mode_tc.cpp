@@ -41,9 +41,34 @@ int srv_tc_territory_count()
     return n;
 }
 
-void srv_tc_reset()
+static void srv_tc_send_progress(int index, int player)
 {
-    int n = srv_tc_territory_count();
+    const ObjectiveState *o = &mode_objectives[index];
+    CaptureProgressMsg m = {(uint8_t)index, o->capturing_team, (int8_t)o->rate, o->progress};
+    uint8_t buf[MSG_MAX_SIZE];
+    srv_send_player_or_all(player, srv_packet(buf, msg_write_capture_progress(buf, sizeof buf, &m)));
+}
+
+// The territories on which the clients show progress: they advance a bar
+// from the last MSG_CAPTURE_PROGRESS themselves, so a progress above 0 is on
+// every screen until the server says otherwise.
+static uint32_t srv_tc_bars_shown()
+{
+    uint32_t shown = 0;
+    for (uint32_t i = 0; i < mode_objective_count && i < OBJECTIVE_MAX; i++)
+        if (mode_objectives[i].progress > 0.0f)
+            shown |= 1u << i;
+    return shown;
+}
+
+// Lays out n territories for a new round, then tells the clients the new
+// state of the bars in `shown`, which they would otherwise go on filling.
+static void srv_tc_layout(int n, uint32_t shown)
+{
+    if (n < TC_TERRITORIES_MIN)
+        n = TC_TERRITORIES_MIN;
+    if (n > TC_TERRITORIES_MAX)
+        n = TC_TERRITORIES_MAX;
     memset(mode_objectives, 0, sizeof mode_objectives);
     mode_objective_count = (uint32_t)n;
     srv_tc_owned[0] = srv_tc_owned[1] = 0;
@@ -62,13 +87,33 @@ void srv_tc_reset()
             srv_tc_owned[o->owner]++;
         o->rate = 0;
         o->progress = 0.0f;
-        o->capturing_team = TEAM_NEUTRAL;
+        // The attacker of an owned territory is fixed (the rules give it at
+        // once); a neutral one has none until a team leads on it.
+        o->capturing_team = o->owner == TEAM_NEUTRAL ? TEAM_NEUTRAL : 1 - o->owner;
         o->inside[0] = o->inside[1] = 0;
         o->x0 = srv_tc_clamp(o->position.x - 32.0f);
         o->y0 = srv_tc_clamp(o->position.y - 32.0f);
         o->x1 = srv_tc_clamp(o->position.x + 32.0f);
         o->y1 = srv_tc_clamp(o->position.y + 32.0f);
     }
+    for (int i = 0; i < OBJECTIVE_MAX; i++)
+        if (shown & (1u << i))
+            srv_tc_send_progress(i, -1);
+}
+
+// At start and at a map change, when every client is sent the game state:
+// the only moments the number of territories may change.
+void srv_tc_reset()
+{
+    srv_tc_layout(srv_tc_territory_count(), srv_tc_bars_shown());
+}
+
+void srv_tc_send_bars(int player)
+{
+    uint32_t shown = srv_tc_bars_shown();
+    for (int i = 0; i < OBJECTIVE_MAX; i++)
+        if (shown & (1u << i))
+            srv_tc_send_progress(i, player);
 }
 
 void srv_tc_fill_state(GameStateMsg *msg)
@@ -89,14 +134,6 @@ void srv_tc_tick()
             srv_send_objective_move((int)i);
 }
 
-static void srv_tc_send_progress(int index)
-{
-    const ObjectiveState *o = &mode_objectives[index];
-    CaptureProgressMsg m = {(uint8_t)index, o->capturing_team, (int8_t)o->rate, o->progress};
-    uint8_t buf[MSG_MAX_SIZE];
-    srv_send_all(srv_packet(buf, msg_write_capture_progress(buf, sizeof buf, &m)));
-}
-
 void srv_tc_rules(int64_t t)
 {
     uint32_t n = mode_objective_count < OBJECTIVE_MAX ? mode_objective_count : OBJECTIVE_MAX;
@@ -114,13 +151,16 @@ void srv_tc_rules(int64_t t)
                 srv_restock_at_base(j, t);
         }
         int rate;
+        int changed_hands = 0; // the clients cannot work this out themselves
         if (o->owner == TEAM_NEUTRAL) {
             if (o->inside[0] != o->inside[1]) {
                 int team = o->inside[0] > o->inside[1] ? TEAM_BLUE : TEAM_GREEN;
                 rate = o->inside[team] - o->inside[1 - team];
-                if (team != o->capturing_team)
+                if (team != o->capturing_team) {
                     o->progress = 0.0f;
-                o->capturing_team = team;
+                    o->capturing_team = team;
+                    changed_hands = 1;
+                }
             } else {
                 rate = 0;
             }
@@ -129,19 +169,22 @@ void srv_tc_rules(int64_t t)
             o->capturing_team = 1 - owner;
             rate = o->inside[1 - owner] - o->inside[owner];
         }
-        if (rate != o->rate && (o->progress > 0.0f || rate > 0)) {
+        if ((rate != o->rate || changed_hands) && (o->progress > 0.0f || rate > 0)) {
             o->rate = rate;
-            srv_tc_send_progress((int)i);
+            srv_tc_send_progress((int)i, -1);
         }
     }
     mode_advance_capture();
     srv_tc_capture();
 }
 
+// A new round on the same map, with as many territories as the clients were
+// told of in the game state.
 static void srv_tc_win(int index, int owner)
 {
     uint8_t buf[MSG_MAX_SIZE];
-    srv_tc_reset();
+    // The won territory's bar stands full on the clients.
+    srv_tc_layout((int)mode_objective_count, srv_tc_bars_shown() | 1u << index);
     TerritoryTakenMsg m = {(uint8_t)index, 1, owner};
     srv_send_all(srv_packet(buf, msg_write_territory_taken(buf, sizeof buf, &m)));
     for (uint32_t i = 0; i < mode_objective_count && i < OBJECTIVE_MAX; i++)
@@ -166,6 +209,7 @@ void srv_tc_capture()
             srv_tc_owned[o->owner]--;
         o->owner = o->capturing_team;
         srv_tc_owned[o->owner]++;
+        o->capturing_team = 1 - o->owner;
         int others = 0;
         for (uint32_t k = 0; k < n; k++)
             if (team_is_playing(mode_objectives[k].owner) && mode_objectives[k].owner != o->owner)
@@ -177,6 +221,8 @@ void srv_tc_capture()
         TerritoryTakenMsg m = {(uint8_t)i, 0, o->owner};
         uint8_t buf[MSG_MAX_SIZE];
         srv_send_all(srv_packet(buf, msg_write_territory_taken(buf, sizeof buf, &m)));
+        // The clients' bar stands full: it is empty again, for the new attacker.
+        srv_tc_send_progress((int)i, -1);
     }
 }
 

@@ -43,7 +43,12 @@ void srv_drop_intel(int player);
 // Territory control.
 // Territories for a map: 3 + 4 x the share of land columns, truncated.
 int srv_tc_territory_count();
+// A new layout for a new map (at start and at a map change), its count from
+// the map; a won round keeps the count. Bars the clients show are reset.
 void srv_tc_reset();
+// MSG_CAPTURE_PROGRESS of every territory with progress to one player, who
+// has just been sent the game state (which carries none).
+void srv_tc_send_bars(int player);
 void srv_tc_fill_state(GameStateMsg *msg);
 void srv_tc_tick();
 void srv_tc_rules(int64_t t);

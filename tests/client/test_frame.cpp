@@ -1,14 +1,16 @@
-// The frame entry's 60 Hz gate, the name screen's steps, and start-up's
-// refusal of an argument without an address.
+// The frame entry's 60 Hz gate and its capture advance, the name screen's
+// steps, and start-up's refusal of an argument without an address.
 #include <cstring>
 
 #include "client/game_main.h"
+#include "client/game_mode.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
 #include "client/menu_screens.h"
 #include "client_fixture.h"
 #include "common/cfg.h"
 #include "common/lang_ids.h"
+#include "common/mode_objective.h"
 #include "common/timer.h"
 #include "client/game_fatal.h"
 #include "renderer/vox_cpu.h"
@@ -43,6 +45,38 @@ TEST(Frame, ASecondCallWithinASixtiethOnlySleeps)
     EXPECT_EQ(frames_drawn, 2);
     EXPECT_GE(game_frame_time, 0.02f);
     EXPECT_EQ(game_millis, (int32_t)(game_last_frame * 1000.0f));
+}
+
+// The server sends a capture's rate, not its steady advance: every frame past
+// loading works it out, whatever the player is doing, and only in territory
+// control.
+TEST(Frame, CaptureBarsAdvanceOnEveryScreenPastLoading)
+{
+    struct Case {
+        int screen, mode;
+        float expected; // progress after 0.5 s at rate 2 from 0.25
+    } cases[] = {{SCREEN_NAME_ENTRY, GAME_MODE_TC, 0.25f}, {SCREEN_LOADING, GAME_MODE_TC, 0.25f},
+                 {SCREEN_TEAM_MENU, GAME_MODE_TC, 0.3f},   {SCREEN_WEAPON_MENU, GAME_MODE_TC, 0.3f},
+                 {SCREEN_IN_GAME, GAME_MODE_TC, 0.3f},     {SCREEN_IN_GAME, GAME_MODE_CTF, 0.25f}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.screen * 10 + c.mode);
+        ctest_reset_client();
+        timer_start(&game_time);
+        for (ScreenFn &f : client_state.screens.screens) f = count_frame;
+        game_set_screen(c.screen);
+        game_select_mode(c.mode);
+        memset(mode_objectives, 0, sizeof mode_objectives);
+        mode_objective_count = 3;
+        mode_objectives[1].rate = 2;
+        mode_objectives[1].progress = 0.25f;
+        float now;
+        timer_read(&now);
+        game_last_frame = now - 0.5f;
+        game_run_frame();
+        // The frame's step is a little above 0.5 s: it reads the clock again.
+        EXPECT_NEAR(mode_objectives[1].progress, c.expected, 0.001f);
+        EXPECT_EQ(mode_objectives[0].progress, 0.0f);
+    }
 }
 
 struct NameScreen : ::testing::Test {

@@ -1,7 +1,8 @@
 // Playing against the real server over 127.0.0.1. The client game runs its
 // own frame entry and screens in-process on the headless backend (frames
 // drawn into memory), input injected where a player's enters the platform
-// layer; scripted clients watch, stand in front of the gun and shoot back.
+// layer; scripted clients watch, stand in front of the gun and shoot back,
+// or fight over territories while the client game watches as a spectator.
 // The server's performance log shows what arrived from the client and when.
 // The real client program runs one scripted game of its own.
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 
 #include "client/game_controls.h"
 #include "client/game_main.h"
+#include "client/game_mode.h"
 #include "client/game_objects.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
@@ -24,6 +26,7 @@
 #include "common/lang_ids.h"
 #include "common/map_edit.h"
 #include "common/map_query.h"
+#include "common/mode_objective.h"
 #include "common/timer.h"
 #include "play_fixture.h"
 #include "platform/plat_keys.h"
@@ -38,6 +41,7 @@ namespace {
 class PlayE2E : public ServerE2E {
 protected:
     TestClient obs, foe, mate;
+    TestClient crowd[6], newcomer;
     std::vector<TestClient *> scripted;
 
     static void SetUpTestSuite()
@@ -50,6 +54,18 @@ protected:
             for (int x = 40; x < 200; x++) map_delete_slab(map_edit_column(x, y), 0, 63);
         map_edit_finish();
         save_shared_map("lake.vxl");
+        // Territory control on three islands of ground at z 40, 60 blocks of
+        // water apart (nobody standing on one is counted on another), 65535
+        // land columns in all: 3 territories, and a block built on the water
+        // would make 4.
+        map_make_flat(40, 0x7F3366AAu);
+        for (int y = 0; y < 512; y++)
+            for (int x = 0; x < 512; x++) {
+                bool band = y >= 128 && y < 295 && (x < 140 || (x >= 200 && x < 310) || x >= 370);
+                if (!band && !(y == 295 && x < 71)) map_delete_slab(map_edit_column(x, y), 0, 63);
+            }
+        map_edit_finish();
+        save_shared_map("isles.vxl");
     }
 
     void SetUp() override
@@ -62,7 +78,8 @@ protected:
     }
     void TearDown() override
     {
-        for (TestClient *c : {&obs, &foe, &mate}) tcl_abort(c);
+        for (TestClient *c : {&obs, &foe, &mate, &newcomer}) tcl_abort(c);
+        for (TestClient &c : crowd) tcl_abort(&c);
         pf_close_devices();
         ctest_reset_client();
         ctest_leave_scratch();
@@ -79,12 +96,14 @@ protected:
         game_last_frame = 0.0f;
     }
 
-    void serve(const char *map = "flat")
+    void serve(const char *map = "flat", const char *mode = "ctf")
     {
         make_folder();
-        tsv_write_file(srv.dir + "/vxl/lake.vxl", tsv_read_file(BKM_E2E_ROOT "/lake.vxl"));
-        write_config({"logging = 1", "perflogging = 1", "logfolder = " + srv.dir, "perffilename = perf.dat"}, true,
-                     map);
+        for (const char *name : {"lake.vxl", "isles.vxl"})
+            tsv_write_file(srv.dir + "/vxl/" + name, tsv_read_file(std::string(BKM_E2E_ROOT "/") + name));
+        write_config({"logging = 1", "perflogging = 1", "logfolder = " + srv.dir, "perffilename = perf.dat",
+                      std::string("gamemode = ") + mode},
+                     true, map);
         ASSERT_TRUE(start()) << srv.output;
     }
 
@@ -207,6 +226,42 @@ protected:
         }
         return out;
     }
+    // The client game's territories against the server's at this moment, as
+    // a newcomer is sent them: the game state (count, owners), then one
+    // MSG_CAPTURE_PROGRESS per territory with progress (none: progress 0).
+    void expect_server_territories(const char *when)
+    {
+        SCOPED_TRACE(when);
+        const float last = game_last_frame, step = game_frame_time;
+        newcomer = TestClient();
+        ASSERT_TRUE(connect_and_download(&newcomer));
+        tcl_service(&newcomer, 50);
+        GameStateMsg state;
+        ASSERT_TRUE(tgm_game_state(&newcomer, &state));
+        CaptureProgressMsg bar[OBJECTIVE_MAX] = {};
+        for (const Bytes &m : tcl_messages(&newcomer, MSG_CAPTURE_PROGRESS)) {
+            CaptureProgressMsg c;
+            ASSERT_EQ(msg_decode_capture_progress(m.data(), m.size(), &c), MSG_OK);
+            ASSERT_LT(c.index, 3);
+            bar[c.index] = c;
+        }
+        tcl_close(&newcomer);
+        next_frame(); // the client game takes what came meanwhile
+        ASSERT_EQ(game_objective_count(), (int)state.tc.count);
+        for (int i = 0; i < game_objective_count(); i++) {
+            const ObjectiveState &o = mode_objectives[i];
+            EXPECT_EQ(o.owner, state.tc.territory[i].owner) << i;
+            // The steady advance from the client's last frame before the
+            // question to now, and that frame's own.
+            const float slack = (float)std::abs(bar[i].rate) * 0.05f * (game_time - last + step) + 1e-5f;
+            EXPECT_NEAR(o.progress, bar[i].progress, slack) << i;
+            if (bar[i].progress > 0.0f) {
+                EXPECT_EQ(o.capturing_team, bar[i].team) << i;
+                EXPECT_EQ(o.rate, bar[i].rate) << i;
+            }
+        }
+    }
+
     // Closes the client game's connection and stops the server.
     void finish()
     {
@@ -518,6 +573,115 @@ TEST_F(PlayE2E, TheProgramPlaysAScriptedGame)
     EXPECT_LT(fuse, 2.7f);
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_LEFT, "Scripted"), E2E_WAIT_MS)) << "no goodbye on quitting";
     std::filesystem::remove_all(dir);
+}
+
+// Territory control watched by a spectator's client game while scripted
+// players fight over the middle island: a lead change with the same margin,
+// the territory taken, a block built on the water (a recount would now give
+// 4 territories) and a won round. After each, the client's bars, owners and
+// count are those the rules give and those a newcomer is sent.
+TEST_F(PlayE2E, TerritoryBarsAndCountFollowTheServerThroughALeadChangeACaptureAndAWin)
+{
+    serve("isles", "tc");
+    ASSERT_TRUE(join(DIK_3, 0)) << srv.output;
+    ASSERT_EQ(game_objective_count(), 3);
+    static const char *names[6] = {"Blue0", "Blue1", "Blue2", "Green0", "Green1", "Green2"};
+    Vec3 at[6];
+    for (int i = 0; i < 6; i++) {
+        enter(&crowd[i], i < 3 ? 0 : 1, names[i]);
+        ASSERT_TRUE(tgm_spawn_position(&crowd[i], &at[i]));
+    }
+    TestClient *b = crowd, *g = crowd + 3;
+    const ObjectiveState &o0 = mode_objectives[0], &o1 = mode_objectives[1], &o2 = mode_objectives[2];
+    ASSERT_EQ(o1.owner, TEAM_NEUTRAL);
+    const Vec3 t0 = world_objects[0].position, t1 = world_objects[1].position, t2 = world_objects[2].position;
+    // Everyone stands within 12 of the territory and 6 inside the island.
+    const float cx = std::clamp(t1.x, 206.0f, 303.0f), cy = std::clamp(t1.y, 134.0f, 288.0f), z = 37.75f;
+    auto go = [&](int i, float x, float y) { at[i] = tgm_hop(&crowd[i], at[i], Vec3{x, y, z}); };
+    const PlayerRecord &swimmer = player_table[b[2].own_id];
+    // 3 blue against 2 green; green's thrower faces -x, as his team spawns.
+    go(0, cx - 2, cy);
+    go(1, cx - 2, cy + 1);
+    go(2, cx + 6, cy - 6);
+    go(3, cx + 6, cy);
+    go(4, cx + 6, cy + 6);
+    ASSERT_TRUE(run_until([&] { return o1.capturing_team == TEAM_BLUE && o1.rate == 1 && o1.progress >= 0.1f; }));
+    expect_server_territories("blue leads by one");
+
+    // The grenade flies 8 blocks in 0.25 s and kills the two blue in front
+    // in one tick: +1 blue becomes +1 green, the rate stays 1.
+    run_for(300);
+    tgm_send(&g[0], msg_write_grenade, GrenadeMsg{31, 0.25f, {0, 0, 0}, {0, 0, 0}});
+    ASSERT_TRUE(run_until([&] { return o1.capturing_team == TEAM_GREEN; }));
+    const float change = game_time, step = game_frame_time; // the frame that took the message
+    EXPECT_FALSE(player_table[b[0].own_id].alive);
+    EXPECT_FALSE(player_table[b[1].own_id].alive);
+    EXPECT_TRUE(player_table[b[2].own_id].alive && player_table[g[0].own_id].alive && player_table[g[1].own_id].alive);
+    run_for(500);
+    EXPECT_EQ(o1.rate, 1);
+    // Green's capture starts from 0 at the change, 0.05 a second; the change
+    // came within the step of the frame that took it.
+    EXPECT_GE(o1.progress, 0.05f * (game_time - change) - 1e-4f);
+    EXPECT_LE(o1.progress, 0.05f * (game_time - change + step) + 1e-4f);
+    const std::vector<Bytes> told = tcl_messages(&g[1], MSG_CAPTURE_PROGRESS);
+    ASSERT_FALSE(told.empty());
+    CaptureProgressMsg last;
+    ASSERT_EQ(msg_decode_capture_progress(told.back().data(), told.back().size(), &last), MSG_OK);
+    EXPECT_EQ(last.index, 1);
+    EXPECT_EQ(last.team, TEAM_GREEN);
+    EXPECT_EQ(last.rate, 1);
+    EXPECT_EQ(last.progress, 0.0f);
+    expect_server_territories("green leads by one");
+    for (int i : {0, 1}) tcl_close(&b[i]); // no respawn among the others
+
+    // Green takes it at rate 3 while the last blue swims off to the water
+    // between the islands: the full bar is empty again, blue's to fill.
+    go(5, cx + 4, cy + 3);
+    at[2] = tgm_hop(&b[2], at[2], Vec3{170.5f, cy, 60.5f}); // on the water, no fall
+    ASSERT_TRUE(run_until([&] { return o1.owner == TEAM_GREEN; }));
+    run_for(300);
+    EXPECT_EQ(o1.capturing_team, TEAM_BLUE);
+    EXPECT_EQ(o1.rate, 0);
+    EXPECT_EQ(o1.progress, 0.0f);
+    expect_server_territories("green owns the middle");
+
+    // One block on the water: 65536 land columns.
+    ASSERT_TRUE(run_until([&] { return swimmer.position.z > 59.0f && std::fabs(swimmer.position.x - 170.5f) < 0.1f; }))
+        << swimmer.position.x << " " << swimmer.position.z;
+    tgm_send(&b[2], msg_write_tool, ToolMsg{0, TOOL_BLOCK});
+    tgm_send(&b[2], msg_write_block_action, BlockActionMsg{0, BLOCK_BUILD, 171, (int)cy, 62});
+    ASSERT_TRUE(run_until([&] { return map_ground_z(171, (int)cy) == 62; }));
+
+    // Green wins on blue's island while blue attacks green's: that bar is
+    // part full when the round ends.
+    for (int i = 3; i < 6; i++) go(i, t0.x + (float)(i - 4), t0.y);
+    at[2] = swimmer.position; // where the water holds him
+    go(2, t2.x, t2.y);
+    float shown = 0.0f;
+    ASSERT_TRUE(run_until([&] {
+        shown = std::max(shown, o2.progress);
+        return tgm_count(&g[0], MSG_TERRITORY_TAKEN) >= 2;
+    }));
+    run_for(300);
+    EXPECT_GT(shown, 0.2f);
+    int land = 0;
+    for (int y = 0; y < 512; y++)
+        for (int x = 0; x < 512; x++) land += map_ground_z(x, y) < 63;
+    EXPECT_EQ(land, 65536);
+    ASSERT_EQ(game_objective_count(), 3);
+    const int attackers[3] = {TEAM_GREEN, -1, TEAM_BLUE}; // owned: the other team; the middle: not shown
+    for (int i = 0; i < 3; i++) {
+        const ObjectiveState &o = mode_objectives[i];
+        EXPECT_EQ(o.progress, 0.0f) << i;
+        EXPECT_EQ(o.rate, 0) << i;
+        if (attackers[i] >= 0) {
+            EXPECT_EQ(o.capturing_team, attackers[i]) << i;
+        }
+    }
+    EXPECT_EQ(o0.owner, TEAM_BLUE);
+    EXPECT_EQ(o2.owner, TEAM_GREEN);
+    expect_server_territories("a new round");
+    finish();
 }
 
 } // namespace

@@ -378,20 +378,29 @@ TEST_F(RulesE2E, StandingOnATerritoryCapturesIt)
     Vec3 t = gs.tc.territory[3].pos;
     for (int i = 0; i < 3; i++)
         tgm_hop(&p[i], at[i], Vec3{t.x + (float)i, t.y, t.z - 2.25f});
-    // Rate 3 fills the progress in about 6.7 s.
+    // Rate 3 fills the progress in about 6.7 s; the taken territory's bar is
+    // then announced empty, with green (the new owner's enemy) to attack it.
     ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&p[0], MSG_TERRITORY_TAKEN) >= 1; }, 20000));
+    settle();
+    std::vector<std::vector<uint8_t>> before, after;
+    bool taken_seen = false;
+    for (auto &m : p[0].messages) {
+        if (m[0] == MSG_TERRITORY_TAKEN) {
+            taken_seen = true;
+            EXPECT_EQ(m, (std::vector<uint8_t>{MSG_TERRITORY_TAKEN, 3, 0, TEAM_BLUE}));
+        } else if (m[0] == MSG_CAPTURE_PROGRESS) {
+            (taken_seen ? after : before).push_back(m);
+        }
+    }
     // The rate rose as the takers arrived (they may come in separate ticks).
-    auto progress = tcl_messages(&p[0], MSG_CAPTURE_PROGRESS);
-    ASSERT_FALSE(progress.empty());
-    for (auto &m : progress) {
+    ASSERT_FALSE(before.empty());
+    for (auto &m : before) {
         EXPECT_EQ(m[1], 3);
         EXPECT_EQ(m[2], TEAM_BLUE);
     }
-    EXPECT_EQ((int8_t)progress.back()[3], 3);
-    auto taken = tcl_messages(&p[0], MSG_TERRITORY_TAKEN)[0];
-    EXPECT_EQ(taken[1], 3);
-    EXPECT_EQ(taken[2], 0);
-    EXPECT_EQ(taken[3], TEAM_BLUE);
+    EXPECT_EQ((int8_t)before.back()[3], 3);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0], (std::vector<uint8_t>{MSG_CAPTURE_PROGRESS, 3, TEAM_GREEN, 0, 0, 0, 0, 0}));
 }
 
 // Every message id with bad lengths, random bytes and hostile values, from an

@@ -191,6 +191,78 @@ TEST_F(Tc, TakingTheLastEnemyTerritoryWinsEvenWithNeutralsLeft)
     EXPECT_LT(p->position.x, 512.0f / 7 * 3 + 32);
 }
 
+// The values the clients are told, worked out from the rules: 3 blue against
+// 2 green on the neutral territory, then two blue fall (+1 blue becomes +1
+// green); green then takes it, and the new owner's attacker is blue.
+TEST_F(Tc, ALeadChangeRestartsTheCaptureAndATakenTerritoryWaitsForTheOtherTeam)
+{
+    PlayerRecord *b[3], *g[2];
+    for (int i = 0; i < 3; i++)
+        put_on(b[i] = join(i, TEAM_BLUE, WEAPON_SEMI, 10, 200), 3);
+    for (int i = 0; i < 2; i++)
+        put_on(g[i] = join(3 + i, TEAM_GREEN, WEAPON_SEMI, 500, 200), 3);
+    int64_t t = sys_time_seconds();
+    ObjectiveState &o = mode_objectives[3];
+    EXPECT_EQ(o.capturing_team, TEAM_NEUTRAL);
+    game_step = 2.0f;
+    srv_tc_rules(t);
+    EXPECT_EQ(o.capturing_team, TEAM_BLUE);
+    EXPECT_EQ(o.rate, 1);
+    EXPECT_FLOAT_EQ(o.progress, 0.1f);
+    b[0]->alive = b[1]->alive = 0;
+    game_step = 1.0f;
+    srv_tc_rules(t);
+    EXPECT_EQ(o.capturing_team, TEAM_GREEN);
+    EXPECT_EQ(o.rate, 1);
+    EXPECT_FLOAT_EQ(o.progress, 0.05f); // from 0, not from blue's 0.1
+    game_step = 19.0f;
+    srv_tc_rules(t);
+    EXPECT_EQ(o.owner, TEAM_GREEN);
+    EXPECT_EQ(o.capturing_team, TEAM_BLUE);
+    EXPECT_EQ(o.rate, 0);
+    EXPECT_EQ(o.progress, 0.0f);
+    // Each owned territory's attacker is the other team from the start.
+    const int attackers[7] = {1, 1, 1, TEAM_NEUTRAL, 0, 0, 0};
+    srv_tc_reset();
+    for (int i = 0; i < 7; i++)
+        EXPECT_EQ(mode_objectives[i].capturing_team, attackers[i]) << i;
+}
+
+// The clients learn the number of territories from the game state, sent at
+// start and at a map change only: a won round keeps it even when the land
+// has changed since.
+TEST_F(Tc, AWonRoundKeepsTheTerritoryCountOfTheMapAsLoaded)
+{
+    map_delete_slab(map_edit_column(100, 450), 0, 63); // one column dug to the water
+    map_edit_finish();
+    ASSERT_EQ(map_ground_z(100, 450), 63);
+    ASSERT_EQ(srv_tc_territory_count(), 6); // trunc(262143 / 262144 * 4 + 3)
+    for (int i : {4, 5})
+        mode_objectives[i].owner = TEAM_BLUE;
+    srv_tc_owned[0] = 5;
+    srv_tc_owned[1] = 1;
+    mode_objectives[3].capturing_team = TEAM_GREEN; // a bar half full elsewhere
+    mode_objectives[3].progress = 0.5f;
+    put_on(join(0, TEAM_BLUE, WEAPON_SEMI, 10, 200), 6);
+    game_step = 30.0f;
+    srv_tc_rules(sys_time_seconds());
+    ASSERT_EQ(mode_objective_count, 7u);
+    const int owners[7] = {0, 0, 0, TEAM_NEUTRAL, 1, 1, 1};
+    for (int i = 0; i < 7; i++) {
+        const ObjectiveState &o = mode_objectives[i];
+        EXPECT_EQ(o.owner, owners[i]) << i;
+        EXPECT_EQ(o.progress, 0.0f) << i;
+        EXPECT_EQ(o.rate, 0) << i;
+        EXPECT_GE(o.position.x, (float)(512 / 7 * i)) << i;
+        EXPECT_LT(o.position.x, (float)(512 / 7 * (i + 1))) << i;
+    }
+    EXPECT_EQ(srv_tc_owned[0], 3u);
+    EXPECT_EQ(srv_tc_owned[1], 3u);
+    // A new map (or the same one loaded again) is counted anew.
+    srv_tc_reset();
+    EXPECT_EQ(mode_objective_count, 6u);
+}
+
 TEST_F(Tc, ATeamWithoutTerritorySpawnsOnTerritoryZero)
 {
     for (uint32_t i = 0; i < mode_objective_count; i++)
