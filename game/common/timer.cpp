@@ -43,8 +43,10 @@ void timer_init()
             double s = std::strtod(text, &end);
             if (end == text || *end || !timer_uptime_valid(s))
                 std::fprintf(stderr, "BKM_CLOCK_UPTIME ignored: not a number of seconds 0..1e9\n");
-            else
+            else {
                 timer_uptime_ns = (int64_t)std::llround(s * 1e9);
+                std::fprintf(stderr, "BKM_CLOCK_UPTIME: the clock starts at %.0f s\n", s);
+            }
         }
     }
     timer_start_count = timer_counter() - timer_uptime_ns;
