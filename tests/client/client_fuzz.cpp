@@ -291,7 +291,7 @@ std::string cfz_check_tables()
     if (!terminated(hud_announce_text, sizeof hud_announce_text)) return "announcement not terminated";
     for (int i = 0; i < TEAM_SLOTS; i++)
         if (!terminated(client_state.team[i].name, TEAM_SLOT_NAME_SIZE)) return fault("team name not terminated", i);
-    if (!finite3(hud_damage_source) || !finite1(hud_damage_until) || !finite1(hud_announce_until))
+    if (!finite3(hud_damage_source) || !std::isfinite(hud_damage_until) || !std::isfinite(hud_announce_until))
         return "HUD value not finite";
     return "";
 }

@@ -37,7 +37,7 @@ TEST(Frame, ASecondCallWithinASixtiethOnlySleeps)
     game_last_frame = -1.0f;
     game_run_frame();
     EXPECT_EQ(frames_drawn, 1);
-    float last = game_last_frame;
+    double last = game_last_frame;
     game_run_frame();
     EXPECT_EQ(frames_drawn, 1);
     EXPECT_FLOAT_EQ(game_last_frame, last);

@@ -302,17 +302,17 @@ TEST_F(Grenades, PinThenThrow)
     pf_button(0, true);
     pf_frame();
     EXPECT_EQ(ctest_sounds(from), std::vector<std::string>{"sound wav/pin.wav -300"});
-    float fuse = me->grenade_fuse_end;
+    double fuse = me->grenade_fuse_end;
     EXPECT_FLOAT_EQ(fuse, game_time + 3.0f);
     pf_frames(30);
     from = plat_log_count();
     pf_button(0, false);
     pf_frame();
     Vec3 v = {me->velocity.x + me->forward.x, me->velocity.y + me->forward.y, me->velocity.z + me->forward.z};
-    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg(fuse - game_time, me->eye, v)});
+    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg((float)(fuse - game_time), me->eye, v)});
     ASSERT_EQ(world_object_count, base + 1);
     EXPECT_EQ(wobj_kind(&world_objects[base]), ME);
-    EXPECT_EQ(wobj_time(&world_objects[base]), fuse);
+    EXPECT_NEAR(wobj_time(&world_objects[base]), fuse, 1e-5); // a float counted from the table's base
     EXPECT_EQ(me->grenades, 2);
     EXPECT_EQ(me->grenade_fuse_end, 0.0f);
     EXPECT_FLOAT_EQ(me->next_use, game_time + 0.5f);
@@ -350,12 +350,12 @@ TEST_F(Grenades, DyingWithTheGrenadeCookedDropsIt)
 {
     pf_button(0, true);
     pf_frames(10);
-    float fuse = me->grenade_fuse_end;
+    double fuse = me->grenade_fuse_end;
     ASSERT_GT(fuse, 0.0f);
     int base = world_object_count;
     game_local_player_died();
     Vec3 v = {me->velocity.x + me->forward.x, me->velocity.y + me->forward.y, me->velocity.z + me->forward.z};
-    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg(fuse - game_time, me->eye, v)});
+    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg((float)(fuse - game_time), me->eye, v)});
     EXPECT_EQ(world_object_count, base + 1);
     EXPECT_EQ(me->alive, 0);
     pf_button(0, false);
