@@ -166,7 +166,7 @@ int main(int argc, char **argv)
     for (int f = 0; f < frames; f++) {
         game_time += dt;
         game_frame_time = game_step = dt;
-        game_millis = (int32_t)(game_time * 1000.0f);
+        game_millis = game_millis_of(game_time);
         bench_drive(f);
         bench_knock_loose(f);
         bench_fill_effects();

@@ -43,7 +43,7 @@ static void BM_InGameFrame(benchmark::State &state)
         }
         game_time += dt;
         game_frame_time = game_step = dt;
-        game_millis = (int32_t)(game_time * 1000.0f);
+        game_millis = game_millis_of(game_time);
         const auto t0 = std::chrono::steady_clock::now();
         game_play_screen();
         ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());

@@ -123,7 +123,7 @@ void game_update_local_controls()
     PlayerRecord *p = game_local_player();
     if (!p) return;
     LocalControls &c = local_controls;
-    const float now = game_time;
+    const double now = game_time;
     const bool sprinting = p->keys[KEY_SPRINT] != 0;
     const int32_t primary = p->primary, secondary = p->secondary;
     int32_t keys[KEY_COUNT];

@@ -34,7 +34,7 @@ struct LocalControls {
     // Game-clock time until which tool keys, colour keys and the fire buttons
     // do nothing; also the end of a tool switch (the HUD shows the tool row
     // while it lies ahead, then game_finish_tool_switch announces the tool).
-    float next_use;
+    double next_use;
     int32_t mouse_dx, mouse_dy;    // this frame's mouse motion
     int32_t wheel;                 // this frame's wheel motion (sign only matters)
     int32_t buttons, prev_buttons; // MOUSE_LEFT | MOUSE_RIGHT now and at the previous frame
@@ -44,7 +44,7 @@ struct LocalControls {
     int32_t join_mode;             // JoinMode
     int32_t chosen_team;           // the team menu's choice during a join (0, 1, -1)
     Vec3 last_sent_position, last_sent_orientation;
-    float next_position_send, next_orientation_send; // game-clock times
+    double next_position_send, next_orientation_send; // game-clock times
     Vec3 death_direction;          // axis the dead local player's view spins about
     int32_t follow;                // followed player while dead or spectating, -1 none
     int32_t net_graph, big_map;    // flags flipped by toggle_graph and view_map

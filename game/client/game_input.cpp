@@ -107,7 +107,7 @@ static void send_position_and_orientation()
     PlayerRecord *p = game_local_player();
     if (!p || !p->alive || p->team < 0) return;
     LocalControls &c = local_controls;
-    const float now = game_time;
+    const double now = game_time;
     if (player_moved_beyond(&p->position, &c.last_sent_position, POSITION_SEND_STEP) && c.next_position_send < now) {
         net_send_msg(msg_write_position, PositionMsg{p->position});
         c.last_sent_position = p->position;

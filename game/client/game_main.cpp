@@ -32,7 +32,7 @@
 #include "renderer/vox_start.h"
 #include "renderer/vox_world.h"
 
-float game_last_frame;
+double game_last_frame;
 float game_frame_time;
 int32_t game_millis;
 
@@ -66,6 +66,13 @@ int game_parse_address(const char *arg, uint32_t *host, uint16_t *port)
     return 1;
 }
 
+int32_t game_millis_of(double t)
+{
+    // Past 2^31 ms (24.8 days) the count starts again at 0; its low bits,
+    // which the walk and recoil read, run on unbroken.
+    return (int32_t)((int64_t)(t * 1000.0) & 0x7FFFFFFF);
+}
+
 static void game_settings_box(const char *text, const char *caption) { messagebox(text, caption, 0); }
 
 // A start-up failure: its box, and -1 for the entry point.
@@ -93,7 +100,7 @@ int game_init(int argc, char **argv)
     if (startrenderer(CpuFeatures) < 0) return game_init_failed(LANG_ERR_CPU_RENDERER);
     vox_set_fatal_handler(game_fatal_text);
     timer_start(&game_time);
-    game_last_frame = 0.0f;
+    game_last_frame = 0.0;
     net_stats_reset();
     setwallshades(0, 0x40, 0x20, 0x20, 0x10, 0x30);
     for (int i = 0; i < PLAYER_MAX; i++) player_table[i].present = 0;
@@ -139,15 +146,16 @@ void game_update_cursor(int capture)
 void game_run_frame()
 {
     timer_read(&game_time);
-    float frame_time = std::fabs(game_time - game_last_frame);
-    if ((double)frame_time < 0.01666666753590107) {
+    const double since = std::fabs(game_time - game_last_frame);
+    if (since < 0.01666666753590107) {
         sys_sleep_ms(1);
         return;
     }
+    const float frame_time = (float)since;
     game_frame_time = frame_time;
     game_step = frame_time;
     game_last_frame = game_time;
-    game_millis = (int32_t)(game_time * 1000.0f);
+    game_millis = game_millis_of(game_time);
 
     int screen = client_state.screens.current;
     if (screen > SCREEN_LOADING) {

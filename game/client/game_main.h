@@ -7,9 +7,9 @@
 #include "platform/plat_game.h"
 
 // Frame timing, kept for the whole run.
-extern float game_last_frame;  // game-clock time of the last frame
+extern double game_last_frame; // game-clock time of the last frame
 extern float game_frame_time;  // seconds between the last two frames
-extern int32_t game_millis;    // game clock in whole milliseconds
+extern int32_t game_millis;    // game clock in whole milliseconds (game_millis_of)
 
 // Reads the server's address from the start-up argument: the six characters
 // before it are skipped unread; then at most 17 characters holding the
@@ -19,6 +19,9 @@ extern int32_t game_millis;    // game clock in whole milliseconds
 // *host and *port set; 0 for no argument, "client.exe", an argument with no
 // text after its prefix, or an address or port that is not a number.
 int game_parse_address(const char *arg, uint32_t *host, uint16_t *port);
+// The millisecond clock of a game-clock time: whole milliseconds, counted
+// modulo 2^31 so that it stays positive at any uptime.
+int32_t game_millis_of(double t);
 // The frame-rate text, right-aligned at the top of the frame.
 void hud_draw_fps(float frame_time);
 // Windowed: keeps the pointer hidden at the window's centre while the cursor

@@ -17,7 +17,11 @@
 WorldObject world_objects[WORLD_OBJECT_MAX];
 int32_t world_object_count;
 int32_t world_objective_count;
-float world_next_heal;
+double world_next_heal;
+double world_time_base;
+
+// Furthest a stored time lies from world_time_base: float steps of 8 us.
+#define WORLD_TIME_SPAN 64.0
 
 #define GRENADE_BOUNCE_KEEP 0.36f
 #define WATER_LAYER 63
@@ -37,7 +41,25 @@ WorldObject *game_append_world_object()
     return o;
 }
 
-int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thrower, float explode_time)
+// Moves world_time_base to base, keeping every stored time.
+static void wobj_rebase_times(double base)
+{
+    for (int i = world_objective_count; i < world_object_count; i++) {
+        WorldObject *o = &world_objects[i];
+        const int32_t kind = wobj_kind(o);
+        if (kind >= 0 || kind == OBJECT_CASING || kind == OBJECT_DEBRIS)
+            sprite_owner_set_f32(o, WOBJ_TIME, (float)(wobj_time(o) - base));
+    }
+    world_time_base = base;
+}
+
+void wobj_set_time(WorldObject *o, double t)
+{
+    if (std::isfinite(t) && !(std::fabs(t - world_time_base) <= WORLD_TIME_SPAN)) wobj_rebase_times(t);
+    sprite_owner_set_f32(o, WOBJ_TIME, (float)(t - world_time_base));
+}
+
+int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thrower, double explode_time)
 {
     WorldObject *o = game_append_world_object();
     if (!o) return -1;
@@ -45,7 +67,7 @@ int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thro
     o->position = *position;
     wobj_set_scale(o, 0.05f);
     wobj_set_vec(o, WOBJ_VELOCITY, velocity);
-    float latest = game_time + GRENADE_FUSE;
+    double latest = game_time + GRENADE_FUSE;
     wobj_set_time(o, explode_time < latest ? explode_time : latest);
     wobj_set_kind(o, thrower);
     return (int)(o - world_objects);
@@ -68,6 +90,7 @@ void game_clear_world_objects()
     }
     world_object_count = 0;
     world_objective_count = 0;
+    world_time_base = 0.0;
 }
 
 static void wobj_spin(WorldObject *o, float angle)
@@ -150,21 +173,21 @@ static void tracer_fly(WorldObject *o)
 {
     const float s = game_step * 256.0f;
     const Vec3 v = wobj_vec(o, WOBJ_VELOCITY);
-    float left = wobj_time(o);
+    float left = wobj_distance(o);
     o->position.x += v.x * s;
     left -= std::fabs(v.x * s);
     o->position.y += v.y * s;
     left -= std::fabs(v.y * s);
     o->position.z += v.z * s;
     left -= std::fabs(v.z * s);
-    wobj_set_time(o, left);
+    wobj_set_distance(o, left);
 }
 
 // One entry's frame; an entry that ends is removed.
 static void wobj_update(int i)
 {
     WorldObject *o = &world_objects[i];
-    const float now = game_time;
+    const double now = game_time;
     const int32_t kind = wobj_kind(o);
     switch (kind) {
     case OBJECT_DEBRIS:
@@ -189,7 +212,7 @@ static void wobj_update(int i)
         return;
     case OBJECT_TRACER:
         // Also ends a tracer whose distance is not a number.
-        if (!(wobj_time(o) > 0.0f)) {
+        if (!(wobj_distance(o) > 0.0f)) {
             game_remove_world_object(i);
             return;
         }
@@ -238,7 +261,7 @@ void game_take_loose_groups(bool with_debris)
 
 void game_update_world_objects()
 {
-    const float now = game_time;
+    const double now = game_time;
     if (world_next_heal < now) {
         map_heal_blocks(now);
         world_next_heal = now + 1.0f;

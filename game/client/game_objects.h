@@ -30,7 +30,9 @@ enum WorldObjectKind {
 //        a tracer's direction of travel (not normalised), 256 x it per second;
 //   3..5 spin axis (f32, unit): casings and debris turn about it;
 //   6    time (f32): a grenade's explosion time, a casing's or debris' expiry
-//        (game clock), a tracer's remaining distance (|dx| + |dy| + |dz|);
+//        (game clock, counted from world_time_base: a float of the clock
+//        itself would step by 0.25 s after 30 days of uptime), a tracer's
+//        remaining distance (|dx| + |dy| + |dz|);
 //   7    kind (i32, WorldObjectKind).
 // Debris owns its model (freed when it ends or the table is cleared); every
 // other entry points into the model table and owns nothing.
@@ -47,12 +49,19 @@ extern int32_t world_object_count;
 // Entries 0 .. world_objective_count - 1 are the objectives, never moved here.
 extern int32_t world_objective_count;
 // Game-clock time of the next healing of damaged blocks.
-extern float world_next_heal;
+extern double world_next_heal;
+// The game-clock time that the objects' time words count from; wobj_set_time
+// moves it (and every stored time with it) when a time lies far from it.
+extern double world_time_base;
 
 inline int32_t wobj_kind(const WorldObject *o) { return (int32_t)o->ownerdata[WOBJ_KIND]; }
 inline void wobj_set_kind(WorldObject *o, int32_t kind) { o->ownerdata[WOBJ_KIND] = (uint32_t)kind; }
-inline float wobj_time(const WorldObject *o) { return sprite_owner_f32(o, WOBJ_TIME); }
-inline void wobj_set_time(WorldObject *o, float t) { sprite_owner_set_f32(o, WOBJ_TIME, t); }
+// A grenade's, casing's or debris' time (game clock).
+inline double wobj_time(const WorldObject *o) { return world_time_base + sprite_owner_f32(o, WOBJ_TIME); }
+void wobj_set_time(WorldObject *o, double t);
+// A tracer's remaining distance.
+inline float wobj_distance(const WorldObject *o) { return sprite_owner_f32(o, WOBJ_TIME); }
+inline void wobj_set_distance(WorldObject *o, float d) { sprite_owner_set_f32(o, WOBJ_TIME, d); }
 inline Vec3 wobj_vec(const WorldObject *o, int word)
 {
     return Vec3{sprite_owner_f32(o, word), sprite_owner_f32(o, word + 1), sprite_owner_f32(o, word + 2)};
@@ -73,7 +82,7 @@ WorldObject *game_append_world_object();
 // Appends a grenade (grenade model, axes 0.05) that explodes at explode_time,
 // held to at most GRENADE_FUSE from now: no fuse outlasts the server's.
 // Returns its index, or -1 when the table is full.
-int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thrower, float explode_time);
+int game_add_grenade_object(const Vec3 *position, const Vec3 *velocity, int thrower, double explode_time);
 // Moves the last entry into index and shortens the table; frees nothing.
 // Returns the new count (the old one for an index outside the table).
 int game_remove_world_object(int index);

@@ -19,7 +19,7 @@
 struct Particle {
     Vec3 position;   // block units, z down
     Vec3 velocity;   // blocks per 1/32 s
-    float expiry;    // game-clock time
+    double expiry;   // game-clock time
     uint32_t colour; // VoxelColour layout: blue, green, red, shade byte
 };
 

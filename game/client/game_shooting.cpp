@@ -144,7 +144,7 @@ static void shoot_pellet(PlayerRecord *p, bool local, const WeaponInfo *w, Vec3 
         o->position = Vec3{p->eye.x + TRACER_LEAD * f.x, p->eye.y + TRACER_LEAD * f.y, p->eye.z + TRACER_LEAD * f.z};
         pose_from_view(o, p, 0.1f);
         wobj_set_vec(o, WOBJ_VELOCITY, d);
-        wobj_set_time(o, remaining - TRACER_LEAD * (std::fabs(f.x) + std::fabs(f.y) + std::fabs(f.z)));
+        wobj_set_distance(o, remaining - TRACER_LEAD * (std::fabs(f.x) + std::fabs(f.y) + std::fabs(f.z)));
     }
 }
 
@@ -181,7 +181,7 @@ void game_fire_gun(PlayerRecord *p, bool local)
 
 void game_use_grenade(PlayerRecord *p, bool local)
 {
-    const float now = game_time;
+    const double now = game_time;
     if (p->grenade_fuse_end == 0.0f) {
         if (p->next_use < now) {
             p->grenade_fuse_end = now + 3.0f;
@@ -203,7 +203,7 @@ void game_throw_grenade(const PlayerRecord *p)
 {
     const Vec3 v = {p->velocity.x + p->forward.x, p->velocity.y + p->forward.y, p->velocity.z + p->forward.z};
     game_add_grenade_object(&p->eye, &v, local_player_id, p->grenade_fuse_end);
-    net_send_msg(msg_write_grenade, GrenadeMsg{(uint8_t)local_player_id, p->grenade_fuse_end - game_time, p->eye, v});
+    net_send_msg(msg_write_grenade, GrenadeMsg{(uint8_t)local_player_id, (float)(p->grenade_fuse_end - game_time), p->eye, v});
 }
 
 bool game_release_grenade(PlayerRecord *p, bool local)

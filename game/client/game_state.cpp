@@ -40,7 +40,7 @@ void game_reset_state()
     c.chat_line[0] = 0;
     map_placed_colour = 0x7F7F7F7Fu;
     c.buttons = c.prev_buttons = c.wheel = c.mouse_dx = c.mouse_dy = 0;
-    world_next_heal = 0.0f;
+    world_next_heal = 0.0;
     hud_announce_until = 0.0f;
     game_clear_particles();
     feed_clear(&feed_chat);

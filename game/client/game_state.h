@@ -20,7 +20,7 @@ struct ClientGameState {
     int32_t order[PLAYER_MAX];   // scoreboard order (the HUD fills it)
     TeamSlot team[TEAM_SLOTS];
     ScreenTable screens;         // the platform layer installs the callbacks
-    float empty_hint_until;      // game-clock time
+    double empty_hint_until;     // game-clock time
     int32_t game_mode;           // GameMode
 };
 extern ClientGameState client_state;

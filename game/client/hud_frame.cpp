@@ -63,7 +63,7 @@ static void hud_draw_alive(PlayerRecord *me)
     const LocalControls &c = local_controls;
     hud_draw_crosshair(me);
     hud_draw_view_objective();
-    const float left = c.next_use - game_time;
+    const float left = (float)(c.next_use - game_time);
     const bool switching = left > 0.0f;
     float offset = 0.0f;
     if (switching) {

@@ -93,7 +93,7 @@ void hud_draw_crosshair(const PlayerRecord *p)
     // The scope kicks out to 1.25 right after a shot and settles to 1 by the next.
     float k = 1.0f;
     if (p->next_use > game_time && wi->fire_interval > 0.0f)
-        k = (p->next_use + wi->fire_interval - game_time) / wi->fire_interval / 4.0f + 0.75f;
+        k = (float)(p->next_use + wi->fire_interval - game_time) / wi->fire_interval / 4.0f + 0.75f;
     const int32_t zx = (int32_t)((float)w * 81.92f * k), zy = (int32_t)((float)h * 109.23f * k);
     blitpicture(wi->scope_image, SCOPE_W * 4, SCOPE_W, SCOPE_H, (SCOPE_W / 2) << 16, (SCOPE_H / 2) << 16,
                 (w / 2) << 16, (h / 2) << 16, zx, zy, 0xFFFFFFFFu);

@@ -87,7 +87,7 @@ void hud_draw_chat()
 
 void hud_draw_kill_feed() { hud_draw_feed(&feed_kill, 12, 22, 10, kill_colour); }
 
-void hud_draw_centre_alert(const char *text, float deadline, float now, Surface *surface, int32_t W, int32_t H)
+void hud_draw_centre_alert(const char *text, double deadline, double now, Surface *surface, int32_t W, int32_t H)
 {
     BitmapFont *font = getfont(HUD_FONT_LARGE);
     if (!(deadline > now) || !text || !font) return;

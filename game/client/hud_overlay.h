@@ -19,7 +19,7 @@ void hud_draw_feed(MessageFeed *feed, int32_t x, int32_t y0, int32_t step, uint3
 
 // While deadline > now: text in the large font, red, centred on the width
 // at height H/2, onto `surface` (the frame surface) of W x H.
-void hud_draw_centre_alert(const char *text, float deadline, float now, Surface *surface, int32_t W, int32_t H);
+void hud_draw_centre_alert(const char *text, double deadline, double now, Surface *surface, int32_t W, int32_t H);
 // The seconds left to the local player's respawn, "label:n" in red at the
 // bottom edge; nothing once the game clock has reached respawn_time. The
 // last three seconds beep once each (beep1 at 1, beep2 at 2 and 3);

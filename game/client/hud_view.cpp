@@ -51,7 +51,7 @@ void hud_draw_view_tool(const PlayerRecord *p, float offset_x, float offset_y)
     float z = ((float)(game_millis & 511) - 255.5f) * speed / ((game_millis & 512) ? 6000.0f : -6000.0f) + 0.1f;
     const int32_t light = vox_ground_shade(&p->position);
     uint32_t tint = (uint32_t)light * 0x010101u;
-    const float t = p->next_use - game_time;
+    const float t = (float)(p->next_use - game_time);
     switch (c.tool) {
     case TOOL_SPADE:
         s.model = model_slot(MODEL_SPADE);
@@ -62,7 +62,7 @@ void hud_draw_view_tool(const PlayerRecord *p, float offset_x, float offset_y)
             rotateaxes(0.0f, -8.0f * t, 0.0f, &s.xaxis, &s.yaxis, &s.zaxis);
         } else if (p->secondary && p->grenade_fuse_end != 0.0f) {
             // Digging: the spade goes in, then levers the earth up.
-            const float d = p->grenade_fuse_end - game_time;
+            const float d = (float)(p->grenade_fuse_end - game_time);
             float e, lift;
             if (d >= 0.6f) {
                 e = 0.0f;
@@ -107,7 +107,7 @@ void hud_draw_view_tool(const PlayerRecord *p, float offset_x, float offset_y)
             x += t;
             y += t;
         } else if (p->grenade_fuse_end != 0.0f) {
-            const float u = (game_time + 3.0f - p->grenade_fuse_end) / 8.0f;
+            const float u = (float)(game_time + 3.0 - p->grenade_fuse_end) / 8.0f;
             x += u;
             y -= u;
         }
@@ -120,12 +120,14 @@ void hud_draw_view_tool(const PlayerRecord *p, float offset_x, float offset_y)
     modeltint = VOX_TINT_NEUTRAL;
 }
 
+float hud_view_spin() { return (float)std::fmod(game_time, 6.283185307179586); }
+
 void hud_draw_tool_switch(const PlayerRecord *p)
 {
     if (!hud_lock()) return;
     const LocalControls &c = local_controls;
     SpriteInstance s = hud_view_sprite(0.0005f, nullptr);
-    rotateaxes(game_time, 0.0f, 0.0f, &s.xaxis, &s.yaxis, &s.zaxis);
+    rotateaxes(hud_view_spin(), 0.0f, 0.0f, &s.xaxis, &s.yaxis, &s.zaxis);
     static const float row_x[TOOL_COUNT] = {-0.0225f, -0.0075f, 0.0075f, 0.0225f};
     static const float selected_x[TOOL_COUNT] = {-0.015f, -0.00495f, 0.00495f, 0.015f};
     Kv6Model *const models[TOOL_COUNT] = {model_slot(MODEL_SPADE), model_slot(MODEL_BLOCK), gun_model(p),

@@ -14,6 +14,10 @@ void hud_view_camera();
 // A view-space pose of `model` at the origin with axes `size` long: the
 // model's x to the left, its y away from the eye and its z down.
 SpriteInstance hud_view_sprite(float size, Kv6Model *model);
+// The turn of the models that spin on the weapon menu and the tool row: one
+// radian per second of game clock, taken modulo 2 pi in double so that it
+// stays smooth at any uptime.
+float hud_view_spin();
 // The selected tool in the player's hand, moved by (offset_x, offset_y)
 // (the time left of a tool switch), the mouse, the fall, the walk and the
 // tool's use, lit by the ground under him. Nothing while aiming the gun.

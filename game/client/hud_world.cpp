@@ -80,7 +80,7 @@ void hud_draw_objects()
     const int32_t n = r.count < PARTICLE_MAX ? r.count : PARTICLE_MAX;
     for (int32_t k = 0; k < n; k++) {
         const Particle &p = r.slot[(r.head + k) & (PARTICLE_MAX - 1)];
-        fillsphere(&p.position, (p.expiry - game_time) * 0.05f, p.colour);
+        fillsphere(&p.position, (float)(p.expiry - game_time) * 0.05f, p.colour);
     }
 }
 

@@ -81,7 +81,7 @@ void menu_draw_weapon_choice()
     if (hud_lock()) {
         hud_view_camera();
         SpriteInstance s = hud_view_sprite(0.0005f, nullptr);
-        rotateaxes(game_time, 0.0f, 0.0f, &s.xaxis, &s.yaxis, &s.zaxis);
+        rotateaxes(hud_view_spin(), 0.0f, 0.0f, &s.xaxis, &s.yaxis, &s.zaxis);
         static const struct {
             int slot;
             float x;

@@ -27,9 +27,9 @@
 #include "renderer/vox_world.h"
 
 Vec3 hud_damage_source;
-float hud_damage_until;
+double hud_damage_until;
 char hud_announce_text[HUD_TEXT_SIZE];
-float hud_announce_until;
+double hud_announce_until;
 int64_t hud_respawn_last_beep;
 
 // ---- helpers -------------------------------------------------------------------

@@ -16,9 +16,9 @@
 
 // Read by the HUD.
 extern Vec3 hud_damage_source;
-extern float hud_damage_until;          // game-clock deadline of the damage marker
+extern double hud_damage_until;         // game-clock deadline of the damage marker
 extern char hud_announce_text[HUD_TEXT_SIZE];
-extern float hud_announce_until;        // game-clock deadline of the announcement
+extern double hud_announce_until;       // game-clock deadline of the announcement
 extern int64_t hud_respawn_last_beep;   // respawn countdown: last second announced
 
 // Services the connection until no event is waiting (or a new map's download

@@ -27,7 +27,7 @@ void net_sample_stats()
     net_stats_push(s.ping, (int32_t)net_server_peer->roundTripTime);
     s.last_in = in;
     s.last_out = out;
-    s.next_sample = (float)(int64_t)game_time + 1.0f;
+    s.next_sample = (double)(int64_t)game_time + 1.0;
 }
 
 void net_stats_reset() { net_stats = NetStats{}; }

@@ -10,7 +10,7 @@ struct NetStats {
     int32_t out[NET_STATS_SAMPLES];
     int32_t ping[NET_STATS_SAMPLES]; // milliseconds
     uint32_t last_in, last_out;      // the host's totals at the last sample
-    float next_sample;               // game-clock time of the next sample
+    double next_sample;              // game-clock time of the next sample
 };
 extern NetStats net_stats;
 

@@ -135,7 +135,7 @@ static void footsteps(PlayerRecord *p)
 
 static void swing_spade(PlayerRecord *p, bool local)
 {
-    const float now = game_time;
+    const double now = game_time;
     game_player_sound(p, "wav/woosh.wav", -2000);
     p->next_use = now + 0.2f;
     p->grenade_fuse_end = 0.0f;
@@ -172,7 +172,7 @@ static void aim_block(BlockAim *aim, const PlayerRecord *p)
 
 static void place_block(PlayerRecord *p, bool local)
 {
-    const float now = game_time;
+    const double now = game_time;
     if (!local) {
         p->next_use = now + 0.5f;
         return;
@@ -207,7 +207,7 @@ static void primary_fire(PlayerRecord *p, bool local, int tool)
 // The spade's dig: once a second while the secondary button is held.
 static void dig(PlayerRecord *p, bool local)
 {
-    const float now = game_time;
+    const double now = game_time;
     if (p->grenade_fuse_end == 0.0f) p->grenade_fuse_end = now + 1.0f;
     if (!(p->grenade_fuse_end < now)) return;
     p->grenade_fuse_end = 0.0f;

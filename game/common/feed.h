@@ -11,7 +11,7 @@
 struct FeedLine {
     char text[FEED_TEXT_SIZE];
     int32_t kind;   // colour kind, chosen by the pusher
-    float expiry;   // game_time after which the line is hidden
+    double expiry;  // game_time after which the line is hidden
 };
 
 struct MessageFeed {

@@ -44,8 +44,12 @@ const char *lang_get(int id)
 {
     const char *s = lang_raw(id);
     if (!s) return "";
+    // Only a format is checked: a plain text is never given to printf, so a
+    // '%' in it ("100% sure") is just a character.
+    const char *expected = lang_signature(id);
+    if (!expected[0]) return s;
     char got[64];
-    if (lang_conversions(s, got, sizeof got, 0) < 0 || strcmp(got, lang_signature(id)) != 0) return "";
+    if (lang_conversions(s, got, sizeof got, 0) < 0 || strcmp(got, expected) != 0) return "";
     return s;
 }
 

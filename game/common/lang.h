@@ -21,8 +21,11 @@ int lang_load(const char *prefix, int language_index);
 // The same for an explicit path.
 int lang_load_file(const char *path);
 // Text of a string: never null. "" when no table is loaded, the id is at or
-// past the count, its offset lies past the file, or the text's printf
-// conversions differ from what callers pass for that id (lang_signature).
+// past the count, its offset lies past the file, or, for an id that callers
+// use as a printf format, the text's conversions differ from what they pass
+// (lang_signature). A plain text (signature "") comes back as it stands, '%'
+// and all: callers print it only as a "%s" argument or as text, never as a
+// format.
 const char *lang_get(int id);
 // lang_get, or fallback when that would be "" (for texts needed before or
 // without a loaded table, such as start-up errors).

@@ -30,7 +30,7 @@ VoxelColour *map_set_voxel_rgb(const DamageRecord *record, int32_t colour)
     return p;
 }
 
-int32_t map_damage_block(const HitRecord *hit, int32_t damage, float now)
+int32_t map_damage_block(const HitRecord *hit, int32_t damage, double now)
 {
     if (!hit || hit->z >= 62 || hit->z < 0 || (uint32_t)hit->x >= 512u || (uint32_t)hit->y >= 512u) return 0;
     for (int32_t i = 0; i < map_damage_count; i++) {
@@ -65,7 +65,7 @@ int32_t map_damage_block(const HitRecord *hit, int32_t damage, float now)
     return 0;
 }
 
-int32_t map_heal_blocks(float now)
+int32_t map_heal_blocks(double now)
 {
     int32_t healed = 0;
     for (int32_t i = 0; i < map_damage_count; i++) {

@@ -13,7 +13,7 @@ struct DamageRecord {
     int32_t x, y, z;
     VoxelColour saved;   // colour before the first hit
     int32_t health;      // 0..100
-    float expiry;        // game clock seconds
+    double expiry;       // game clock seconds
 };
 
 // Record i of the ring is slot (head + i) & 31; head is the oldest.
@@ -27,10 +27,10 @@ void map_damage_clear();
 // destroys it), 0 otherwise; z 62 and 63, cells outside the map and voxels
 // without a stored colour take no damage. A 33rd damaged block restores the
 // oldest one's colour and takes its slot.
-int32_t map_damage_block(const HitRecord *hit, int32_t damage, float now);
+int32_t map_damage_block(const HitRecord *hit, int32_t damage, double now);
 // Restores the colours of records whose expiry < now and drops them. Returns
 // the number restored. Call every frame.
-int32_t map_heal_blocks(float now);
+int32_t map_heal_blocks(double now);
 // Drops the record of a cell (it is being rebuilt). 1 when one was dropped.
 int32_t map_damage_forget(const MapCell *cell);
 // Replaces blue, green and red of the record's voxel, keeping its shade byte.

@@ -198,7 +198,7 @@ void player_set_position(PlayerRecord *player, const Vec3 *point)
 {
     player->position = *point;
     player->eye = *point;
-    float d = player->climb_time - game_time;
+    float d = (float)(player->climb_time - game_time);
     if (d > -0.25f) player->eye.z = point->z + (d + 0.25f) / 0.25f;
 }
 

@@ -48,11 +48,12 @@ struct PlayerRecord {
     int32_t airborne;
     int32_t in_water;
     int32_t kills, blocks, magazine, reserve, grenades, health;
-    float next_use;          // game_time before which the held tool is not usable
-    float grenade_fuse_end;  // game_time a grenade with the pin pulled explodes
-    float reload_end;        // game_time the running reload step ends; 0 none
-    float next_footstep;     // client
-    float climb_time;        // game_time of the last step up
+    // Clock times (game_time; doubles, so they keep their precision with uptime).
+    double next_use;          // game_time before which the held tool is not usable
+    double grenade_fuse_end;  // game_time a grenade with the pin pulled explodes
+    double reload_end;        // game_time the running reload step ends; 0 none
+    double next_footstep;     // client
+    double climb_time;        // game_time of the last step up
     int64_t respawn_time;    // server: calendar seconds; client: game-clock seconds
     int64_t last_block_loss; // server, wall-clock seconds
     int64_t last_resupply;   // server, wall-clock seconds

@@ -27,7 +27,7 @@ static float arm_pitch(const PlayerRecord *p)
 {
     if (p->keys[KEY_SPRINT]) return -0.7853982f;
     const bool charging = p->tool == TOOL_GRENADE || (p->tool == TOOL_SPADE && p->secondary);
-    const float d = game_time - (charging ? p->grenade_fuse_end : p->next_use);
+    const float d = (float)(game_time - (charging ? p->grenade_fuse_end : p->next_use));
     if (!(d < 0.0f)) return 0.0f;
     switch (p->tool) {
     case TOOL_SPADE: return p->secondary ? -d - 1.0f : 4.0f * d;
@@ -43,8 +43,8 @@ static float arm_pitch(const PlayerRecord *p)
 static void swing_legs(PlayerRecord *p)
 {
     if (!(std::fabs(p->velocity.x) > 0.01f || std::fabs(p->velocity.y) > 0.01f)) return;
-    const float ms = game_time * 1000.0f;
-    if (!(std::fabs(ms) < 9.0e18f)) return;
+    const double ms = game_time * 1000.0;
+    if (!(std::fabs(ms) < 9.0e18)) return;
     const int64_t period = p->keys[KEY_SPRINT] ? 386 : 512;
     const float wave = p->keys[KEY_CROUCH] ? 0.028f : 0.016f;
     const int64_t t = (int64_t)ms;

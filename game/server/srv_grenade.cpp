@@ -18,7 +18,7 @@
 ServerGrenade srv_grenades[SRV_GRENADE_MAX];
 int srv_grenade_count = 0;
 
-int srv_add_grenade(const Vec3 *position, const Vec3 *velocity, float explode_time, int thrower)
+int srv_add_grenade(const Vec3 *position, const Vec3 *velocity, double explode_time, int thrower)
 {
     if (srv_grenade_count < 0 || srv_grenade_count >= SRV_GRENADE_MAX)
         return 0;

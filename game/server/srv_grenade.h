@@ -16,7 +16,7 @@
 struct ServerGrenade {
     Vec3 position;
     Vec3 velocity;
-    float explode_time; // game clock
+    double explode_time; // game clock
     int32_t thrower;
 };
 
@@ -24,7 +24,7 @@ extern ServerGrenade srv_grenades[SRV_GRENADE_MAX];
 extern int srv_grenade_count;
 
 // Adds a live grenade. Returns 1, or 0 when the table is full.
-int srv_add_grenade(const Vec3 *position, const Vec3 *velocity, float explode_time, int thrower);
+int srv_add_grenade(const Vec3 *position, const Vec3 *velocity, double explode_time, int thrower);
 
 // Blast damage at offset (dx, dy, dz) from the grenade: 4096 / d^2 truncated,
 // limited to SRV_GRENADE_DAMAGE_MAX before any conversion (d = 0, a tiny d

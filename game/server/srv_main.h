@@ -27,7 +27,7 @@ int srv_loop_step();
 // One iteration of the loop's network poll: drains the game host's events.
 void srv_service_clients();
 // One tick (the work of a loop pass whose delta reached 1/60 s).
-void srv_tick(float now, float delta);
+void srv_tick(double now, float delta);
 // Releases everything srv_start took.
 void srv_shutdown();
 // Reads a map file (closed afterwards), checks it and puts it into the

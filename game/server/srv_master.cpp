@@ -110,7 +110,7 @@ void srv_service_master()
     }
 }
 
-void srv_master_tick(int64_t t, float now)
+void srv_master_tick(int64_t t, double now)
 {
     if (srv_master_host) {
         // The count waits until the link is up, so no update is lost to a

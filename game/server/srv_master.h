@@ -24,6 +24,6 @@ void srv_master_register();
 void srv_service_master();
 // The per-tick step: the count update when due, or a reconnection attempt
 // when there is no link. t: whole seconds; now: game clock.
-void srv_master_tick(int64_t t, float now);
+void srv_master_tick(int64_t t, double now);
 // Disconnects politely (waiting up to 2,500 ms) and destroys the link.
 void srv_master_shutdown();

@@ -22,11 +22,11 @@ int64_t srv_map_change_time = 0;
 uint32_t srv_last_kicked = 0;
 int64_t srv_next_master_update = 0;
 
-float srv_now = 0.0f;
-float srv_last_tick = 0.0f;
+double srv_now = 0.0;
+double srv_last_tick = 0.0;
 float srv_tick_delta = 0.0f;
-float srv_next_world_update = 0.0f;
-float srv_next_master_retry = 0.0f;
+double srv_next_world_update = 0.0;
+double srv_next_master_retry = 0.0;
 
 uint8_t *srv_work_area = nullptr;
 VoteKick srv_vote = {-1, 0, 0, {0}, 0};

@@ -52,11 +52,11 @@ extern int64_t srv_map_change_time;       // 0 = no change scheduled
 extern uint32_t srv_last_kicked;          // IPv4 address (network order), 0 = none
 extern int64_t srv_next_master_update;    // seconds; count updates wait for it
 
-extern float srv_now;                     // game clock, seconds since start
-extern float srv_last_tick;
+extern double srv_now;                    // game clock, seconds since start
+extern double srv_last_tick;
 extern float srv_tick_delta;              // seconds between the last two ticks
-extern float srv_next_world_update;
-extern float srv_next_master_retry;
+extern double srv_next_world_update;
+extern double srv_next_master_retry;
 
 extern uint8_t *srv_work_area;
 extern VoteKick srv_vote;

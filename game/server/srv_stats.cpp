@@ -19,7 +19,7 @@ struct TickHistogram {
 static TickHistogram srv_period_hist;
 static TickHistogram srv_work_hist;
 static clock_t srv_cpu_start;
-static float srv_wall_start;
+static double srv_wall_start;
 
 static void srv_hist_add(TickHistogram *h, float seconds)
 {
@@ -77,9 +77,9 @@ int srv_stats_summary(char *out, size_t size)
 {
     float cpu = 0.0f;
     if (srv_work_hist.count > 0) {
-        float now;
+        double now;
         timer_read(&now);
-        float wall = now - srv_wall_start;
+        float wall = (float)(now - srv_wall_start);
         if (wall > 0.0f)
             cpu = 100.0f * (float)(clock() - srv_cpu_start) / (float)CLOCKS_PER_SEC / wall;
     }

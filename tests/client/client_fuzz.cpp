@@ -214,9 +214,9 @@ static std::string check_player(const PlayerRecord &p, int i)
     for (const Vec3 *v : vecs)
         if (!finite3(*v)) return fault("player vector not finite", i);
     if (!net_position(&p.position) || !net_position(&p.eye)) return fault("player far outside the map", i);
-    const float times[] = {p.next_use, p.grenade_fuse_end, p.reload_end, p.next_footstep, p.climb_time};
-    for (float t : times)
-        if (!finite1(t)) return fault("player time not finite", i);
+    const double times[] = {p.next_use, p.grenade_fuse_end, p.reload_end, p.next_footstep, p.climb_time};
+    for (double t : times)
+        if (!std::isfinite(t)) return fault("player time not finite", i);
     if (!terminated(p.name, sizeof p.name)) return fault("player name not terminated", i);
     if (p.id != i) return fault("player id is not its slot", i);
     if (!team_is_player_team(p.team)) return fault("player team out of range", i);
@@ -291,7 +291,7 @@ std::string cfz_check_tables()
     if (!terminated(hud_announce_text, sizeof hud_announce_text)) return "announcement not terminated";
     for (int i = 0; i < TEAM_SLOTS; i++)
         if (!terminated(client_state.team[i].name, TEAM_SLOT_NAME_SIZE)) return fault("team name not terminated", i);
-    if (!finite3(hud_damage_source) || !finite1(hud_damage_until) || !finite1(hud_announce_until))
+    if (!finite3(hud_damage_source) || !std::isfinite(hud_damage_until) || !std::isfinite(hud_announce_until))
         return "HUD value not finite";
     return "";
 }

@@ -161,7 +161,7 @@ static void pf_frame_input(float dt)
     pumpmessages();
     game_time += dt;
     game_frame_time = game_step = dt;
-    game_millis = (int32_t)(game_time * 1000.0f);
+    game_millis = game_millis_of(game_time);
     game_handle_input();
 }
 

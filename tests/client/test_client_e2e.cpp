@@ -39,7 +39,7 @@ protected:
     std::vector<TestClient *> scripted; // serviced while the client game runs
     std::vector<float> progress_seen;   // distinct download progress values
     bool effects = false;               // frames also run the world-object update
-    float effects_last = -1.0f;         // game time of the last such update
+    double effects_last = -1.0;        // game time of the last such update
 
     void SetUp() override
     {
@@ -76,7 +76,7 @@ protected:
         } else if (screen > SCREEN_LOADING) {
             net_dispatch_messages();
             if (effects) {
-                game_step = effects_last < 0.0f ? 0.0f : game_time - effects_last;
+                game_step = effects_last < 0.0 ? 0.0f : (float)(game_time - effects_last);
                 effects_last = game_time;
                 game_update_world_objects();
             }

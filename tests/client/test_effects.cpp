@@ -69,7 +69,8 @@ struct Effects : ::testing::Test {
         map_add_block(&c, 0x808080);
     }
     static Particle &live(int i) { return particle_ring.slot[(particle_ring.head + i) & (PARTICLE_MAX - 1)]; }
-    static WorldObject *append(int kind, Vec3 at, Vec3 velocity, float time)
+    // time: a tracer's distance, else a clock time.
+    static WorldObject *append(int kind, Vec3 at, Vec3 velocity, double time)
     {
         WorldObject *o = game_append_world_object();
         if (!o) return nullptr;
@@ -78,8 +79,11 @@ struct Effects : ::testing::Test {
         wobj_set_vec(o, WOBJ_VELOCITY, &velocity);
         const Vec3 spin = {0, 0, 1};
         wobj_set_vec(o, WOBJ_SPIN, &spin);
-        wobj_set_time(o, time);
         wobj_set_kind(o, kind);
+        if (kind == OBJECT_TRACER)
+            wobj_set_distance(o, (float)time);
+        else
+            wobj_set_time(o, time);
         return o;
     }
     static void expect_vec(Vec3 got, Vec3 want)
@@ -256,6 +260,37 @@ TEST_F(Effects, AGrenadeFuseIsHeldToThreeSeconds)
     EXPECT_FLOAT_EQ(wobj_time(&world_objects[1]), game_time + 0.5f);
 }
 
+// After hours or days of uptime a grenade still goes off on the first frame
+// past its fuse, and a time stored far from the others (which moves the
+// table's time base) leaves them as they were. Frames are 1/60 s apart.
+TEST_F(Effects, FusesHoldAtLongUptimes)
+{
+    const double uptimes[] = {3600.0, 36000.0, 360000.0, 30 * 86400.0};
+    for (double up : uptimes) {
+        SCOPED_TRACE(up);
+        game_clear_world_objects();
+        game_time = up + 0.3;
+        game_step = 1.0f / 60.0f;
+        const Vec3 at = {30.5f, 30.5f, 5.0f}, still = {0, 0, 0};
+        const double fuse_end = game_time + 2.505; // 150.3 frames
+        ASSERT_EQ(game_add_grenade_object(&at, &still, 4, fuse_end), 0);
+        EXPECT_NEAR(wobj_time(&world_objects[0]) - fuse_end, 0.0, 1e-5);
+        WorldObject *far = append(OBJECT_CASING, Vec3{40.5f, 40.5f, 39.0f}, still, game_time + 100.0);
+        ASSERT_NE(far, nullptr);
+        EXPECT_NEAR(wobj_time(far) - (up + 100.3), 0.0, 1e-4);
+        EXPECT_NEAR(wobj_time(&world_objects[0]) - fuse_end, 0.0, 1e-4);
+        int gone = -1;
+        for (int k = 1; k <= 200 && gone < 0; k++) {
+            game_time = up + 0.3 + k / 60.0;
+            game_update_world_objects();
+            bool grenade = false;
+            for (int i = 0; i < world_object_count; i++) grenade |= wobj_kind(&world_objects[i]) == 4;
+            if (!grenade) gone = k;
+        }
+        EXPECT_EQ(gone, 151);
+    }
+}
+
 // Grenade flight of 1/32 s (g = 1): a bounce undoes the move, reflects the
 // one axis whose move alone reaches the solid cell and keeps 0.36 of the
 // speed; the bounce is heard only while some component exceeds 0.1.
@@ -353,9 +388,9 @@ TEST_F(Effects, TracersAndCasingsExpire)
     ASSERT_NE(t, nullptr);
     frame(1.0f / 64.0f); // s = 4: moves (4, -2, 0), distance - 6
     expect_vec(world_objects[0].position, Vec3{54, 48, 20});
-    EXPECT_FLOAT_EQ(wobj_time(&world_objects[0]), 4.0f);
+    EXPECT_FLOAT_EQ(wobj_distance(&world_objects[0]), 4.0f);
     frame(1.0f / 64.0f);
-    EXPECT_FLOAT_EQ(wobj_time(&world_objects[0]), -2.0f);
+    EXPECT_FLOAT_EQ(wobj_distance(&world_objects[0]), -2.0f);
     EXPECT_EQ(world_object_count, 1);
     frame(1.0f / 64.0f);
     EXPECT_EQ(world_object_count, 0);

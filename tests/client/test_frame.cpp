@@ -1,6 +1,9 @@
 // The frame entry's 60 Hz gate and its capture advance, the name screen's
 // steps, and start-up's refusal of an argument without an address.
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "client/game_main.h"
 #include "client/game_mode.h"
@@ -36,7 +39,7 @@ TEST(Frame, ASecondCallWithinASixtiethOnlySleeps)
     game_last_frame = -1.0f;
     game_run_frame();
     EXPECT_EQ(frames_drawn, 1);
-    float last = game_last_frame;
+    double last = game_last_frame;
     game_run_frame();
     EXPECT_EQ(frames_drawn, 1);
     EXPECT_FLOAT_EQ(game_last_frame, last);
@@ -69,7 +72,7 @@ TEST(Frame, CaptureBarsAdvanceOnEveryScreenPastLoading)
         mode_objective_count = 3;
         mode_objectives[1].rate = 2;
         mode_objectives[1].progress = 0.25f;
-        float now;
+        double now;
         timer_read(&now);
         game_last_frame = now - 0.5f;
         game_run_frame();
@@ -77,6 +80,53 @@ TEST(Frame, CaptureBarsAdvanceOnEveryScreenPastLoading)
         EXPECT_NEAR(mode_objectives[1].progress, c.expected, 0.001f);
         EXPECT_EQ(mode_objectives[0].progress, 0.0f);
     }
+}
+
+// The cap after long uptimes (the clock's start moved back): frames never
+// come sooner than 1/60 s apart and keep close to 60 a second, and the frame
+// times add up to the time that passed. A float clock would step by 3.9 ms
+// at 10 h (51 frames a second) and by 0.25 s at 30 days (4).
+TEST(Frame, TheCapHoldsAtLongUptimes)
+{
+    ctest_reset_client();
+    for (ScreenFn &f : client_state.screens.screens) f = count_frame;
+    game_set_screen(SCREEN_TEAM_MENU);
+    const double uptimes[] = {3600.0, 36000.0, 360000.0, 30 * 86400.0};
+    for (double up : uptimes) {
+        SCOPED_TRACE(up);
+        ASSERT_EQ(timer_set_uptime(up), 1);
+        timer_start(&game_time);
+        game_last_frame = game_time - 1.0;
+        frames_drawn = 0;
+        game_run_frame(); // the first frame, a second after the "last"
+        ASSERT_EQ(frames_drawn, 1);
+        const double first = game_last_frame;
+        std::vector<float> times;
+        const auto t0 = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - t0 < std::chrono::seconds(1)) {
+            int before = frames_drawn;
+            game_run_frame();
+            if (frames_drawn != before) times.push_back(game_frame_time);
+        }
+        ASSERT_GT(times.size(), 10u);
+        double sum = 0.0;
+        for (float t : times) sum += t;
+        EXPECT_NEAR(sum, game_last_frame - first, 1e-4);
+        EXPECT_GE(game_last_frame, up);
+        EXPECT_GE(*std::min_element(times.begin(), times.end()), 0.016666668f);
+        std::sort(times.begin(), times.end());
+        // A refused call sleeps 1 ms, so a frame comes up to ~1 ms late.
+        EXPECT_LT(times[times.size() / 2], 1.0f / 60.0f + 0.0015f);
+        EXPECT_LE(times.size(), 60u);
+        EXPECT_EQ(game_millis, game_millis_of(game_last_frame));
+    }
+    ASSERT_EQ(timer_set_uptime(0.0), 1);
+    timer_start(&game_time);
+    // Whole milliseconds, modulo 2^31 past 24.8 days: 30 days is
+    // 2,592,000,000 ms, less 2^31.
+    EXPECT_EQ(game_millis_of(30 * 86400.0), 2592000000 - 2147483648);
+    EXPECT_EQ(game_millis_of(30 * 86400.0 + 0.5117) & 1023, (2592000000 + 511) & 1023);
+    EXPECT_EQ(game_millis_of(12.3456), 12345);
 }
 
 struct NameScreen : ::testing::Test {

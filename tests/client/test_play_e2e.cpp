@@ -134,7 +134,7 @@ protected:
     void run_for(int ms) { run_until([] { return false; }, ms); }
     void next_frame()
     {
-        float last = game_last_frame;
+        double last = game_last_frame;
         run_until([last] { return game_last_frame != last; }, 1000);
     }
     void press(int dik)

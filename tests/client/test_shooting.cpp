@@ -150,7 +150,7 @@ TEST_F(Shooting, ShotgunPelletsFollowTheSpreadIntoTheSky)
         // The tracer starts 8 ahead along the facing, not the pellet.
         EXPECT_FLOAT_EQ(t->position.x, eye.x + 8.0f * f.x);
         EXPECT_FLOAT_EQ(t->position.z, eye.z + 8.0f * f.z);
-        EXPECT_FLOAT_EQ(wobj_time(t), lead);
+        EXPECT_FLOAT_EQ(wobj_distance(t), lead);
         EXPECT_FLOAT_EQ(t->xaxis.x, -0.1f * r.x);
         EXPECT_EQ(t->xaxis.z, 0.0f);
         EXPECT_FLOAT_EQ(t->yaxis.z, 0.1f * f.z);
@@ -179,7 +179,7 @@ TEST_F(Shooting, ShotgunPelletsFollowTheSpreadIntoTheSky)
         EXPECT_NEAR(t->position.x, eye.x + 8.0f * f.x + p.x * step, 1e-3f);
         EXPECT_NEAR(t->position.y, eye.y + 8.0f * f.y + p.y * step, 1e-3f);
         EXPECT_NEAR(t->position.z, eye.z + 8.0f * f.z + p.z * step, 1e-3f);
-        EXPECT_NEAR(wobj_time(t), lead - step * (std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z)), 1e-3f);
+        EXPECT_NEAR(wobj_distance(t), lead - step * (std::fabs(p.x) + std::fabs(p.y) + std::fabs(p.z)), 1e-3f);
     }
     pf_button(0, false);
     pf_frame();
@@ -253,7 +253,7 @@ TEST_F(Shooting, AShotgunClaimsEachPelletAndAFullTableStillShoots)
         // left to fly: the rest of the same frame starts removing them.
         int ended = 0;
         for (int i = base; i < world_object_count; i++)
-            ended += wobj_kind(&world_objects[i]) == OBJECT_TRACER && !(wobj_time(&world_objects[i]) > 0.0f);
+            ended += wobj_kind(&world_objects[i]) == OBJECT_TRACER && !(wobj_distance(&world_objects[i]) > 0.0f);
         pf_frame_rest();
         if (!full) {
             EXPECT_LT(world_object_count, base + 9);
@@ -302,17 +302,17 @@ TEST_F(Grenades, PinThenThrow)
     pf_button(0, true);
     pf_frame();
     EXPECT_EQ(ctest_sounds(from), std::vector<std::string>{"sound wav/pin.wav -300"});
-    float fuse = me->grenade_fuse_end;
+    double fuse = me->grenade_fuse_end;
     EXPECT_FLOAT_EQ(fuse, game_time + 3.0f);
     pf_frames(30);
     from = plat_log_count();
     pf_button(0, false);
     pf_frame();
     Vec3 v = {me->velocity.x + me->forward.x, me->velocity.y + me->forward.y, me->velocity.z + me->forward.z};
-    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg(fuse - game_time, me->eye, v)});
+    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg((float)(fuse - game_time), me->eye, v)});
     ASSERT_EQ(world_object_count, base + 1);
     EXPECT_EQ(wobj_kind(&world_objects[base]), ME);
-    EXPECT_EQ(wobj_time(&world_objects[base]), fuse);
+    EXPECT_NEAR(wobj_time(&world_objects[base]), fuse, 1e-5); // a float counted from the table's base
     EXPECT_EQ(me->grenades, 2);
     EXPECT_EQ(me->grenade_fuse_end, 0.0f);
     EXPECT_FLOAT_EQ(me->next_use, game_time + 0.5f);
@@ -350,12 +350,12 @@ TEST_F(Grenades, DyingWithTheGrenadeCookedDropsIt)
 {
     pf_button(0, true);
     pf_frames(10);
-    float fuse = me->grenade_fuse_end;
+    double fuse = me->grenade_fuse_end;
     ASSERT_GT(fuse, 0.0f);
     int base = world_object_count;
     game_local_player_died();
     Vec3 v = {me->velocity.x + me->forward.x, me->velocity.y + me->forward.y, me->velocity.z + me->forward.z};
-    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg(fuse - game_time, me->eye, v)});
+    EXPECT_EQ(sent(MSG_GRENADE), std::vector<Bytes>{grenade_msg((float)(fuse - game_time), me->eye, v)});
     EXPECT_EQ(world_object_count, base + 1);
     EXPECT_EQ(me->alive, 0);
     pf_button(0, false);

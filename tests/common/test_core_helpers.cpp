@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "common/byteio.h"
@@ -57,19 +58,58 @@ TEST(ByteIo, ReaderRefusesToReadPastEnd)
 
 TEST(Timer, StartsNearZeroAndGrows)
 {
-    float t0 = -1.0f;
+    double t0 = -1.0;
     game_step = 5.0f;
     timer_start(&t0);
     EXPECT_EQ(game_step, 0.0f);
-    EXPECT_GE(t0, 0.0f);
-    EXPECT_LT(t0, 0.01f);
-    float prev = t0;
+    EXPECT_GE(t0, 0.0);
+    EXPECT_LT(t0, 0.01);
+    double prev = t0;
     for (int i = 0; i < 1000; i++) {
-        float t;
+        double t;
         timer_read(&t);
         ASSERT_GE(t, prev);
         prev = t;
     }
+}
+
+// With the start moved back by an uptime, the clock reads that uptime and
+// still measures spans as the system's steady clock does, to microseconds
+// (float seconds would step by 0.25 s at 30 days). A later timer_start keeps
+// the uptime.
+TEST(Timer, KeepsItsPrecisionAtLongUptimes)
+{
+    const double uptimes[] = {3600.0, 36000.0, 360000.0, 30 * 86400.0};
+    for (double up : uptimes) {
+        SCOPED_TRACE(up);
+        ASSERT_EQ(timer_set_uptime(up), 1);
+        double t0;
+        timer_start(&t0);
+        EXPECT_GE(t0, up);
+        EXPECT_LT(t0, up + 0.01);
+        auto c0 = std::chrono::steady_clock::now();
+        timer_read(&t0);
+        // The smallest step between two reads: the counter's, not the value's.
+        double least = 1.0, prev = t0, t = t0;
+        while (t - t0 < 0.02) {
+            timer_read(&t);
+            if (t > prev && t - prev < least) least = t - prev;
+            prev = t;
+        }
+        auto c1 = std::chrono::steady_clock::now();
+        double t1;
+        timer_read(&t1);
+        const double steady = std::chrono::duration<double>(c1 - c0).count();
+        EXPECT_LT(least, 1e-5);
+        EXPECT_NEAR(t1 - t0, steady, 1e-4);
+    }
+    EXPECT_EQ(timer_set_uptime(-1.0), 0);
+    EXPECT_EQ(timer_set_uptime(NAN), 0);
+    EXPECT_EQ(timer_set_uptime(2e9), 0);
+    ASSERT_EQ(timer_set_uptime(0.0), 1);
+    double t;
+    timer_start(&t);
+    EXPECT_LT(t, 0.01);
 }
 
 TEST(MathVec, AngleDiffIsNotWrapped)

@@ -133,7 +133,7 @@ TEST(LangLoader, EdgeCases)
         {"empty file", {}, 0, 0, "", "YyNn"},
         {"last string unterminated", table("STR0", {"ab", "tail"}, 0, false), 1, 1, "tail", "YyNn"},
         {"wrong conversions refused", table("STR0", {"%s", "x", "%s%n%s"}), 1, 2, "", "YyNn"},
-        {"conversion in a plain text refused", table("STR0", {"%s"}), 1, 0, "", "YyNn"},
+        {"a plain text is not a format", table("STR0", {"%s"}), 1, 0, "%s", "YyNn"},
         {"ten-byte file", ten, 1, 0, "", "YyNn"},
     };
     for (const Case &c : cases) {
@@ -153,6 +153,39 @@ TEST(LangLoader, EdgeCases)
     EXPECT_STREQ(lang_get(0), "");
     EXPECT_STREQ(lang_get_or(LANG_ERR_PROGRAM_PATH, "no folder"), "no folder");
     EXPECT_STREQ(lang_get_or(LANG_ERR_PROGRAM_PATH, nullptr), "");
+}
+
+// A '%' in a plain text is a character: printf would read "100% sure" as
+// "% s" and "50 % des" as "% d", but plain texts are never formats. Texts
+// that callers format still need exactly their conversions.
+TEST(LangLoader, PercentSignsInPlainTextsAndFormats)
+{
+    struct Case {
+        int id;
+        const char *text;
+        const char *got;
+    } cases[] = {
+        {LANG_MAGAZINE_EMPTY, "100% sure", "100% sure"},
+        {LANG_VOTE_TIMED_OUT, "50 % des joueurs", "50 % des joueurs"},
+        {LANG_ASK_REGISTER, "trailing %", "trailing %"},
+        {LANG_MAP_SAVED, "%n %s 100%%", "%n %s 100%%"},
+        {LANG_VOLUME, "Volume: %d (100%)", ""},          // "%)" is no conversion
+        {LANG_VOLUME, "Volume: %d, 50 % des joueurs", ""}, // "% d" a second one
+        {LANG_VOLUME, "Volume: %d 100% sure", ""},       // "% s" a string
+        {LANG_VOLUME, "Volume: %d (100%%)", "Volume: %d (100%%)"},
+        {LANG_SERVER_STARTED, "port %d", "port %d"},
+        {LANG_SERVER_STARTED, "port", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::string> texts = plain_strings(LANG_COUNT);
+        texts[c.id] = c.text;
+        std::string path = write_temp(table("STR0", texts));
+        ASSERT_EQ(lang_load_file(path.c_str()), 1);
+        EXPECT_STREQ(lang_get(c.id), c.got);
+        unlink(path.c_str());
+    }
+    lang_free();
 }
 
 // Random files, mostly with a plausible header, never make a lookup leave the
@@ -225,15 +258,18 @@ TEST(LangCompiler, RefusesBrokenSources)
         s.replace(p + 1, e - p - 1, with);
         return s;
     };
-    struct { const char *what; std::string src; int ok; } cases[] = {
-        {"English itself", en, 1},
-        {"missing id", replace_line("50 ", "# gone"), 0},
-        {"extra conversion", replace_line("50 ", "50 port %d of %s"), 0},
-        {"conversion in a plain text", replace_line("6 ", "6 All %s"), 0},
-        {"duplicate id", en + "7 again\n", 0},
-        {"outside Latin-1", replace_line("6 ", "6 \xe2\x82\xac"), 0},
-        {"id out of range", en + "92 extra\n", 0},
-        {"short answer letters", replace_line("91 ", "91 Yy"), 0},
+    // A plain text with a '%' compiles with a warning and loads as written.
+    struct { const char *what; std::string src; int ok; int id; const char *text; } cases[] = {
+        {"English itself", en, 1, 6, "All"},
+        {"missing id", replace_line("50 ", "# gone"), 0, 0, nullptr},
+        {"extra conversion", replace_line("50 ", "50 port %d of %s"), 0, 0, nullptr},
+        {"percent sign in a format", replace_line("50 ", "50 port %d, 100% sure"), 0, 0, nullptr},
+        {"conversion in a plain text", replace_line("6 ", "6 All %s"), 1, 6, "All %s"},
+        {"percent sign in a plain text", replace_line("61 ", "61 100% sure"), 1, 61, "100% sure"},
+        {"duplicate id", en + "7 again\n", 0, 0, nullptr},
+        {"outside Latin-1", replace_line("6 ", "6 \xe2\x82\xac"), 0, 0, nullptr},
+        {"id out of range", en + "92 extra\n", 0, 0, nullptr},
+        {"short answer letters", replace_line("91 ", "91 Yy"), 0, 0, nullptr},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,16 +278,26 @@ TEST(LangCompiler, RefusesBrokenSources)
         ASSERT_GE(fd, 0);
         ASSERT_EQ(write(fd, c.src.data(), c.src.size()), (ssize_t)c.src.size());
         close(fd);
-        std::string out = std::string(src) + ".bin";
-        std::string cmd = std::string(BKM_LANGC) + " " + src + " " + out + " 2>/dev/null";
+        std::string out = std::string(src) + ".bin", err = std::string(src) + ".err";
+        std::string cmd = std::string(BKM_LANGC) + " " + src + " " + out + " 2>" + err;
         int rc = system(cmd.c_str());
         EXPECT_EQ(rc == 0, c.ok == 1);
+        std::string said;
+        if (FILE *e = fopen(err.c_str(), "rb")) {
+            char buf[512];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof buf, e)) > 0) said.append(buf, n);
+            fclose(e);
+        }
         if (c.ok) {
             EXPECT_EQ(lang_load_file(out.c_str()), 1);
             EXPECT_EQ(lang_count(), LANG_COUNT);
+            EXPECT_STREQ(lang_get(c.id), c.text);
+            EXPECT_EQ(said.find("warning") != std::string::npos, strchr(c.text, '%') != nullptr) << said;
             lang_free();
         }
         unlink(src);
         unlink(out.c_str());
+        unlink(err.c_str());
     }
 }

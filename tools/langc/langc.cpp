@@ -5,8 +5,9 @@
 //
 // Source: one string per line, "<id> <text>"; '#' lines and empty lines are
 // skipped; escapes \n \t \\. UTF-8 in, Latin-1 out. Every id 0..LANG_COUNT-1
-// must be present once, and each text's printf conversions must be those its
-// callers pass (lang_signature). Exits non-zero with a message on any error.
+// must be present once, and each format's printf conversions must be those
+// its callers pass (lang_signature); a plain text with a '%' is only warned
+// about (it is shown as written). Exits non-zero with a message on any error.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,10 +99,15 @@ int main(int argc, char **argv)
             fclose(f);
             return fail(src, line, "bad escape or character outside Latin-1");
         }
+        const char *expected = lang_signature((int)id);
         char got[128];
-        if (lang_conversions(text.c_str(), got, sizeof got, 0) < 0 || strcmp(got, lang_signature((int)id)) != 0) {
-            fprintf(stderr, "%s:%d: conversions \"%s\" but callers pass \"%s\"\n", src, line, got,
-                    lang_signature((int)id));
+        if (!expected[0]) {
+            // A plain text is shown as written: "100%% sure" would show both
+            // signs, "%s" the letters. Worth a look, not a refusal.
+            if (text.find('%') != std::string::npos)
+                fprintf(stderr, "%s:%d: warning: '%%' in a plain text, shown as written\n", src, line);
+        } else if (lang_conversions(text.c_str(), got, sizeof got, 0) < 0 || strcmp(got, expected) != 0) {
+            fprintf(stderr, "%s:%d: conversions \"%s\" but callers pass \"%s\"\n", src, line, got, expected);
             fclose(f);
             return 1;
         }
