@@ -138,6 +138,14 @@ int32_t map_flood_chunk(FloatingChunk *c)
             if (map_span_n(p2) == 0) return 0;
             if (!map_flood_visit(p2, x, y, first, &sp)) return 0;
         }
+        uint8_t *col = map_column(x, y);
+        if (p != col && map_span_a(p) >= top) {
+            // Likewise upwards: p continues the block of the span above it,
+            // which may be what holds the group.
+            uint8_t *up = col;
+            while (map_span_next(up) != p) up = map_span_next(up);
+            if (!map_flood_visit(up, x, y, first, &sp)) return 0;
+        }
         for (int k = 0; k < 4; k++) {
             int32_t nx = x + ndx[k], ny = y + ndy[k];
             if ((uint32_t)nx >= 512u || (uint32_t)ny >= 512u) continue;
