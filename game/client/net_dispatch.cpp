@@ -298,6 +298,16 @@ static void on_player_spawn(const uint8_t *d, size_t n)
     player_respawn(p, &m.pos);
 }
 
+// The server sends only edits that its map stored; one this map has no room
+// for would leave the two apart, so it ends the game (the map held nothing
+// of it).
+static bool net_edit_stored(int32_t result)
+{
+    if (result != MAP_EDIT_NO_ROOM) return true;
+    game_fatal(LANG_ERR_MAP_DATA);
+    return false;
+}
+
 static void on_block_action(const uint8_t *d, size_t n)
 {
     BlockActionMsg m;
@@ -307,10 +317,10 @@ static void on_block_action(const uint8_t *d, size_t n)
     Vec3 at = {m.x + 0.5f, m.y + 0.5f, m.z + 0.5f};
     switch (m.kind) {
     case BLOCK_BUILD:
-        map_add_block(&cell, (int32_t)player_table[m.player].colour);
+        if (!net_edit_stored(map_add_block(&cell, (int32_t)player_table[m.player].colour))) return;
         playsound3d("wav/build.wav", -700, at);
         break;
-    case BLOCK_DESTROY: map_remove_block(&cell); break;
+    case BLOCK_DESTROY: net_edit_stored(map_remove_block(&cell)); break;
     case BLOCK_DIG: {
         // The server sends a dig only when it took blocks out of its map, and
         // takes them out whatever the aimed cell holds (air above the ground,
@@ -318,13 +328,12 @@ static void on_block_action(const uint8_t *d, size_t n)
         // ways. Only a coloured voxel there makes particles and a sound.
         const VoxelColour *c = map_surface_colour(m.x, m.y, m.z);
         const VoxelColour colour = c ? *c : 0;
-        map_remove_column3(&cell);
-        if (!c) break;
+        if (!net_edit_stored(map_remove_column3(&cell)) || !c) break;
         game_spawn_particles(&at, 0.25f, colour, 6);
         playsound3d("wav/hitground.wav", 0, at);
         break;
     }
-    case BLOCK_BLAST: map_remove_cube3(&cell); break;
+    case BLOCK_BLAST: net_edit_stored(map_remove_cube3(&cell)); break;
     default: break;
     }
 }
@@ -339,10 +348,12 @@ static void on_block_line(const uint8_t *d, size_t n)
     BlockCell cells[BLOCK_LINE_MAX];
     int count = map_block_line(&start, &end, cells);
     int32_t colour = (int32_t)player_table[m.player].colour;
+    map_edit_group_begin();
     for (int i = count - 1; i >= 0; i--) {
         MapCell c = {cells[i].x, cells[i].y, cells[i].z};
         map_add_block(&c, colour);
     }
+    if (!net_edit_stored(map_edit_group_end())) return;
     Vec3 at = {end.x + 0.5f, end.y + 0.5f, end.z + 0.5f};
     playsound3d("wav/build.wav", -700, at);
 }

@@ -34,6 +34,30 @@ struct EditRow {
     int32_t lo, hi;          // x range opened by the caller (lo > hi: none)
 };
 
+// Undo journal of the open batch (or group of batches): every column storage
+// replaced, so that a batch that finds no room in the pool leaves the table,
+// the bitmap, the rover and the colour generators exactly as they were. The
+// old bytes are kept here and their words freed at once, as the allocator
+// expects; once this area is full, further old storages stay allocated until
+// the batch closes (such a batch needs room for both).
+#define EDIT_UNDO_MAX (MAP_COLUMNS + 4 * MAP_SIZE) // a batch over every row, wrapping
+#define EDIT_KEPT_WORDS 262144                      // 1 MiB of old column bytes
+
+struct EditUndo {
+    int32_t column;   // index into the column table
+    int32_t old_word; // pool word of the storage it replaced
+    int32_t kept;     // word offset of its bytes in edit_kept, -1: still allocated
+};
+
+static EditUndo edit_undo[EDIT_UNDO_MAX];
+static uint32_t edit_kept[EDIT_KEPT_WORDS];
+static int32_t edit_undo_count, edit_kept_used;
+static int32_t edit_recording; // a batch or group is open
+static int32_t edit_grouped;   // map_edit_group_begin was called
+static int32_t edit_failed;    // a store found no room: everything undone, nothing more stored
+static int32_t edit_saved_rover;
+static uint32_t edit_saved_placed_rng, edit_saved_rng;
+
 static EditRow edit_row_state[3];
 static EditRow *edit_rows[3] = {&edit_row_state[0], &edit_row_state[1], &edit_row_state[2]};  // y-2, y-1, y
 static uint32_t edit_gen_counter = 0;
@@ -85,8 +109,84 @@ static int32_t *edit_row_list(EditRow *r, int32_t x)
     return list;
 }
 
+static void edit_record_begin()
+{
+    if (edit_recording) return;
+    edit_recording = 1;
+    edit_failed = 0;
+    edit_undo_count = edit_kept_used = 0;
+    edit_saved_rover = voxel_map.rover;
+    edit_saved_placed_rng = map_placed_rng;
+    edit_saved_rng = rng_state();
+}
+
+// Puts the compiled column (edit_out, bytes) in place of column idx's
+// storage. 0 when the pool has no room (nothing of it changed then).
+static int32_t edit_store(int32_t idx, int32_t bytes)
+{
+    if (edit_undo_count >= EDIT_UNDO_MAX) return 0;
+    uint8_t **slot = &voxel_map.columns[idx];
+    uint8_t *old = *slot;
+    int32_t words = map_column_size(old) / 4;
+    EditUndo *u = &edit_undo[edit_undo_count];
+    u->column = idx;
+    u->old_word = (int32_t)((uint32_t *)old - voxel_map.pool);
+    u->kept = -1;
+    if (edit_kept_used + words <= EDIT_KEPT_WORDS) {
+        u->kept = edit_kept_used;
+        map_copy_dwords(old, &edit_kept[edit_kept_used], words);
+        map_column_free(old);
+    }
+    uint8_t *dst = map_column_alloc(bytes);
+    if (!dst) {
+        if (u->kept >= 0) map_column_claim(old);
+        return 0;
+    }
+    if (u->kept >= 0) edit_kept_used += words;
+    edit_undo_count++;
+    *slot = dst;
+    map_copy_dwords(edit_out, dst, bytes / 4);
+    return 1;
+}
+
+// Undoes every store of the journal, newest first: each step finds the pool
+// as that store left it, so an old storage's words are free again when its
+// bytes go back.
+static void edit_undo_all()
+{
+    for (int32_t i = edit_undo_count - 1; i >= 0; i--) {
+        const EditUndo *u = &edit_undo[i];
+        uint8_t **slot = &voxel_map.columns[u->column];
+        uint8_t *old = (uint8_t *)&voxel_map.pool[u->old_word];
+        map_column_free(*slot);
+        if (u->kept >= 0) {
+            const uint32_t *bytes = &edit_kept[u->kept];
+            map_copy_dwords(bytes, old, map_column_size((const uint8_t *)bytes) / 4);
+            map_column_claim(old);
+        }
+        *slot = old;
+    }
+    edit_undo_count = edit_kept_used = 0;
+    voxel_map.rover = edit_saved_rover;
+    map_placed_rng = edit_saved_placed_rng;
+    rng_srand(edit_saved_rng);
+}
+
+// Closes the journal: frees the old storages still held, or reports the
+// failure whose stores were undone. 1 kept, MAP_EDIT_NO_ROOM undone.
+static int32_t edit_record_end()
+{
+    int32_t result = edit_failed ? MAP_EDIT_NO_ROOM : 1;
+    for (int32_t i = 0; i < edit_undo_count; i++)
+        if (edit_undo[i].kept < 0) map_column_free((const uint8_t *)&voxel_map.pool[edit_undo[i].old_word]);
+    edit_undo_count = edit_kept_used = 0;
+    edit_recording = edit_grouped = edit_failed = 0;
+    return result;
+}
+
 static void edit_start(int32_t y)
 {
+    edit_record_begin();
     edit_row_reset(edit_rows[0], y - 2);
     edit_row_reset(edit_rows[1], y - 1);
     edit_row_reset(edit_rows[2], y);
@@ -103,6 +203,8 @@ static void edit_advance()
     edit_row_reset(r, edit_cur_row);
 }
 
+static void edit_close_rows();
+
 int32_t *map_edit_column(int32_t x, int32_t y)
 {
     x &= 511;
@@ -115,8 +217,9 @@ int32_t *map_edit_column(int32_t x, int32_t y)
             edit_advance();
         } else {
             // Not the next row: the rolling rows cannot hold it, so close
-            // this batch and open a new one rather than mix rows.
-            map_edit_finish();
+            // these rows and go on from there rather than mix rows; the
+            // journal stays open, so the caller's finish keeps or undoes all.
+            edit_close_rows();
             edit_start(y);
         }
     }
@@ -130,9 +233,10 @@ int32_t *map_edit_column(int32_t x, int32_t y)
     return edit_row_list(r, x);
 }
 
-void map_edit_flush()
+int32_t map_edit_flush()
 {
-    if (edit_cur_row == EDIT_NO_ROW) return;
+    if (edit_cur_row == EDIT_NO_ROW) return 1;
+    if (edit_failed) return MAP_EDIT_NO_ROOM;
     EditRow *above = edit_rows[0], *row = edit_rows[1], *below = edit_rows[2];
     // Columns of row y - 1 to compile: its own opened ones and their x
     // neighbours, and the y neighbours of the rows above and below.
@@ -149,7 +253,7 @@ void map_edit_flush()
         if (lo[i] < from) from = lo[i];
         if (hi[i] > to) to = hi[i];
     }
-    if (from > to) return;
+    if (from > to) return 1;
     uint64_t done[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     int32_t y = row->y & 511;
     for (int32_t u = from; u <= to; u++) {
@@ -164,15 +268,16 @@ void map_edit_flush()
         int32_t *ym = edit_row_list(above, x);
         int32_t *yp = edit_row_list(below, x);
         int32_t bytes = map_compile_column(own, xm, xp, ym, yp, edit_out, x, y);
-        uint8_t **slot = &voxel_map.columns[(y << 9) | x];
-        map_column_free(*slot);
-        uint8_t *dst = map_column_alloc(bytes);
-        *slot = dst;
-        map_copy_dwords(edit_out, dst, bytes / 4);
+        if (!edit_store((y << 9) | x, bytes)) {
+            edit_undo_all();
+            edit_failed = 1;
+            return MAP_EDIT_NO_ROOM;
+        }
     }
+    return 1;
 }
 
-void map_edit_finish()
+static void edit_close_rows()
 {
     if (edit_cur_row == EDIT_NO_ROW) return;
     map_edit_flush();
@@ -181,6 +286,27 @@ void map_edit_finish()
     edit_advance();
     map_edit_flush();
     edit_cur_row = EDIT_NO_ROW;
+}
+
+int32_t map_edit_finish()
+{
+    edit_close_rows();
+    if (edit_grouped) return edit_failed ? MAP_EDIT_NO_ROOM : 1;
+    return edit_record_end();
+}
+
+void map_edit_group_begin()
+{
+    if (edit_grouped) return;
+    map_edit_finish();
+    edit_record_begin();
+    edit_grouped = 1;
+}
+
+int32_t map_edit_group_end()
+{
+    edit_close_rows();
+    return edit_record_end();
 }
 
 // ---- interval lists ----
@@ -359,21 +485,27 @@ int32_t map_add_block(const MapCell *cell, int32_t colour)
     if (!cell_in_map(cell) || cell->z < 0 || cell->z > 62) return 0;
     map_placed_colour = ((uint32_t)colour & 0xFFFFFFu) | 0x7F000000u;
     map_colour_callback = map_colour_placed_block;
-    map_damage_forget(cell);
     map_insert_slab(map_edit_column(cell->x, cell->y), cell->z, cell->z + 1);
-    map_edit_finish();
+    if (map_edit_finish() != 1) return MAP_EDIT_NO_ROOM;
+    map_damage_forget(cell);
+    return 1;
+}
+
+// Seeds around a removal that was stored; a refused one removed nothing.
+static int32_t removal_done(int32_t x0, int32_t x1, int32_t y0, int32_t y1, int32_t z0, int32_t z1)
+{
+    if (map_edit_finish() != 1) return MAP_EDIT_NO_ROOM;
+    map_removal_box = {x0, x1, y0, y1, z0, z1};
+    map_collect_float_seeds();
     return 1;
 }
 
 int32_t map_remove_block(const MapCell *cell)
 {
     if (!cell_in_map(cell) || cell->z < 0 || cell->z > 62) return 0;
-    map_removal_box = {cell->x, cell->x + 1, cell->y, cell->y + 1, cell->z, cell->z + 1};
     map_colour_callback = map_colour_exposed_voxel;
     map_delete_slab(map_edit_column(cell->x, cell->y), cell->z, cell->z + 1);
-    map_edit_finish();
-    map_collect_float_seeds();
-    return 1;
+    return removal_done(cell->x, cell->x + 1, cell->y, cell->y + 1, cell->z, cell->z + 1);
 }
 
 static inline void three_high(int32_t z, int32_t *z0, int32_t *z1)
@@ -387,12 +519,9 @@ int32_t map_remove_column3(const MapCell *cell)
     int32_t z0, z1;
     three_high(cell->z, &z0, &z1);
     if (!cell_in_map(cell) || z0 >= z1) return 0;
-    map_removal_box = {cell->x, cell->x + 1, cell->y, cell->y + 1, z0, z1};
     map_colour_callback = map_colour_exposed_voxel;
     map_delete_slab(map_edit_column(cell->x, cell->y), z0, z1);
-    map_edit_finish();
-    map_collect_float_seeds();
-    return 1;
+    return removal_done(cell->x, cell->x + 1, cell->y, cell->y + 1, z0, z1);
 }
 
 int32_t map_remove_cube3(const MapCell *cell)
@@ -402,13 +531,10 @@ int32_t map_remove_cube3(const MapCell *cell)
     int32_t x0 = cell->x - 1 > 0 ? cell->x - 1 : 0, x1 = cell->x + 2 < 512 ? cell->x + 2 : 512;
     int32_t y0 = cell->y - 1 > 0 ? cell->y - 1 : 0, y1 = cell->y + 2 < 512 ? cell->y + 2 : 512;
     if (x0 >= x1 || y0 >= y1 || z0 >= z1) return 0;
-    map_removal_box = {x0, x1, y0, y1, z0, z1};
     map_colour_callback = map_colour_exposed_voxel;
     for (int32_t y = y0; y < y1; y++)
         for (int32_t x = x0; x < x1; x++) map_delete_slab(map_edit_column(x, y), z0, z1);
-    map_edit_finish();
-    map_collect_float_seeds();
-    return 1;
+    return removal_done(x0, x1, y0, y1, z0, z1);
 }
 
 static void seed_column(int32_t x, int32_t y, int32_t zlo, int32_t zhi)

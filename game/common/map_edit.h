@@ -20,6 +20,8 @@
 // (and 8 bytes for alignment). The module owns an area of this size.
 #define MAP_EDIT_SCRATCH_BYTES (3 * 512 * MAP_LIST_INTS * 4 + MAP_COMPILE_MAX_BYTES + 8)
 #define MAP_MAX_SEEDS 4096
+// An edit that the column pool has no room for (refused, map unchanged).
+#define MAP_EDIT_NO_ROOM (-1)
 
 struct MapCell {
     int32_t x, y, z;
@@ -63,9 +65,24 @@ void map_insert_slab(int32_t *list, int32_t z0, int32_t z1);
 // Makes [z0, z1) air in the list; z1 is capped at 63 so the bottom stays solid.
 void map_delete_slab(int32_t *list, int32_t z0, int32_t z1);
 // Recompiles what the batch changed and closes it; nothing when none is open.
-void map_edit_finish();
+// 1 stored (or nothing open); MAP_EDIT_NO_ROOM when the pool had no room for
+// a recompiled column: the whole batch is then undone, leaving the map, the
+// pool's bitmap and rover and the colour generators as before it. Each
+// column's old storage is freed before its new one is placed while the
+// batch's old bytes fit its 1 MiB undo area; beyond that (batches of tens of
+// thousands of columns) old storages stay allocated until the batch closes.
+int32_t map_edit_finish();
 // One row step of the open batch: compiles the row above the current row.
-void map_edit_flush();
+// 1, or MAP_EDIT_NO_ROOM once a column found no room (all undone; the batch
+// stores nothing more and its finish reports the failure).
+int32_t map_edit_flush();
+// Groups the batches (block operations) that follow until map_edit_group_end
+// into one: when any of them finds no room, all are undone and the rest of
+// the group stores nothing (each then returns MAP_EDIT_NO_ROOM). Call between
+// batches; groups do not nest.
+void map_edit_group_begin();
+// Closes the group: 1 all kept, MAP_EDIT_NO_ROOM all undone.
+int32_t map_edit_group_end();
 // Writes the expanded list of column (x & 511, y & 511) into out.
 void map_expand_column(int32_t x, int32_t y, int32_t *out);
 // Compiles column (x, y) from its list and the lists of its four face
@@ -78,7 +95,9 @@ int32_t map_compile_column(const int32_t *list, const int32_t *xm, const int32_t
 void map_copy_dwords(const void *src, void *dst, int32_t count);
 
 // Block operations. Cells outside x, y 0..511 (and the z ranges named) are
-// refused with 0; 1 means the batch ran.
+// refused with 0; 1 means the batch ran; MAP_EDIT_NO_ROOM means the pool had
+// no room for it and the map is unchanged (no seeds collected, no damage
+// record dropped).
 // Builds one block (z 0..62) with colour 0x00RRGGBB; forgets its damage record.
 int32_t map_add_block(const MapCell *cell, int32_t colour);
 // Destroys one block (z 0..62), collects seeds.

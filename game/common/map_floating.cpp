@@ -138,6 +138,14 @@ int32_t map_flood_chunk(FloatingChunk *c)
             if (map_span_n(p2) == 0) return 0;
             if (!map_flood_visit(p2, x, y, first, &sp)) return 0;
         }
+        uint8_t *col = map_column(x, y);
+        if (p != col && map_span_a(p) >= top) {
+            // Likewise upwards: p continues the block of the span above it,
+            // which may be what holds the group.
+            uint8_t *up = col;
+            while (map_span_next(up) != p) up = map_span_next(up);
+            if (!map_flood_visit(up, x, y, first, &sp)) return 0;
+        }
         for (int k = 0; k < 4; k++) {
             int32_t nx = x + ndx[k], ny = y + ndy[k];
             if ((uint32_t)nx >= 512u || (uint32_t)ny >= 512u) continue;
@@ -320,33 +328,31 @@ int32_t map_take_chunk(SpriteInstance *sprite, int32_t i)
     return 1;
 }
 
-void map_drop_taken_chunks()
+// Recompiles the columns of the box (inclusive) without changing them.
+static int32_t map_recompile(int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
+    for (int32_t y = y0; y <= y1; y++)
+        for (int32_t x = x0; x <= x1; x++) map_edit_column(x, y);
+    return map_edit_finish();
+}
+
+int32_t map_drop_taken_chunks()
+{
+    int32_t result = 1;
     for (int32_t i = voxel_map.chunk_count - 1; i >= 0; i--) {
         const FloatingChunk c = voxel_map.chunks[i];
         if (c.end != -1) continue;
         // The compiler's neighbours wrap: columns across the edge may now face air.
-        if (c.x0 == 0) {
-            for (int32_t y = c.y0; y <= c.y1; y++) map_edit_column(511, y);
-            map_edit_finish();
-        }
-        if (c.x1 == 511) {
-            for (int32_t y = c.y0; y <= c.y1; y++) map_edit_column(0, y);
-            map_edit_finish();
-        }
-        if (c.y0 == 0) {
-            for (int32_t x = c.x0; x <= c.x1; x++) map_edit_column(x, 511);
-            map_edit_finish();
-        }
-        if (c.y1 == 511) {
-            for (int32_t x = c.x0; x <= c.x1; x++) map_edit_column(x, 0);
-            map_edit_finish();
-        }
+        if (c.x0 == 0 && map_recompile(511, c.y0, 511, c.y1) != 1) result = MAP_EDIT_NO_ROOM;
+        if (c.x1 == 511 && map_recompile(0, c.y0, 0, c.y1) != 1) result = MAP_EDIT_NO_ROOM;
+        if (c.y0 == 0 && map_recompile(c.x0, 511, c.x1, 511) != 1) result = MAP_EDIT_NO_ROOM;
+        if (c.y1 == 511 && map_recompile(c.x0, 0, c.x1, 0) != 1) result = MAP_EDIT_NO_ROOM;
         map_chunk_remove(i);
     }
+    return result;
 }
 
-void map_remove_floating()
+int32_t map_remove_floating()
 {
     map_find_floating();
     for (int32_t i = 0; i < voxel_map.chunk_count; i++) {
@@ -354,14 +360,16 @@ void map_remove_floating()
         voxel_map.chunks[i].handled = 1;
         map_take_chunk(nullptr, i);
     }
-    map_drop_taken_chunks();
+    return map_drop_taken_chunks();
 }
 
-void map_remove_all_floating()
+int32_t map_remove_all_floating()
 {
+    int32_t result = 1;
     for (int32_t y = 0; y < 512; y++) {
         map_removal_box = {0, 512, y, y + 1, 0, 62};
         map_collect_float_seeds();
-        map_remove_floating();
+        if (map_remove_floating() != 1) result = MAP_EDIT_NO_ROOM;
     }
+    return result;
 }

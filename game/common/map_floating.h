@@ -63,13 +63,16 @@ void map_find_floating();
 int32_t map_take_chunk(SpriteInstance *sprite, int32_t i);
 
 // Recompiles the columns across the map edge beside cut groups and removes
-// the cut chunks from the list.
-void map_drop_taken_chunks();
+// the cut chunks from the list. 1; MAP_EDIT_NO_ROOM when the pool had no room
+// for such a recompile: those columns keep their storage (the same solid
+// voxels, only the faces the cut laid open lack colours), the cut stands.
+int32_t map_drop_taken_chunks();
 
 // The server's step: map_find_floating, then every unhandled chunk cut
-// without a model, then map_drop_taken_chunks. Loose groups are never sent:
-// each client finds and cuts the same ones on its own map.
-void map_remove_floating();
+// without a model, then map_drop_taken_chunks (its result). Loose groups are
+// never sent: each client finds and cuts the same ones on its own map.
+int32_t map_remove_floating();
 
 // Whole-map pass without models, row by row (server, after every load).
-void map_remove_all_floating();
+// 1, or MAP_EDIT_NO_ROOM when a recompile beside a cut found no room.
+int32_t map_remove_all_floating();

@@ -2,7 +2,6 @@
 #include "common/map_store.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -49,7 +48,7 @@ void map_mark_used_below(int32_t words)
 uint8_t *map_column_alloc(int32_t bytes)
 {
     int32_t n = bytes / 4;
-    if (n < 1 || n > MAP_POOL_WORDS - 1) std::exit(-1);
+    if (n < 1 || n > MAP_POOL_WORDS - 1) return nullptr;
     int32_t limit = MAP_POOL_WORDS - n;
     for (int pass = 0; pass < 2; pass++) {
         while (voxel_map.rover < limit) {
@@ -81,7 +80,7 @@ uint8_t *map_column_alloc(int32_t bytes)
         }
         voxel_map.rover = 0;
     }
-    std::exit(-1);
+    return nullptr;
 }
 
 void map_column_free(const uint8_t *p)
@@ -89,6 +88,13 @@ void map_column_free(const uint8_t *p)
     int32_t w0 = (int32_t)((const uint32_t *)p - voxel_map.pool);
     int32_t n = map_column_size(p) / 4;
     for (int32_t w = w0; w < w0 + n; w++) voxel_map.bitmap[(uint32_t)w >> 5] &= ~(1u << ((uint32_t)w & 31));
+}
+
+void map_column_claim(const uint8_t *p)
+{
+    int32_t w0 = (int32_t)((const uint32_t *)p - voxel_map.pool);
+    int32_t n = map_column_size(p) / 4;
+    for (int32_t w = w0; w < w0 + n; w++) voxel_map.bitmap[(uint32_t)w >> 5] |= 1u << ((uint32_t)w & 31);
 }
 
 int32_t map_voxel_shade(int32_t x, int32_t y, int32_t z)
@@ -321,7 +327,8 @@ int32_t map_index_columns()
                 int32_t m = e + 1;
                 if (!q[0]) {
                     // Border voxels may face air across the map edge: let the
-                    // compiler colour them. Solidity does not change.
+                    // compiler colour them. Solidity does not change, so a
+                    // pool without room for the colours keeps the column as loaded.
                     if (border && m < 63) {
                         map_insert_slab(map_edit_column(x, y), m, 63);
                         map_edit_finish();
@@ -333,10 +340,9 @@ int32_t map_index_columns()
                 int32_t k = q[0] - 1 - (e - s + 1);
                 int32_t d = a - k;
                 if (border && d <= 63 && d > m) {
-                    // The old storage is freed by the recompile: stop here.
                     map_insert_slab(map_edit_column(x, y), m, d);
-                    map_edit_finish();
-                    break;
+                    // The old storage is freed by the recompile: stop here.
+                    if (map_edit_finish() == 1) break;
                 }
                 for (int32_t z = d; z < a; z++) map_set_shade(c++, map_mask_shade(x, y, z));
                 q = nx;

@@ -72,10 +72,13 @@ inline uint8_t *map_column(int32_t x, int32_t y) { return voxel_map.columns[((y 
 // Length in bytes of the column whose first span is at p.
 int32_t map_column_size(const uint8_t *p);
 // Takes `bytes` (a multiple of 4) from the pool, first fit from the rover with
-// a stride of the request size. Ends the process (exit code -1) when no room.
+// a stride of the request size. Null when no room is found (the bitmap is
+// unchanged, the rover has moved on): the caller refuses its edit.
 uint8_t *map_column_alloc(int32_t bytes);
 // Gives the words of the column at p back to the bitmap; rover and pool untouched.
 void map_column_free(const uint8_t *p);
+// Marks the words of the column at p as used again (undoing map_column_free).
+void map_column_claim(const uint8_t *p);
 // Stores value into count words from p; returns value.
 uint32_t map_fill32(uint32_t *p, int32_t count, uint32_t value);
 // Marks exactly pool words 0 .. words - 1 as used in the bitmap and sets the
@@ -109,8 +112,9 @@ int32_t map_set_image_bytes(size_t bytes);
 int32_t map_load_image(const uint8_t *bytes, size_t n);
 // Validates the image (every span inside the image, S <= E + 1 <= 64, sane N,
 // exactly 262,144 columns and no trailing bytes), builds the table, bitmap and
-// rover, shades every colour, completes the border columns and empties the
-// floating-chunk list and the damage ring. Returns 1; 0 when the image is
+// rover, shades every colour, completes the border columns (one the pool has
+// no room to complete keeps its storage as loaded: solidity is the same) and
+// empties the floating-chunk list and the damage ring. Returns 1; 0 when the image is
 // malformed: the store then holds the empty map.
 int32_t map_index_columns();
 // Like map_index_columns' checks alone, without touching the store: 1 when the

@@ -71,7 +71,8 @@ static void srv_explode(const ServerGrenade *g)
     MapCell cell = {srv_cell(g->position.x), srv_cell(g->position.y), srv_cell(g->position.z)};
     if (cell.x < 0 || cell.x > 511 || cell.y < 0 || cell.y > 511 || cell.z < -1 || cell.z > 62)
         return;
-    if (!map_remove_cube3(&cell))
+    // Not relayed when the pool had no room for the blast (map unchanged).
+    if (map_remove_cube3(&cell) != 1)
         return;
     if (thrower && thrower->present)
         srv_mark_own_half(g->thrower, cell.x, sys_time_seconds());

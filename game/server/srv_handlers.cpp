@@ -254,15 +254,17 @@ void srv_on_block_action(ENetEvent *event)
     if (!srv_tool_makes(p->tool, m.kind))
         return;
     MapCell cell = {m.x, m.y, m.z};
+    // 1 applied; an edit the map's pool has no room for is refused like a
+    // bad one and not relayed, so every client keeps the server's map.
     int applied = 0;
     if (m.kind == BLOCK_BUILD) {
         if (p->blocks <= 0)
             return;
-        applied = map_add_block(&cell, (int32_t)p->colour);
+        applied = map_add_block(&cell, (int32_t)p->colour) == 1;
         if (applied)
             p->blocks--;
     } else {
-        applied = m.kind == BLOCK_DESTROY ? map_remove_block(&cell) : map_remove_column3(&cell);
+        applied = (m.kind == BLOCK_DESTROY ? map_remove_block(&cell) : map_remove_column3(&cell)) == 1;
         if (applied) {
             if (m.kind == BLOCK_DESTROY && p->tool == TOOL_SPADE && p->blocks < 50)
                 p->blocks++;
@@ -296,11 +298,15 @@ void srv_on_block_line(ENetEvent *event)
     int n = map_block_line(&start, &end, cells);
     if (n <= 0 || n > BLOCK_LINE_MAX || p->blocks < n)
         return;
-    p->blocks -= n;
+    // The whole line or nothing: clients apply it whole.
+    map_edit_group_begin();
     for (int i = n - 1; i >= 0; i--) {
         MapCell cell = {cells[i].x, cells[i].y, cells[i].z};
         map_add_block(&cell, (int32_t)p->colour);
     }
+    if (map_edit_group_end() != 1)
+        return;
+    p->blocks -= n;
     BlockLineMsg out = m;
     out.player = (uint8_t)p->id;
     uint8_t buf[MSG_MAX_SIZE];

@@ -314,6 +314,11 @@ std::vector<uint8_t> ctest_flat_map_z(int32_t ground, uint32_t colour, uint64_t 
     std::remove(file.c_str());
     map_load_image(image.data(), image.size());
     if (digest) *digest = ctest_map_digest();
+    return ctest_map_z(image);
+}
+
+std::vector<uint8_t> ctest_map_z(const std::vector<uint8_t> &image)
+{
     uLongf n = compressBound(image.size());
     std::vector<uint8_t> z(n);
     compress2(z.data(), &n, image.data(), image.size(), 6);

@@ -111,6 +111,8 @@ int64_t ctest_now_ms();
 // A flat map at ground z compressed as the server sends it, and the digest
 // of its columns; the store holds that map afterwards.
 std::vector<uint8_t> ctest_flat_map_z(int32_t ground, uint32_t colour, uint64_t *digest);
+// A map image compressed as the server sends it.
+std::vector<uint8_t> ctest_map_z(const std::vector<uint8_t> &image);
 // The map transfer of a compressed map: MSG_MAP_BEGIN, then the chunks.
 std::vector<std::vector<uint8_t>> ctest_map_packets(const std::vector<uint8_t> &z);
 // A capture-the-flag game state naming `player` the receiver's id, with the

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include "program_fixture.h"
+#include "support/full_pool_map.h"
 
 using namespace program_test;
 
@@ -69,6 +70,43 @@ TEST_F(ClientProgram, LoadingBarAdvancesWithTheDownload)
     Shot team;
     ASSERT_TRUE(team.read(path("team.png")));
     expect_team_menu(team);
+    ctest_standin_close(&server);
+}
+
+// A hostile server's map that fills the column pool is accepted (the team
+// menu comes), but the first edit it relays that the map has no room for
+// ends the program with the damaged-map text, not in silence.
+TEST_F(ClientProgram, AnEditTheFullPoolCannotStoreEndsTheProgramWithItsText)
+{
+    StandIn server;
+    uint16_t to;
+    ASSERT_TRUE(ctest_standin_listen(&server, &to));
+    std::vector<std::vector<uint8_t>> packets = ctest_map_packets(ctest_map_z(full_pool_image()));
+    packets.push_back(ctest_game_state(0));
+    const std::vector<uint8_t> edit = ctest_packet(
+        msg_write_block_action, BlockActionMsg{1, BLOCK_BUILD, 100, 100, FULL_POOL_GROUND - 2});
+    make_client("Hosted");
+    run_client("0 screen 2\n0 shot " + path("team.png") + "\n15000 close\n", {"BKM_PLATFORM=headless"}, to);
+    const std::string box = "box ERROR: " + ctest_text(LANG_ERR_MAP_DATA);
+    size_t sent = 0;
+    bool edited = false;
+    int status = 0;
+    const bool ended = tpr_wait_until(
+        [&] {
+            server.service();
+            while (server.peer && sent < packets.size()) server.send(packets[sent++]);
+            if (!edited && fs::exists(path("team.png"))) {
+                server.send(edit);
+                edited = true;
+            }
+            return waitpid(client, &status, WNOHANG) == client;
+        },
+        E2E_WAIT_MS);
+    ASSERT_TRUE(ended) << log();
+    client = -1;
+    EXPECT_TRUE(edited) << log();
+    EXPECT_NE(log().find(box), std::string::npos) << log();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << log();
     ctest_standin_close(&server);
 }
 

@@ -23,6 +23,7 @@
 #include "common/timer.h"
 #include "common/weapon.h"
 #include "platform/plat_log.h"
+#include "support/full_pool_map.h"
 
 namespace {
 
@@ -641,6 +642,44 @@ TEST_F(Dispatch, OwnBuildWaitsForTheEcho)
     P echo = block(ALICE, BLOCK_BUILD, 50, 50, 39);
     net_dispatch_packet(echo.data(), echo.size());
     EXPECT_TRUE(solid(50, 50, 39));
+}
+
+// A map that fills the column pool (as a hostile server may send): an edit
+// of the server's that this map has no room for ends the game with the
+// damaged-map text and leaves the map as it was; one that fits is applied.
+TEST_F(Dispatch, AnEditTheFullPoolCannotStoreEndsTheGame)
+{
+    const int32_t g = FULL_POOL_GROUND;
+    const struct {
+        const char *name;
+        P packet;
+    } cases[] = {
+        {"block in the air", block(BOB, BLOCK_BUILD, 100, 100, g - 2)},
+        {"cave under the top", block(BOB, BLOCK_DESTROY, 100, 100, g + 1)},
+        {"dig", block(BOB, BLOCK_DIG, 100, 100, g + 1)},
+        {"blast", block(BOB, BLOCK_BLAST, 100, 100, g)},
+        {"line in the air", pkt(msg_write_block_line, BlockLineMsg{BOB, {100, 102, g - 2}, {103, 102, g - 2}})},
+        {"line on the ground, then in the air",
+         pkt(msg_write_block_line, BlockLineMsg{BOB, {100, 104, g - 1}, {100, 104, g - 3}})},
+    };
+    const std::vector<uint8_t> img = full_pool_image();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        world();
+        ASSERT_EQ(map_load_image(img.data(), img.size()), 1);
+        const uint64_t before = ctest_map_digest();
+        const int mark = plat_log_count();
+        net_dispatch_packet(c.packet.data(), c.packet.size());
+        ASSERT_EQ(ctest_fatals.size(), 1u);
+        EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_ERR_MAP_DATA));
+        ctest_fatals.clear();
+        EXPECT_EQ(ctest_map_digest(), before);
+        ctest_expect_sounds(mark, {});
+    }
+    P top = block(BOB, BLOCK_BUILD, 100, 100, g - 1);
+    net_dispatch_packet(top.data(), top.size());
+    EXPECT_TRUE(ctest_fatals.empty());
+    EXPECT_TRUE(solid(100, 100, g - 1));
 }
 
 TEST(SectorName, LettersAlongXDigitsAlongY)

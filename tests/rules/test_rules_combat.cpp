@@ -6,6 +6,7 @@
 #include "common/weapon.h"
 #include "rules/rules_fixture.h"
 #include "server/sys_host.h"
+#include "support/full_pool_map.h"
 
 class Combat : public RulesFixture {};
 
@@ -215,6 +216,23 @@ TEST_F(Combat, GrenadeBlastHurtsEnemiesAndThrowerButNotTeamMatesAndDigsACube)
         for (int dy = -1; dy <= 1; dy++)
             EXPECT_EQ(map_is_solid(101 + dx, 201 + dy, FIX_GROUND), 0);
     EXPECT_EQ(map_is_solid(101, 201, FIX_GROUND + 2), 1);
+}
+
+// On a map that fills the column pool the hole of a blast in the ground
+// cannot be stored: the grenade is spent and the map keeps every block.
+TEST_F(Combat, ABlastThePoolHasNoRoomForLeavesTheMap)
+{
+    static const std::vector<uint8_t> img = full_pool_image();
+    ASSERT_EQ(map_load_image(img.data(), img.size()), 1);
+    join(0, TEAM_BLUE, WEAPON_SEMI, 100.5f, 200.5f);
+    Vec3 pos = {101.5f, 201.5f, (float)FULL_POOL_GROUND + 0.5f}, vel = {0, 0, 0};
+    ASSERT_EQ(srv_add_grenade(&pos, &vel, srv_now - 0.01f, 0), 1);
+    srv_update_grenades();
+    EXPECT_EQ(srv_grenade_count, 0);
+    for (int dx = -1; dx <= 1; dx++)
+        for (int dy = -1; dy <= 1; dy++)
+            for (int z = FULL_POOL_GROUND; z <= FULL_POOL_GROUND + 1; z++)
+                EXPECT_EQ(map_is_solid(101 + dx, 201 + dy, z), 1);
 }
 
 TEST_F(Combat, AWallBetweenBlastAndEyeShields)

@@ -9,6 +9,7 @@
 #include "common/game_enums.h"
 #include "common/map_query.h"
 #include "server/e2e_common.h"
+#include "support/full_pool_map.h"
 #include "support/test_game.h"
 
 #define GROUND 40
@@ -44,6 +45,16 @@ protected:
         }
     }
 
+    // cl[0] "Builder" (team 0) hopped to (64.5, 256.5) on the ground, and
+    // cl[1] "Watcher" (team 1) who has seen him there; his position in *at.
+    void builder_and_watcher(Vec3 *at)
+    {
+        enter(&cl[0], 0, 0, "Builder", at);
+        enter(&cl[1], 1, 0, "Watcher");
+        *at = tgm_hop(&cl[0], *at, Vec3{64.5f, 256.5f, at->z});
+        ASSERT_TRUE(tgm_wait_seen_at(all, &cl[1], cl[0].own_id, *at, 0.1f, E2E_WAIT_MS));
+    }
+
     // Lets a few ticks pass while every client is serviced.
     void settle(int ms = 150) { tgm_wait_all(all, [] { return false; }, ms); }
 
@@ -75,10 +86,7 @@ TEST_F(RulesE2E, OnlyAppliedEditsAreEchoedAndNewcomersGetThem)
     serve();
     TestClient &a = cl[0], &b = cl[1];
     Vec3 at;
-    enter(&a, 0, 0, "Builder", &at);
-    enter(&b, 1, 0, "Watcher");
-    at = tgm_hop(&a, at, Vec3{64.5f, 256.5f, at.z});
-    ASSERT_TRUE(tgm_wait_seen_at(all, &b, a.own_id, at, 0.1f, E2E_WAIT_MS));
+    ASSERT_NO_FATAL_FAILURE(builder_and_watcher(&at));
     int x = (int)at.x, y = (int)at.y;
     tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
     tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 1, y, GROUND - 1)); // applied
@@ -123,6 +131,70 @@ TEST_F(RulesE2E, OnlyAppliedEditsAreEchoedAndNewcomersGetThem)
     EXPECT_EQ(map_is_solid(x - 1, y, GROUND + 2), 0);
     EXPECT_EQ(map_is_solid(x, y - 2, GROUND), 0);
     EXPECT_EQ(map_is_solid(x + 1, y, GROUND), 1);
+}
+
+// A map file that fills the column pool: edits that need a word more are
+// refused like bad ones (neither applied nor echoed, the stock kept), those
+// that fit still go through, and the server serves on.
+TEST_F(RulesE2E, EditsAFullPoolCannotStoreAreNeitherAppliedNorEchoed)
+{
+    static_assert(FULL_POOL_GROUND == GROUND, "the map's ground is the tests' ground");
+    make_folder();
+    const std::vector<uint8_t> img = full_pool_image();
+    tsv_write_file(srv.dir + "/vxl/full.vxl", std::string(img.begin(), img.end()));
+    write_config({}, true, "full");
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient &a = cl[0], &b = cl[1];
+    Vec3 at;
+    ASSERT_NO_FATAL_FAILURE(builder_and_watcher(&at));
+    const int x = (int)at.x, y = (int)at.y;
+    tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 1, y, GROUND - 1));  // fits
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x + 1, y - 1, GROUND - 2)); // in the air
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x - 2, y + 1, GROUND - 2}, {x, y + 1, GROUND - 2}});
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x - 2, y + 2, GROUND - 1}, {x, y + 2, GROUND - 1}}); // fits
+    tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_SPADE});
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_DESTROY, x, y - 2, GROUND + 1)); // a cave
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_DIG, x - 1, y, GROUND + 1));
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_DESTROY, x + 1, y, GROUND - 1)); // fits: the marker
+    for (TestClient *c : {&a, &b}) {
+        ASSERT_TRUE(tgm_wait_count(c, MSG_BLOCK_ACTION, 2, E2E_WAIT_MS));
+        settle();
+        auto actions = tcl_messages(c, MSG_BLOCK_ACTION);
+        ASSERT_EQ(actions.size(), 2u);
+        const int expect[2] = {BLOCK_BUILD, BLOCK_DESTROY};
+        for (int i = 0; i < 2; i++) {
+            BlockActionMsg m;
+            ASSERT_EQ(msg_decode_block_action(actions[i].data(), actions[i].size(), &m), MSG_OK);
+            EXPECT_EQ(m.kind, expect[i]);
+            EXPECT_EQ(m.x, x + 1);
+            EXPECT_EQ(m.y, y);
+            EXPECT_EQ(m.z, GROUND - 1);
+        }
+        auto lines = tcl_messages(c, MSG_BLOCK_LINE);
+        ASSERT_EQ(lines.size(), 1u);
+        BlockLineMsg l;
+        ASSERT_EQ(msg_decode_block_line(lines[0].data(), lines[0].size(), &l), MSG_OK);
+        EXPECT_EQ(l.end[2], GROUND - 1);
+    }
+    // A newcomer's map: the server's, with only what was echoed.
+    load_current_map();
+    EXPECT_EQ(map_is_solid(x + 1, y - 1, GROUND - 2), 0);
+    for (int i = x - 2; i <= x; i++) {
+        EXPECT_EQ(map_is_solid(i, y + 1, GROUND - 2), 0) << i;
+        EXPECT_EQ(map_is_solid(i, y + 2, GROUND - 1), 1) << i;
+    }
+    EXPECT_EQ(map_is_solid(x, y - 2, GROUND + 1), 1);
+    for (int z = GROUND; z <= GROUND + 2; z++) EXPECT_EQ(map_is_solid(x - 1, y, z), 1) << z;
+    for (int dx = -1; dx <= 1; dx++)
+        for (int dy = -1; dy <= 1; dy++) EXPECT_EQ(map_is_solid(x + dx, y + dy, GROUND), 1);
+    EXPECT_EQ(map_is_solid(x + 1, y, GROUND - 1), 0);
+    // Refused builds kept the stock: 47 blocks remain for one more line.
+    tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
+    settle();
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x + 48, y - 3, GROUND - 1}, {x + 2, y - 3, GROUND - 1}});
+    ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&b, MSG_BLOCK_LINE) >= 2; }, E2E_WAIT_MS));
+    EXPECT_EQ(quit(), 0) << srv.output;
 }
 
 TEST_F(RulesE2E, PositionsAreCorrectedKeysRelayedAndFloodersKicked)
