@@ -70,7 +70,9 @@ TEST_F(LongUptime, TheLoopTicksSixtyTimesASecond)
         EXPECT_GE(1.0f / median, 59.0f);
         const double rate = (double)gaps.size() / seconds;
         EXPECT_LE(rate, 60.5);
-        EXPECT_GE(rate, 55.0);
+        // Loose below: a machine busy with other tests may hold the loop back;
+        // the median above is what a coarse clock fails.
+        EXPECT_GE(rate, 50.0);
         // Every 0.1 s on the first tick past it: six or seven ticks apart.
         EXPECT_GE(updates / seconds, rate / 7.0 - 0.5);
         EXPECT_LE(updates / seconds, 10.0);

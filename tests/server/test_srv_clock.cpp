@@ -35,17 +35,18 @@ TEST_F(ServerE2E, AfterThirtyDaysOfUptimeWorldUpdatesComeEveryTenthOfASecond)
         usleep(500);
     }
     // Due every 0.1 s, sent on the first tick past it: 100 to 117 ms apart
-    // (a float clock of 30 days would send one every 250 ms).
-    ASSERT_GE(at.size(), 20u);
+    // (a float clock of 30 days would send one every 250 ms). The bounds leave
+    // room for a machine busy with other tests.
+    ASSERT_GE(at.size(), 2u);
     std::vector<int64_t> gaps;
     for (size_t i = 1; i < at.size(); i++)
         gaps.push_back(at[i] - at[i - 1]);
     std::sort(gaps.begin(), gaps.end());
     const int64_t median = gaps[gaps.size() / 2];
-    EXPECT_GE(median, 90);
-    EXPECT_LE(median, 125);
-    EXPECT_GE(at.size(), 24u) << "updates in 3 s";
-    EXPECT_LE(at.size(), 31u) << "updates in 3 s";
+    EXPECT_GE(median, 80);
+    EXPECT_LE(median, 160);
+    EXPECT_GE(at.size(), 18u) << "updates in 3 s";
+    EXPECT_LE(at.size(), 32u) << "updates in 3 s";
     printf("30 days: %zu world updates in 3 s, median gap %lld ms\n", at.size(), (long long)median);
     tcl_close(&c);
 
@@ -55,7 +56,7 @@ TEST_F(ServerE2E, AfterThirtyDaysOfUptimeWorldUpdatesComeEveryTenthOfASecond)
     size_t p = srv.output.find("period p50 ", mark);
     ASSERT_NE(p, std::string::npos) << srv.output.substr(mark);
     double p50 = std::atof(srv.output.c_str() + p + 11);
-    EXPECT_GE(p50, 16.6);
-    EXPECT_LE(p50, 17.0);
+    EXPECT_GE(p50, 16.5);
+    EXPECT_LE(p50, 20.0); // 250 with a float clock
     printf("30 days: tick period p50 %.2f ms\n", p50);
 }
