@@ -1,6 +1,6 @@
 // Posed models: depth against the world, projection and clipping of a voxel,
-// voxels at the camera's plane, fog and light, the walk's face masks, kernel identity, refusals, and the
-// frustum and line tests.
+// voxels at the camera's plane, fog and light, the walk's face masks, kernel
+// identity, refusals, and the frustum and line tests.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -737,7 +737,8 @@ TEST_F(SpriteTest, ModelsAndPicturesAreTheSameOnAnyThreadCount)
 }
 
 // What draws nothing at all: a null model, zsize 1024 or more (such a model
-// loads, see test_kv6), counts that do not add up, a position, axis, pivot or light that is not finite, no bound frame.
+// loads, see test_kv6), counts that do not add up, a position, axis, pivot or
+// light that is not finite, no bound frame.
 TEST_F(SpriteTest, RefusedSpritesChangeNoByte)
 {
     const int32_t w = 64, h = 48;
