@@ -20,9 +20,10 @@
 #define OUTLINE_SHORT 0xFF0000u
 
 // The follow camera, pulled in against a wall or the ground, can end up
-// inside the followed player's body: drawn, it would fill the view with its
-// inside. The body: within 0.6 of his position across, from 0.5 above it to
-// 2.5 below (his feet).
+// inside the followed player's body. Nothing behind the camera is drawn, but
+// the parts around it, a few tenths of a block away, would still hide most
+// of the view. The body: within 0.6 of his position across, from 0.5 above
+// it to 2.5 below (his feet).
 static bool camera_inside(const PlayerRecord &p, const Vec3 &camera)
 {
     const float dx = camera.x - p.position.x, dy = camera.y - p.position.y, dz = camera.z - p.position.z;

@@ -49,8 +49,7 @@ void discardmodel(Kv6Model *model) { std::free(model); }
 
 int kv6_model_valid(const Kv6Model *m)
 {
-    if (!m || m->xsize < 0 || m->ysize < 0 || m->zsize < 0 || m->zsize >= KV6_MAX_ZSIZE || m->voxelcount < 0)
-        return 0;
+    if (!m || m->xsize < 0 || m->ysize < 0 || m->zsize < 0 || m->voxelcount < 0) return 0;
     int64_t v = 0;
     for (int32_t x = 0; x < m->xsize; x++) {
         int64_t slice = 0;
@@ -96,7 +95,7 @@ static Kv6Header kv6_parse_header(const uint8_t *p)
 static Kv6Model *kv6_build(const Kv6Header *h, const uint8_t *raw, int *bad)
 {
     *bad = 1;
-    if (h->zsize < 0 || h->zsize >= KV6_MAX_ZSIZE) return nullptr;
+    if (h->zsize < 0) return nullptr;
     if (kv6_data_bytes(h->xsize, h->ysize, h->voxelcount) < 0) return nullptr;
     *bad = 0;
     Kv6Model *m = kv6_model_alloc(h->xsize, h->ysize, h->zsize, h->voxelcount);
@@ -150,7 +149,7 @@ Kv6Model *loadkv6(const char *path)
     }
     Kv6Header h = kv6_parse_header(head);
     int64_t d = kv6_data_bytes(h.xsize, h.ysize, h.voxelcount);
-    if (d < 0 || length - KV6_HEADER_BYTES < d || h.zsize < 0 || h.zsize >= KV6_MAX_ZSIZE) {
+    if (d < 0 || length - KV6_HEADER_BYTES < d || h.zsize < 0) {
         std::fclose(f);
         kv6_fatal(fail_text);
         return nullptr;

@@ -15,9 +15,10 @@ void kv6_set_fatal_handler(Kv6FatalHandler handler);
 
 // Loads one model. Returns the new model, or null when its allocation failed
 // (no message) or the fatal handler returned. Every file is validated before
-// use: non-negative sizes, zsize below KV6_MAX_ZSIZE, the file long enough for
-// what the header claims, counts that add up, z ascending and inside the model.
-// Free the result with discardmodel.
+// use: non-negative sizes, the file long enough for what the header claims,
+// counts that add up, z ascending and inside the model. A model with zsize
+// KV6_MAX_ZSIZE or more loads; the renderer declines to draw it. Free the
+// result with discardmodel.
 Kv6Model *loadkv6(const char *path);
 
 // The same validation and decoding over a file image held in memory (the

@@ -18,7 +18,7 @@ struct CubeParams {
     alignas(16) float corners[8][4];   // cell corners from the base corner: bit 0 +x, bit 1 +z, bit 2 -y
     alignas(16) float depthsteps[VOX_DEPTH_STEPS][4]; // [z] = z model z steps
     alignas(16) float columnbase[4];   // base corner of the current column: model point (x, y + 1, 0)
-    float nearlimit;                   // least base depth at which a voxel is drawn
+    float nearlimit;                   // least base depth at which a voxel is drawn: all its corners at depth 0 or more
     alignas(8) int16_t screenoffset[4]; // 32767 - xres + halfwidth, 32767 - yres + halfheight, twice
     uint16_t colouradd[4];              // fog added to every lit channel: blue, green, red, fourth
     uint16_t lighttable[256][4];        // per normal index, one multiplier per colour byte

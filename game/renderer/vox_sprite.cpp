@@ -49,6 +49,7 @@ int32_t clampbetween(int32_t a, int32_t low, int32_t high)
 }
 
 static float dot(const Vec3 &a, const Vec3 &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+static float negative_part(float d) { return d < 0.0f ? -d : 0.0f; }
 static bool finite3(const Vec3 &v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 static bool sprite_finite(const SpriteInstance *s)
@@ -333,7 +334,9 @@ void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light)
     alignas(16) const float c1[4] = {f * S.x, f * S.y, S.z, S.z};
     alignas(16) const float c2[4] = {f * F.x, f * F.y, F.z, F.z};
     alignas(16) const float c4[4] = {-f * H.x, -f * H.y, -H.z, -H.z};
-    p.nearlimit = (c1[2] < 0.0f ? c1[2] : 0.0f) + (c2[2] < 0.0f ? c2[2] : 0.0f) + (c4[2] < 0.0f ? c4[2] : 0.0f);
+    // A voxel is drawn only when every corner has depth 0 or more: its base
+    // depth must make up for each step that goes towards the camera.
+    p.nearlimit = negative_part(c1[2]) + negative_part(c2[2]) + negative_part(c4[2]);
     vox_kernels.splatvec4(p.corners[0], 0);
     vox_kernels.copyvec4(p.corners[1], c1);
     vox_kernels.copyvec4(p.corners[2], c2);

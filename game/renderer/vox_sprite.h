@@ -20,8 +20,8 @@ extern uint32_t modeltint;
 // floats) or null for the default light. Call after voxsetframebuffer and
 // setviewpoint. Draws nothing when no frame is bound, the model is null or
 // malformed (counts that do not add up), zsize is KV6_MAX_ZSIZE or more, the
-// position, axes, pivots or light are not finite, and for voxels behind or
-// too near the camera.
+// position, axes, pivots or light are not finite, and for a voxel with any
+// corner behind the camera's plane.
 void rendermodel(const SpriteInstance *sprite, int fog, const Vec3 *light);
 
 // The sprite pass on the drawing threads: the models drawn by rendermodel

@@ -1,5 +1,6 @@
 // Block palette and picker, team colours of the models, model checks, and
 // the overview map.
+#include <cfloat>
 #include <filesystem>
 
 #include "client/game_assets.h"
@@ -13,6 +14,7 @@
 #include "common/model_table.h"
 #include "common/weapon.h"
 #include "platform/plat_bitmap.h"
+#include "renderer/voxrender.h"
 
 namespace {
 
@@ -123,6 +125,57 @@ TEST_F(Models, HeldToolPivotsAreShifted)
 TEST_F(Models, ABodyPartOfAnotherSizeStopsTheClient)
 {
     ctest_write_models(dir, MODEL_HEAD_B, {6, 6, 7});
+    EXPECT_EQ(game_load_models(), 0);
+    ASSERT_EQ(ctest_fatals.size(), 1u);
+    EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_ERR_MODEL_SIZE));
+}
+
+// A model too tall to draw (zsize 1024 or more) is no reason to stop: it
+// loads, and a player holding it is drawn without it. A body part of that
+// height is of the wrong size.
+TEST_F(Models, ATallModelLoadsAndIsNotDrawn)
+{
+    ctest_write_models(dir, MODEL_SPADE_3, {4, 4, KV6_MAX_ZSIZE});
+    ASSERT_EQ(game_load_models(), 1);
+    EXPECT_TRUE(ctest_fatals.empty());
+    ASSERT_EQ(model_table[MODEL_SPADE_3]->zsize, KV6_MAX_ZSIZE);
+
+    ASSERT_EQ(startrenderer(getcpufeatures()), 0);
+    static uint32_t pixels[80 * 60];
+    auto bind = [] {
+        ASSERT_EQ(voxsetframebuffer(pixels, 80 * 4, 80, 60), 1);
+        for (int i = 0; i < 80 * 60; i++) vox_frame.zbuffer[i] = FLT_MAX;
+        const Vec3 pos{2, 10, 6}, right{0, 1, 0}, down{0, 0, 1}, forward{1, 0, 0};
+        setviewpoint(&pos, &right, &down, &forward, 40, 30, 160);
+    };
+    auto touched = [] {
+        int n = 0;
+        for (int i = 0; i < 80 * 60; i++) n += vox_frame.zbuffer[i] != FLT_MAX;
+        return n;
+    };
+    PlayerRecord p{};
+    ASSERT_EQ(player_init(&p, 0, TEAM_BLUE, WEAPON_SEMI, TOOL_SPADE, 0, 0x808080, "P"), 1);
+    const Vec3 at{5, 10, 8};
+    player_respawn(&p, &at);
+    ASSERT_EQ(player_set_tool(&p, TOOL_SPADE), 1);
+    ASSERT_EQ(p.sprites[SPRITE_HELD].model, model_table[MODEL_SPADE_3]);
+    bind();
+    drawplayermodel(&p, 0, nullptr);
+    EXPECT_GT(touched(), 0); // the body
+    // Alone, with its voxels where those of the 4 x 4 x 4 spade are.
+    Kv6Model *tall = model_table[MODEL_SPADE_3];
+    tall->xpivot = tall->ypivot = tall->zpivot = 2.0f;
+    bind();
+    rendermodel(&p.sprites[SPRITE_HELD], 0, nullptr);
+    EXPECT_EQ(touched(), 0);
+    p.sprites[SPRITE_HELD].model = model_table[MODEL_SPADE];
+    rendermodel(&p.sprites[SPRITE_HELD], 0, nullptr);
+    EXPECT_GT(touched(), 0);
+    closerenderer();
+
+    game_free_models();
+    ctest_fatals.clear();
+    ctest_write_models(dir, MODEL_TORSO_G, {8, 4, KV6_MAX_ZSIZE});
     EXPECT_EQ(game_load_models(), 0);
     ASSERT_EQ(ctest_fatals.size(), 1u);
     EXPECT_EQ(ctest_fatals[0], ctest_text(LANG_ERR_MODEL_SIZE));

@@ -145,7 +145,6 @@ TEST_F(Kv6Files, MalformedFilesAreRefused)
     bent("negative xsize", [](auto &b) { le_put_i32(b.data() + 4, -2); });
     bent("negative ysize", [](auto &b) { le_put_i32(b.data() + 8, -1); });
     bent("negative zsize", [](auto &b) { le_put_i32(b.data() + 12, -4); });
-    bent("zsize 1024", [](auto &b) { le_put_i32(b.data() + 12, 1024); });
     bent("negative count", [](auto &b) { le_put_i32(b.data() + 28, -1); });
     bent("count beyond file", [](auto &b) { le_put_i32(b.data() + 28, 0x10000000); });
     bent("huge x*y", [](auto &b) { le_put_i32(b.data() + 4, 0x7fffffff); le_put_i32(b.data() + 8, 0x7fffffff); });
@@ -160,6 +159,38 @@ TEST_F(Kv6Files, MalformedFilesAreRefused)
         EXPECT_EQ(g_fatal_calls, 1);
         EXPECT_EQ(g_fatal_text, "could not load kv6 file");
         EXPECT_EQ(kv6_load_from_memory(c.bytes.data(), (int64_t)c.bytes.size()), nullptr);
+    }
+}
+
+// A model with zsize 1024 or more cannot be drawn, but it is not a bad file:
+// it loads, its voxels still checked against the size (the renderer's tests
+// have it drawing nothing).
+TEST_F(Kv6Files, TallModelsLoad)
+{
+    struct Case {
+        int32_t zsize;
+        uint16_t deepest; // z of the last voxel
+        bool loads;
+    } cases[] = {{1023, 1000, true}, {1024, 1023, true}, {5000, 4999, true}, {0x7fffffff, 65535, true},
+                 {2000, 2000, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.zsize);
+        std::vector<uint8_t> img = sample_image();
+        le_put_i32(img.data() + 12, c.zsize);
+        le_put_u16(img.data() + 32 + 8 + 4, c.deepest); // the lower voxel of column (0, 0)
+        g_fatal_calls = 0;
+        Kv6Model *m = loadkv6(write_temp(img, "tall.kv6").c_str());
+        Kv6Model *mm = kv6_load_from_memory(img.data(), (int64_t)img.size());
+        EXPECT_EQ(m != nullptr, c.loads);
+        EXPECT_EQ(mm != nullptr, c.loads);
+        EXPECT_EQ(g_fatal_calls, c.loads ? 0 : 1);
+        if (m) {
+            EXPECT_EQ(m->zsize, c.zsize);
+            EXPECT_EQ(m->voxels[1].z, c.deepest);
+            EXPECT_EQ(kv6_model_valid(m), 1);
+        }
+        discardmodel(m);
+        discardmodel(mm);
     }
 }
 

@@ -413,6 +413,27 @@ TEST_F(PlayerDrawTest, GoldenScenes)
     golden_check("golden-poses", fr);
 }
 
+// A player standing half a block beside the camera at its height, looking
+// the way it looks (golden-player-beside): the front of his body and his gun
+// show at the right of the view; what lies behind the camera's plane does not.
+TEST_F(PlayerDrawTest, GoldenPlayerBesideTheCamera)
+{
+    const int32_t w = 320, h = 240;
+    voxsetfogcolour(0x8098B0);
+    setwallshades(0, 64, 32, 32, 16, 48);
+    VxPlayerPose pose = vxscene_default_pose();
+    pose.ground = Vec3{256.3f, 256.5f, 40.0f};
+    ASSERT_EQ(vxscene_pose_player(0, &pose), 1);
+    const Vec3 eye = player_table[0].eye;
+    const Cam cam = angles("", v3(eye.x, eye.y - 0.5, eye.z), 0, 10, 0);
+    Frame fr(w, h);
+    fr.bind();
+    set_camera(cam, w, h);
+    ASSERT_EQ(renderworld(), 1);
+    vxscene_draw_player(0, 1);
+    golden_check("golden-player-beside", fr);
+}
+
 TEST(AxisRotation, RotateAxesIsTheCombinedMatrix)
 {
     const Vec3 s0{1, 0, 0}, h0{0, 1, 0}, f0{0, 0, 1};

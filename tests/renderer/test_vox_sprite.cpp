@@ -1,11 +1,13 @@
 // Posed models: depth against the world, projection and clipping of a voxel,
-// fog and light, the walk's face masks, kernel identity, refusals, and the
-// frustum and line tests.
+// voxels at the camera's plane, fog and light, the walk's face masks, kernel
+// identity, refusals, and the frustum and line tests.
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "common/kv6.h"
@@ -15,6 +17,7 @@
 #include "vox_test_frame.h"
 #include "vxmaps.h"
 #include "vxmodels.h"
+#include "vxscene.h"
 
 namespace {
 
@@ -49,6 +52,22 @@ struct CubeCall {
 };
 std::vector<CubeCall> cube_calls;
 void record_cube(const Kv6Voxel *voxel, uint32_t mask) { cube_calls.push_back({voxel, mask}); }
+
+// The column (x, y) of one of a model's voxels, from the counts.
+void voxel_column(const Kv6Model *m, const Kv6Voxel *v, int32_t *x, int32_t *y)
+{
+    const int64_t i = v - m->voxels;
+    int64_t n = 0;
+    *x = *y = -1;
+    for (int32_t col = 0; col < m->xsize * m->ysize; col++) {
+        if (i < n + m->xycounts[col]) {
+            *x = col / m->ysize;
+            *y = col % m->ysize;
+            return;
+        }
+        n += m->xycounts[col];
+    }
+}
 
 class SpriteTest : public TowersTest {
 protected:
@@ -194,6 +213,262 @@ TEST_F(SpriteTest, VoxelRectangleIsClippedAtEveryEdge)
     discardmodel(cube);
 }
 
+// How the camera sees the cell of voxel (x, y, z) of a posed model, worked
+// out here in double precision from the pose and the camera's axes: the least
+// depth of its eight corners, and the box (pixels, exclusive ends) that their
+// projections can reach with `slack` of error in every coordinate and depth;
+// the whole plane when a corner lies within `slack` of the camera's plane or
+// behind it.
+struct CellView {
+    double mindepth;
+    double x0, y0, x1, y1;
+};
+
+CellView cell_view(const SpriteInstance &s, int32_t x, int32_t y, int32_t z, const Cam &cam, int32_t w, int32_t h,
+                   double slack)
+{
+    const Kv6Model *m = s.model;
+    const double f = cam.focal ? cam.focal : w / 2;
+    CellView v{1e30, 1e30, 1e30, -1e30, -1e30};
+    bool bounded = true;
+    for (int k = 0; k < 8; k++) {
+        const double a = x + (k & 1) - (double)m->xpivot, b = y + (k >> 1 & 1) - (double)m->ypivot,
+                     c = z + (k >> 2) - (double)m->zpivot;
+        const double px = s.position.x + a * s.xaxis.x + b * s.yaxis.x + c * s.zaxis.x - cam.pos.x;
+        const double py = s.position.y + a * s.xaxis.y + b * s.yaxis.y + c * s.zaxis.y - cam.pos.y;
+        const double pz = s.position.z + a * s.xaxis.z + b * s.yaxis.z + c * s.zaxis.z - cam.pos.z;
+        auto along = [&](const Vec3 &u) { return px * u.x + py * u.y + pz * u.z; };
+        const double cx = along(cam.right), cy = along(cam.down), d = along(cam.forward);
+        v.mindepth = std::min(v.mindepth, d);
+        if (d <= slack) {
+            bounded = false;
+            continue;
+        }
+        for (double dd : {d - slack, d + slack})
+            for (double e : {-slack, slack}) {
+                const double sx = w / 2 + f * (cx + e) / dd, sy = h / 2 + f * (cy + e) / dd;
+                v.x0 = std::min(v.x0, sx), v.x1 = std::max(v.x1, sx);
+                v.y0 = std::min(v.y0, sy), v.y1 = std::max(v.y1, sy);
+            }
+    }
+    if (!bounded) v.x0 = v.y0 = -1e30, v.x1 = v.y1 = 1e30;
+    return v;
+}
+
+// In place of the cube kernel: the screen rectangle that the installed set's
+// first half finds for each voxel the walk hands over.
+struct VoxelRect {
+    const Kv6Voxel *voxel;
+    int32_t x0, y0, x1, y1; // screen pixels, exclusive ends
+};
+std::vector<VoxelRect> voxel_rects;
+int (*probe_project)(const Kv6Voxel *, uint32_t, const float *, CubeRect *);
+void probe_cube(const Kv6Voxel *voxel, uint32_t mask)
+{
+    CubeRect r;
+    if (!probe_project(voxel, mask, vox_cube.columnbase, &r)) return;
+    const int32_t x0 = r.x0 - vox_cube.clipmin[0], y0 = r.y0 - vox_cube.clipmin[1];
+    voxel_rects.push_back({voxel, x0, y0, x0 + r.w, y0 + r.h});
+}
+
+// Draws `s` through the probe: no voxel with a corner behind the camera gets
+// a rectangle, and every rectangle lies within its cell's projected corners.
+// Then draws it whole (on the drawing threads where there are several): the
+// pixels written are exactly those of the rectangles. Adds the voxels drawn
+// and those with a corner behind the camera to the counts.
+void check_near_camera(const SpriteInstance &s, const Cam &cam, Frame &fr, int set, const std::string &name,
+                       int *drawn, int *behind)
+{
+    const double slack = 2e-4; // float error of the renderer's transform near (100, 100, 30)
+    const Kv6Model *m = s.model;
+    fr.bind();
+    set_camera(cam, fr.w, fr.h);
+    clear_depths(fr);
+    voxel_rects.clear();
+    probe_project = set == VOX_KERNELS_SCALAR ? projectvoxelcubescalar : projectvoxelcubesse;
+    const DrawVoxelCubeFn saved = vox_kernels.drawvoxelcube;
+    vox_kernels.drawvoxelcube = probe_cube;
+    rendermodel(&s, 0, nullptr);
+    vox_kernels.drawvoxelcube = saved;
+
+    std::vector<uint8_t> covered((size_t)fr.w * fr.h, 0);
+    for (const VoxelRect &r : voxel_rects) {
+        int32_t x, y;
+        voxel_column(m, r.voxel, &x, &y);
+        const CellView v = cell_view(s, x, y, r.voxel->z, cam, fr.w, fr.h, slack);
+        const std::string what = name + " voxel " + std::to_string(x) + "," + std::to_string(y) + "," +
+                                 std::to_string(r.voxel->z);
+        ASSERT_GE(v.mindepth, -slack) << what << ": a corner behind the camera";
+        ASSERT_GE(r.x0, std::max(0.0, std::floor(v.x0))) << what;
+        ASSERT_GE(r.y0, std::max(0.0, std::floor(v.y0))) << what;
+        ASSERT_LE(r.x1, std::min((double)fr.w, std::ceil(v.x1))) << what;
+        ASSERT_LE(r.y1, std::min((double)fr.h, std::ceil(v.y1))) << what;
+        for (int32_t py = r.y0; py < r.y1; py++)
+            for (int32_t px = r.x0; px < r.x1; px++) covered[(size_t)py * fr.w + px] = 1;
+        (*drawn)++;
+    }
+    const Kv6Voxel *v = m->voxels;
+    for (int32_t x = 0; x < m->xsize; x++)
+        for (int32_t y = 0; y < m->ysize; y++)
+            for (int32_t k = 0; k < m->xycounts[x * m->ysize + y]; k++, v++)
+                *behind += cell_view(s, x, y, v->z, cam, fr.w, fr.h, slack).mindepth < -slack;
+
+    fr.bind();
+    set_camera(cam, fr.w, fr.h);
+    clear_depths(fr);
+    const int listing = vox_sprite_list_begin();
+    rendermodel(&s, 0, nullptr);
+    if (listing) vox_sprite_list_end();
+    int wrong = 0;
+    for (size_t i = 0; i < covered.size(); i++) wrong += (fr.pix[i] != kSentinel) != (covered[i] != 0);
+    EXPECT_EQ(wrong, 0) << name;
+}
+
+// Models and single voxels beside the camera, turned so that steps along
+// their axes come towards it, straddling its plane, just behind it and just
+// ahead of it at several distances to the side; and players standing in the
+// camera as the client poses them: no voxel with a corner behind the camera
+// is drawn, and none reaches beyond its projected corners.
+TEST_F(SpriteTest, VoxelsAtTheCameraPlaneStayWithinTheirCorners)
+{
+    const int32_t w = 160, h = 120;
+    ASSERT_EQ(vxmodel_make_figures(), 1);
+    Kv6Model *voxel = vxmodel_box(1, 1, 1, 0x808080);
+    Kv6Model *box = vxmodel_box(4, 3, 5, 0xC08040);
+    ASSERT_NE(voxel, nullptr);
+    ASSERT_NE(box, nullptr);
+    const Cam cam = angles("", v3(100.0, 100.0, 30.0), 0, 0, 0); // right +y, down +z, forward +x
+    const struct {
+        const char *name;
+        Kv6Model *m;
+        float scale;
+    } shapes[] = {
+        {"voxel", voxel, 1.0f},      {"small voxel", voxel, 0.3f},
+        {"box", box, 0.25f},         {"head", model_table[MODEL_HEAD_B], 0.1f},
+        {"torso", model_table[MODEL_TORSO_G], 0.1f}, {"arms", model_table[MODEL_ARMS_B], 0.1f},
+    };
+    // The first turns the x axis straight at the camera.
+    const float turns[][3] = {{180, 0, 0}, {135, 0, 0}, {200, 30, 10}, {40, -60, 25}, {300, 75, -40}};
+    // The pivot's offset from the camera across the view (right, down) and along it.
+    const double across[][2] = {{0.1, 0}, {0.3, 0}, {0.7, 0.1}, {2.0, 0}, {-0.5, 0.2}, {0, -0.6}};
+    const double along[] = {-0.3, 0.0, 0.2};
+    // Players' eyes from the camera: ahead, to the right.
+    const double eyes[][2] = {{0.2, 0.7}, {0.05, 0.3}, {-0.1, 0.5}, {0.4, -1.0}};
+    const int parts[] = {SPRITE_HEAD, SPRITE_TORSO, SPRITE_ARMS, SPRITE_LEG_LEFT, SPRITE_LEG_RIGHT, SPRITE_HELD};
+    Frame fr(w, h);
+    int drawn = 0, behind = 0;
+    for (int set : {VOX_KERNELS_SSE, VOX_KERNELS_SCALAR}) {
+        ASSERT_EQ(vox_use_kernels(set), 1);
+        for (const auto &shape : shapes)
+            for (const auto &t : turns)
+                for (const auto &a : across)
+                    for (double d : along) {
+                        const Vec3 at = v3(cam.pos.x + d, cam.pos.y + a[0], cam.pos.z + a[1]);
+                        const SpriteInstance s = posed(shape.m, at, shape.scale, t[0], t[1], t[2]);
+                        char name[96];
+                        std::snprintf(name, sizeof name, "%s turned %g,%g,%g at %g,%g,%g", shape.name, t[0], t[1],
+                                      t[2], d, a[0], a[1]);
+                        check_near_camera(s, cam, fr, set, name, &drawn, &behind);
+                    }
+        for (int yaw : {0, 60, 200, 300})
+            for (const auto &e : eyes) {
+                VxPlayerPose pose = vxscene_default_pose();
+                pose.yaw = (float)(yaw * M_PI / 180.0);
+                pose.ground = v3(cam.pos.x + e[0], cam.pos.y + e[1], cam.pos.z + 2.4); // eye at the camera's height
+                ASSERT_EQ(vxscene_pose_player(0, &pose), 1);
+                const DrawVoxelCubeFn saved = vox_kernels.drawvoxelcube;
+                vox_kernels.drawvoxelcube = record_cube; // poses the parts, draws nothing
+                vxscene_draw_player(0, 0);
+                vox_kernels.drawvoxelcube = saved;
+                for (int part : parts) {
+                    char name[96];
+                    std::snprintf(name, sizeof name, "player yaw %d eye %g,%g part %d", yaw, e[0], e[1], part);
+                    check_near_camera(player_table[0].sprites[part], cam, fr, set, name, &drawn, &behind);
+                }
+            }
+    }
+    EXPECT_GT(drawn, 2000);  // the table really draws near the camera
+    EXPECT_GT(behind, 5000); // and really straddles its plane
+    discardmodel(box);
+    discardmodel(voxel);
+    vxmodel_free_figures();
+}
+
+// A voxel turned towards the camera and moved along the view through its
+// plane is drawn from the moment its nearest corner is ahead of the camera,
+// not before. One voxel two blocks to the side, straddling the plane with its
+// x axis towards the camera, draws nothing; further ahead it shows within its
+// corners.
+TEST_F(SpriteTest, AVoxelIsDrawnOnceNoCornerIsBehindTheCamera)
+{
+    const int32_t w = 160, h = 120;
+    Kv6Model *voxel = vxmodel_box(1, 1, 1, 0x808080);
+    ASSERT_NE(voxel, nullptr);
+    const Cam cam = angles("", v3(100.0, 100.0, 30.0), 0, 0, 0);
+    Frame fr(w, h);
+    auto draw = [&](const SpriteInstance &s) {
+        fr.bind();
+        set_camera(cam, w, h);
+        clear_depths(fr);
+        rendermodel(&s, 0, nullptr);
+        int n = 0;
+        for (uint32_t p : fr.pix) n += p != kSentinel;
+        return n;
+    };
+    const float turns[][3] = {{180, 0, 0}, {150, 20, 0}, {30, 45, 60}, {250, -35, 120}};
+    int before = 0, just_ahead = 0;
+    for (const auto &t : turns)
+        for (int i = 0; i <= 75; i++) {
+            const double d = -0.5 + 0.02 * i;
+            const SpriteInstance s = posed(voxel, v3(cam.pos.x + d, cam.pos.y + 0.8, cam.pos.z + 0.05), 0.5f, t[0],
+                                           t[1], t[2]);
+            const CellView v = cell_view(s, 0, 0, 0, cam, w, h, 0);
+            const double nearest = v.mindepth;
+            if (std::fabs(nearest) < 1e-3) continue;
+            // Ahead, it is seen where the box of its corners is on screen.
+            const double across = std::min((double)w, v.x1) - std::max(0.0, v.x0);
+            const double down = std::min((double)h, v.y1) - std::max(0.0, v.y0);
+            const bool seen = nearest > 0 && across > 2 && down > 2;
+            if (nearest > 0 && !seen && across > -1 && down > -1) continue; // at the frame's edge
+            // The camera's model cell, truncated toward zero: cell (0, 0, 0)
+            // faces it with no face (the walk test has the masks).
+            bool own_cell = true;
+            for (const Vec3 *a : {&s.xaxis, &s.yaxis, &s.zaxis}) {
+                const double l2 = (double)a->x * a->x + (double)a->y * a->y + (double)a->z * a->z;
+                const double m = ((cam.pos.x - s.position.x) * a->x + (cam.pos.y - s.position.y) * a->y +
+                                  (cam.pos.z - s.position.z) * a->z) / l2 + 0.5;
+                own_cell &= m > -1.0 && m < 1.0;
+            }
+            if (own_cell) continue;
+            const int n = draw(s);
+            EXPECT_EQ(n > 0, seen) << t[0] << "," << t[1] << "," << t[2] << " at " << d << ": nearest corner "
+                                   << nearest << ", " << n << " pixels";
+            before += nearest < 0;
+            just_ahead += seen && nearest < 0.1;
+        }
+    EXPECT_GT(before, 100);
+    EXPECT_GT(just_ahead, 8);
+
+    for (double d : {0.0, 2.6}) {
+        const SpriteInstance s = posed(voxel, v3(cam.pos.x + d, cam.pos.y + 2.0, cam.pos.z), 1.0f, 180, 0, 0);
+        const CellView v = cell_view(s, 0, 0, 0, cam, w, h, 1e-4);
+        const int n = draw(s);
+        if (d == 0.0) {
+            EXPECT_EQ(n, 0);
+            continue;
+        }
+        EXPECT_GT(n, 0);
+        for (int32_t y = 0; y < h; y++)
+            for (int32_t x = 0; x < w; x++)
+                if (fr.pix[(size_t)y * w + x] != kSentinel) {
+                    ASSERT_TRUE(x >= std::floor(v.x0) && x < std::ceil(v.x1) && y >= std::floor(v.y0) &&
+                                y < std::ceil(v.y1))
+                        << x << "," << y;
+                }
+    }
+    discardmodel(voxel);
+}
+
 // Fog by horizontal distance blends the lit colour toward the fog colour; at
 // 128 blocks and beyond every pixel is the fog colour (2 fog 32767) >> 16.
 TEST_F(SpriteTest, FogBlendsTowardTheFogColourWithDistance)
@@ -320,16 +595,8 @@ TEST_F(SpriteTest, WalkMasksFaceTheCamera)
             const int32_t i = (int32_t)(k.voxel - box->voxels);
             ASSERT_TRUE(i >= 0 && i < box->voxelcount);
             seen[i]++;
-            // The voxel's column from the counts.
-            int32_t x = 0, y = 0, n = 0;
-            for (int32_t col = 0; col < box->xsize * box->ysize; col++) {
-                if (i < n + box->xycounts[col]) {
-                    x = col / box->ysize;
-                    y = col % box->ysize;
-                    break;
-                }
-                n += box->xycounts[col];
-            }
+            int32_t x, y;
+            voxel_column(box, k.voxel, &x, &y);
             const int32_t z = k.voxel->z;
             const uint32_t want = (x < c.cx ? KV6_FACE_POS_X : x > c.cx ? KV6_FACE_NEG_X : 0) |
                                   (y < c.cy ? KV6_FACE_POS_Y : y > c.cy ? KV6_FACE_NEG_Y : 0) |
@@ -345,7 +612,7 @@ TEST_F(SpriteTest, WalkMasksFaceTheCamera)
 // orientation, near and far, partly off screen and around the camera.
 // Cameras of the kernel sweeps, and the models each sees: figures and a box
 // turned every way from inside the camera's reach outwards, a box around the
-// camera and larger ones further off.
+// camera, models beside it across its plane and larger ones further off.
 const Cam sweep_cameras[] = {
     angles("level", v3(206.5, 196.5, 44.2), 40, 0, 0),
     angles("down", v3(225.5, 225.5, 30.0), 225, 50, 0),
@@ -368,6 +635,14 @@ std::vector<SpriteInstance> sweep_sprites(const Cam &cam, Kv6Model *box)
         sprites.push_back(posed((Kv6Model *)m, p, 0.05f + 0.01f * (i % 6), 17 * t, 29 * t, 41 * t));
     }
     sprites.push_back(posed(box, cam.pos, 0.2f, 10, 20, 30)); // around the camera
+    for (int i = 0; i < 4; i++) { // beside the camera across its plane, turned towards it
+        const float side = (i & 1 ? -1.0f : 1.0f) * (0.4f + 0.3f * (float)i);
+        sprites.push_back(posed((Kv6Model *)(i < 2 ? box : model_table[13 + i]),
+                                v3(cam.pos.x + side * cam.right.x + 0.1 * i * cam.forward.x,
+                                   cam.pos.y + side * cam.right.y + 0.1 * i * cam.forward.y,
+                                   cam.pos.z + side * cam.right.z + 0.1 * i * cam.forward.z),
+                                0.1f, 180.0f - 25.0f * (float)i, 15.0f * (float)i, 0));
+    }
     for (int i = 0; i < 3; i++)
         sprites.push_back(posed(box, v3(cam.pos.x + 4 + 2.5 * i, cam.pos.y + 1.5 * i - 1.2, cam.pos.z + 0.3 * i),
                                 0.1f + 0.05f * (float)i));
@@ -461,8 +736,9 @@ TEST_F(SpriteTest, ModelsAndPicturesAreTheSameOnAnyThreadCount)
     vxmodel_free_figures();
 }
 
-// What draws nothing at all: a null model, zsize 1024, counts that do not add
-// up, a position, axis, pivot or light that is not finite, no bound frame.
+// What draws nothing at all: a null model, zsize 1024 or more (such a model
+// loads, see test_kv6), counts that do not add up, a position, axis, pivot or
+// light that is not finite, no bound frame.
 TEST_F(SpriteTest, RefusedSpritesChangeNoByte)
 {
     const int32_t w = 64, h = 48;
@@ -474,6 +750,11 @@ TEST_F(SpriteTest, RefusedSpritesChangeNoByte)
     } cases[] = {
         {"null model", [](SpriteInstance *s, Kv6Model *, Vec3 *) { s->model = nullptr; }},
         {"zsize 1024", [](SpriteInstance *, Kv6Model *m, Vec3 *) { m->zsize = KV6_MAX_ZSIZE; }},
+        {"zsize 4000, a voxel deep down",
+         [](SpriteInstance *, Kv6Model *m, Vec3 *) {
+             m->zsize = 4000;
+             m->voxels[m->voxelcount - 1].z = 3000; // the last of its column
+         }},
         {"slice count", [](SpriteInstance *, Kv6Model *m, Vec3 *) { m->xcounts[1]++; }},
         {"column count", [](SpriteInstance *, Kv6Model *m, Vec3 *) { m->xycounts[3] += 40; }},
         {"position nan", [](SpriteInstance *s, Kv6Model *, Vec3 *) { s->position.y = NAN; }},
