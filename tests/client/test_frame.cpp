@@ -115,8 +115,10 @@ TEST(Frame, TheCapHoldsAtLongUptimes)
         EXPECT_GE(game_last_frame, up);
         EXPECT_GE(*std::min_element(times.begin(), times.end()), 0.016666668f);
         std::sort(times.begin(), times.end());
-        // A refused call sleeps 1 ms, so a frame comes up to ~1 ms late.
-        EXPECT_LT(times[times.size() / 2], 1.0f / 60.0f + 0.0015f);
+        // A refused call sleeps 1 ms, so a frame comes up to ~1 ms late; a
+        // busy machine delays many, hence the low percentile (a float clock
+        // makes every frame 19.5 ms at 10 h).
+        EXPECT_LT(times[times.size() / 10], 1.0f / 60.0f + 0.0015f);
         EXPECT_LE(times.size(), 60u);
         EXPECT_EQ(game_millis, game_millis_of(game_last_frame));
     }

@@ -36,10 +36,10 @@ protected:
 };
 
 // The real loop for two seconds at each uptime. A tick never comes sooner
-// than 1/60 s after the last, the middle gap is 1/60 s (60 a second within
-// one), and the whole run keeps close to that rate: a float clock's steps
-// would give 51 a second at 10 h and 4 at 30 days. Other processes on the
-// machine can stall a tick now and then, hence the median.
+// than 1/60 s after the last, most gaps are 1/60 s, and the whole run keeps
+// close to that rate: a float clock's steps would make every gap 19.5 ms at
+// 10 h (51 a second) and 250 ms at 30 days. Other processes on the machine
+// (a test run in parallel) can stall many ticks, hence the low percentile.
 TEST_F(LongUptime, TheLoopTicksSixtyTimesASecond)
 {
     srv_register = 0;
@@ -66,13 +66,12 @@ TEST_F(LongUptime, TheLoopTicksSixtyTimesASecond)
         EXPECT_GE(srv_now, up);
         EXPECT_GE(*std::min_element(gaps.begin(), gaps.end()), SRV_TICK_SECONDS);
         std::sort(gaps.begin(), gaps.end());
-        const float median = gaps[gaps.size() / 2];
-        EXPECT_GE(1.0f / median, 59.0f);
+        EXPECT_LT(gaps[gaps.size() / 10], SRV_TICK_SECONDS + 0.0015f);
         const double rate = (double)gaps.size() / seconds;
         EXPECT_LE(rate, 60.5);
         // Loose below: a machine busy with other tests may hold the loop back;
-        // the median above is what a coarse clock fails.
-        EXPECT_GE(rate, 50.0);
+        // the low percentile above is what a coarse clock fails.
+        EXPECT_GE(rate, 40.0);
         // Every 0.1 s on the first tick past it: six or seven ticks apart.
         EXPECT_GE(updates / seconds, rate / 7.0 - 0.5);
         EXPECT_LE(updates / seconds, 10.0);
