@@ -1,15 +1,18 @@
 // The in-game frame, its HUD and the menu screens drawn into the headless
 // frame at 800 x 600 and probed at known pixels: health colour, crosshair and
-// scope, minimap, scoreboard, quit question, feeds, name tags, block line,
-// damage marker, network graph; the name-entry, loading, team and weapon
+// scope, minimap and overview map with the headings of their arrows,
+// scoreboard, quit question, feeds, name tags, block line, damage marker,
+// network graph; the name-entry, loading, team and weapon
 // screens; the tool switch's messages; and hostile state that must draw
 // safely.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <unistd.h>
+#include <vector>
 
 #include "client/game_assets.h"
 #include "client/game_controls.h"
@@ -19,6 +22,7 @@
 #include "client/game_state.h"
 #include "client/hud_canvas.h"
 #include "client/hud_frame.h"
+#include "client/hud_map.h"
 #include "client/hud_overlay.h"
 #include "client/hud_score.h"
 #include "client/hud_world.h"
@@ -37,6 +41,7 @@
 #include "common/timer.h"
 #include "hud_scene.h"
 #include "support/test_client.h"
+#include "platform/plat_bitmap.h"
 #include "platform/plat_input.h"
 #include "platform/plat_keys.h"
 #include "platform/plat_log.h"
@@ -180,6 +185,174 @@ TEST_F(HudFrame, BigMapShowsTheOverviewWithSectorNamesAndTheLocalArrow)
     EXPECT_GT(hs_count(x0 + 29, y0 - 7, x0 + 35, y0 + 1, kWhite), 5);  // "A"
     EXPECT_GT(hs_count(x0 - 7, y0 + 29, x0 - 1, y0 + 37, kWhite), 5);  // "1"
     EXPECT_GT(hs_count(x0 + 250 - 8, y0 + 250 - 8, x0 + 250 + 9, y0 + 250 + 9, 0x00FFFF), 10);
+}
+
+// Which way a map picture points on the screen, read from its pixels: the
+// pixels an icon adds (the frame taken before it was drawn and after) within
+// 13 of its centre, and the direction from that centre to their mean. Meant
+// for a needle picture that is all on one side of its centre. Degrees, 0
+// along screen +x, 90 along screen +y (down); -1 when nothing was drawn.
+struct IconProbe {
+    int32_t x, y; // the icon's screen centre
+    uint32_t before[27 * 27];
+};
+
+void icon_probe_take(IconProbe *p)
+{
+    for (int32_t j = 0; j < 27; j++)
+        for (int32_t i = 0; i < 27; i++) p->before[j * 27 + i] = hs_pixel(p->x - 13 + i, p->y - 13 + j);
+}
+
+float icon_probe_heading(const IconProbe *p)
+{
+    float mx = 0.0f, my = 0.0f;
+    int n = 0;
+    for (int32_t j = 0; j < 27; j++)
+        for (int32_t i = 0; i < 27; i++)
+            if (hs_pixel(p->x - 13 + i, p->y - 13 + j) != p->before[j * 27 + i])
+                mx += (float)(i - 13), my += (float)(j - 13), n++;
+    if (n < 4) return -1.0f;
+    const float deg = std::atan2(my, mx) * 180.0f / 3.14159265f;
+    return deg < 0.0f ? deg + 360.0f : deg;
+}
+
+// The difference of two headings in degrees, 0..180.
+float heading_gap(float a, float b)
+{
+    const float d = std::fmod(std::fabs(a - b), 360.0f);
+    return d > 180.0f ? 360.0f - d : d;
+}
+
+// The rows a picture draws in (any pixel not black), and the width drawn in
+// its first and last such row.
+void picture_rows(const Bitmap *b, int32_t *first, int32_t *last, int32_t *first_width, int32_t *last_width)
+{
+    *first = *last = -1;
+    for (int32_t y = 0; y < b->height; y++)
+        for (int32_t x = 0; x < b->width; x++)
+            if (b->pixels[y * b->width + x] & 0xFFFFFF) {
+                if (*first < 0) *first = y;
+                *last = y;
+            }
+    *first_width = *last_width = 0;
+    for (int32_t x = 0; *first >= 0 && x < b->width; x++) {
+        *first_width += (b->pixels[*first * b->width + x] & 0xFFFFFF) != 0;
+        *last_width += (b->pixels[*last * b->width + x] & 0xFFFFFF) != 0;
+    }
+}
+
+// The map pictures as shipped point up, to the map's north (-y): the
+// player's arrow is narrow at the top and wide at the bottom, centred on
+// its middle columns; the tracer's streak has its bright head at the top
+// and its red tail at the bottom.
+TEST_F(HudFrame, MapPicturesPointUp)
+{
+    const Bitmap *arrow = hud_bitmaps[BMP_PLAYER], *tracer = hud_bitmaps[BMP_TRACER];
+    ASSERT_TRUE(arrow && tracer);
+    int32_t first, last, first_width, last_width;
+    picture_rows(arrow, &first, &last, &first_width, &last_width);
+    ASSERT_GE(first, 0);
+    EXPECT_LT(first, arrow->height / 4);
+    EXPECT_GT(last, arrow->height * 3 / 4);
+    EXPECT_LE(first_width, 2);
+    EXPECT_GE(last_width, arrow->width / 2);
+    for (int32_t y = first; y <= last; y++) // mirror-symmetric about the middle
+        for (int32_t x = 0; x < arrow->width; x++)
+            EXPECT_EQ((arrow->pixels[y * arrow->width + x] & 0xFFFFFF) != 0,
+                      (arrow->pixels[y * arrow->width + arrow->width - 1 - x] & 0xFFFFFF) != 0) << x << ", " << y;
+    picture_rows(tracer, &first, &last, &first_width, &last_width);
+    ASSERT_GE(first, 0);
+    const uint32_t head = tracer->pixels[first * tracer->width + tracer->width / 2];
+    const uint32_t tail = tracer->pixels[last * tracer->width + tracer->width / 2];
+    EXPECT_GT(head >> 8 & 255, 0x80u) << std::hex << head; // yellow: red and green
+    EXPECT_LT(tail >> 8 & 255, 0x40u) << std::hex << tail; // red alone
+}
+
+// On both maps the map's x runs right and its y down, so a forward of yaw
+// degrees (0 along map +x, 90 along map +y) must point the same yaw on the
+// screen: north (-y) up, east (+x) right. Each picture is swapped for a
+// needle from its centre to its top (the way the shipped ones point) and
+// probed apart by drawing the map without it and with it; the three icons
+// lie 30 apart.
+TEST_F(HudFrame, MapArrowsPointTheWayEachPlayerAndTracerFaces)
+{
+    Bitmap *needle = createbitmap(16, 16);
+    ASSERT_TRUE(needle);
+    for (int32_t y = 1; y < 5; y++)
+        for (int32_t x = 7; x < 9; x++) needle->pixels[y * 16 + x] = 0xFFFFFF;
+    hs_player(1, 0, 250.5f + 30.0f, 250.5f, 0.0f); // a team-mate east of the local player
+    player_table[1].near = 1;
+    WorldObject *tracer = &world_objects[0]; // a tracer west of him
+    wobj_set_kind(tracer, OBJECT_TRACER);
+    tracer->position = Vec3{250.5f - 30.0f, 250.5f, 30.0f};
+    world_object_count = 1;
+    mode_objective_count = 0;
+    struct Icon {
+        const char *name;
+        int bitmap, dx; // the picture and its map offset east of the local player
+    } icons[] = {{"local arrow", BMP_PLAYER, 0}, {"team-mate's arrow", BMP_PLAYER, 30}, {"tracer", BMP_TRACER, -30}};
+    const int32_t x0 = W / 2 - 256, y0 = H / 2 - 256;
+    for (int big = 0; big <= 1; big++)
+        for (int yaw = 0; yaw < 360; yaw += 45) {
+            const float a = (float)yaw * 3.14159265f / 180.0f;
+            const Vec3 f{std::cos(a), std::sin(a), 0.0f};
+            player_set_orientation(me, &f);
+            player_set_orientation(&player_table[1], &f);
+            tracer->yaxis = Vec3{0.1f * f.x, 0.1f * f.y, 0.0f};
+            for (const Icon &icon : icons) {
+                SCOPED_TRACE(testing::Message() << (big ? "big map, " : "minimap, ") << icon.name << ", yaw " << yaw);
+                IconProbe probe;
+                probe.x = (big ? x0 + 250 : W - 79) + icon.dx;
+                probe.y = big ? y0 + 250 : 79;
+                Bitmap *const kept = hud_bitmaps[icon.bitmap];
+                hud_bitmaps[icon.bitmap] = nullptr;
+                big ? hud_draw_big_map() : hud_draw_minimap();
+                icon_probe_take(&probe);
+                hud_bitmaps[icon.bitmap] = needle;
+                big ? hud_draw_big_map() : hud_draw_minimap();
+                hud_bitmaps[icon.bitmap] = kept;
+                const float shown = icon_probe_heading(&probe);
+                EXPECT_GE(shown, 0.0f);
+                EXPECT_LE(heading_gap(shown, (float)yaw), 12.0f) << "points at " << shown;
+            }
+        }
+    freebitmap(needle);
+}
+
+// Walking forward moves the minimap's window forward over the overview
+// picture, so the ground slides backwards under the local arrow: the window
+// drawn 8 blocks further on matches the first one shifted by 8 x forward.
+TEST_F(HudFrame, MinimapScrollsTheWayTheLocalArrowPoints)
+{
+    for (int32_t i = 0; i < OVERVIEW_SIZE * OVERVIEW_SIZE; i++) // ground of distinct colours
+        overview_map[i] = 0xFF000000u | ((uint32_t)i * 2654435761u >> 8 & 0x7F7F7Fu);
+    const int32_t left = W - 143, top = 15;
+    std::vector<uint32_t> first(128 * 128);
+    for (int yaw = 0; yaw < 360; yaw += 45) {
+        SCOPED_TRACE(yaw);
+        const float a = (float)yaw * 3.14159265f / 180.0f;
+        const Vec3 f{std::cos(a), std::sin(a), 0.0f};
+        hs_player(0, 0, 250.5f, 250.5f, (float)yaw, true);
+        hud_draw_minimap();
+        for (int32_t j = 0; j < 128; j++)
+            for (int32_t i = 0; i < 128; i++) first[j * 128 + i] = hs_pixel(left + i, top + j);
+        for (Vec3 *v : {&me->position, &me->eye}) v->x += 8.0f * f.x, v->y += 8.0f * f.y;
+        hud_draw_minimap();
+        // The shift (sx, sy) with after(i, j) = before(i + sx, j + sy) on the
+        // window's ground, away from the centre's arrow.
+        int best = -1, bsx = 0, bsy = 0;
+        for (int sy = -10; sy <= 10; sy++)
+            for (int sx = -10; sx <= 10; sx++) {
+                int same = 0;
+                for (int32_t j = 12; j < 116; j += 2)
+                    for (int32_t i = 12; i < 116; i += 2)
+                        if (std::abs(i - 64) > 14 || std::abs(j - 64) > 14)
+                            same += hs_pixel(left + i, top + j) == first[(j + sy) * 128 + i + sx];
+                if (same > best) best = same, bsx = sx, bsy = sy;
+            }
+        EXPECT_NEAR(bsx, 8.0f * f.x, 1.0f);
+        EXPECT_NEAR(bsy, 8.0f * f.y, 1.0f);
+    }
 }
 
 TEST_F(HudFrame, ScoreboardListsJoinedPlayersMostKillsFirst)
@@ -418,6 +591,35 @@ TEST_F(HudFrame, DamageMarkerPointsTowardTheSourceForHalfASecond)
     game_time += 0.6f;
     game_draw_frame();
     EXPECT_EQ(hs_count(W / 2 - 64, H / 2 - 64, W / 2 + 64, H / 2 + 64, arc), 0);
+}
+
+// The marker's arc sits on the screen side of the source as the player
+// sees it: ahead up, behind down, his right hand right. His right hand is
+// his forward turned a quarter clockwise as the map shows it, (-f.y, f.x).
+TEST_F(HudFrame, DamageMarkerArcFacesTheSourceFromEveryFacing)
+{
+    const uint32_t arc = 0xE82828;
+    for (int yaw = 0; yaw < 360; yaw += 135)
+        for (int side = 0; side < 360; side += 45) { // the source's map direction
+            SCOPED_TRACE(testing::Message() << "facing " << yaw << ", source at " << side);
+            hs_player(0, 0, 250.5f, 250.5f, (float)yaw, true);
+            const float a = (float)side * 3.14159265f / 180.0f;
+            const Vec3 d{std::cos(a), std::sin(a), 0.0f};
+            hud_damage_source = Vec3{me->position.x + 10.0f * d.x, me->position.y + 10.0f * d.y, me->position.z};
+            hud_damage_until = game_time + 0.5f;
+            game_draw_frame();
+            const float ahead = d.x * me->forward.x + d.y * me->forward.y;
+            const float right = d.x * -me->forward.y + d.y * me->forward.x;
+            float sx = 0.0f, sy = 0.0f;
+            int n = 0;
+            for (int32_t y = H / 2 - 90; y < H / 2 + 90; y++)
+                for (int32_t x = W / 2 - 90; x < W / 2 + 90; x++)
+                    if (hs_pixel(x, y) == arc) sx += (float)(x - W / 2), sy += (float)(y - H / 2), n++;
+            ASSERT_GT(n, 20);
+            const float shown = std::atan2(sy, sx) * 180.0f / 3.14159265f;
+            const float expected = std::atan2(-ahead, right) * 180.0f / 3.14159265f;
+            EXPECT_LE(heading_gap(shown, expected), 10.0f) << "arc at " << shown << ", expected " << expected;
+        }
 }
 
 TEST_F(HudFrame, RespawnCountdownBeepsOncePerSecondOfTheLastThree)
