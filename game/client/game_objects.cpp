@@ -22,6 +22,7 @@ double world_time_base;
 
 // Furthest a stored time lies from world_time_base: float steps of 8 us.
 #define WORLD_TIME_SPAN 64.0
+#define WORLD_TIME_LIMIT 3600.0 // farthest a stored time may lie from the clock
 
 #define GRENADE_BOUNCE_KEEP 0.36f
 #define WATER_LAYER 63
@@ -55,7 +56,12 @@ static void wobj_rebase_times(double base)
 
 void wobj_set_time(WorldObject *o, double t)
 {
-    if (std::isfinite(t) && !(std::fabs(t - world_time_base) <= WORLD_TIME_SPAN)) wobj_rebase_times(t);
+    // A time worked from a message may be anything (a fuse of -1e30): kept
+    // within an hour of the clock, it cannot drag the base, and with it every
+    // other object's time, out of float range.
+    if (!(t >= game_time - WORLD_TIME_LIMIT)) t = game_time - WORLD_TIME_LIMIT; // NaN too
+    if (t > game_time + WORLD_TIME_LIMIT) t = game_time + WORLD_TIME_LIMIT;
+    if (!(std::fabs(t - world_time_base) <= WORLD_TIME_SPAN)) wobj_rebase_times(t);
     sprite_owner_set_f32(o, WOBJ_TIME, (float)(t - world_time_base));
 }
 

@@ -291,6 +291,28 @@ TEST_F(Effects, FusesHoldAtLongUptimes)
     }
 }
 
+// A relayed fuse is only checked for being a number: a wild one explodes its
+// own grenade at once and leaves every other object's time as it was.
+TEST_F(Effects, AWildFuseLeavesTheOtherObjectsTimes)
+{
+    for (double up : {3600.0, 30 * 86400.0}) {
+        SCOPED_TRACE(up);
+        game_clear_world_objects();
+        game_time = up;
+        const Vec3 at = {30.5f, 30.5f, 5.0f}, still = {0, 0, 0};
+        ASSERT_EQ(game_add_grenade_object(&at, &still, 4, up + 3.0), 0);
+        WorldObject *casing = append(OBJECT_CASING, Vec3{40.5f, 40.5f, 39.0f}, still, up + 2.0);
+        ASSERT_NE(casing, nullptr);
+        for (double wild : {-1e30, -1e9, 1e30, (double)NAN}) {
+            const int i = game_add_grenade_object(&at, &still, 5, wild);
+            ASSERT_GT(i, 0);
+            EXPECT_LE(wobj_time(&world_objects[i]), up + 3.0); // no later than a whole fuse
+        }
+        EXPECT_NEAR(wobj_time(&world_objects[0]) - (up + 3.0), 0.0, 1e-4);
+        EXPECT_NEAR(wobj_time(casing) - (up + 2.0), 0.0, 1e-4);
+    }
+}
+
 // Grenade flight of 1/32 s (g = 1): a bounce undoes the move, reflects the
 // one axis whose move alone reaches the solid cell and keeps 0.36 of the
 // speed; the bounce is heard only while some component exceeds 0.1.
