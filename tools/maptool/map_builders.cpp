@@ -1,5 +1,6 @@
 #include "map_builders.h"
 
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -61,7 +62,10 @@ void build_pillars_map(int32_t seed, int32_t count)
         int32_t top = 50 - 2 - (int32_t)(gen() % 40);
         map_placed_colour = 0x7F000000u | (gen() & 0xF0F0F0u);
         map_insert_slab(map_edit_column(x, y), top, 50);
-        map_edit_finish();
+        if (map_edit_finish() != 1) {
+            std::fprintf(stderr, "maptool: the column pool is full after %d pillars\n", i);
+            return;
+        }
     }
 }
 
@@ -69,7 +73,7 @@ void build_random_map(int32_t seed, int32_t edits)
 {
     build_hills_map(seed);
     std::mt19937 gen((uint32_t)seed * 2654435761u + 1u);
-    int32_t cx = 256, cy = 256;
+    int32_t cx = 256, cy = 256, refused = 0;
     for (int32_t i = 0; i < edits; i++) {
         if (i % 200 == 0) {
             cx = (int32_t)(gen() % 512);
@@ -80,12 +84,15 @@ void build_random_map(int32_t seed, int32_t edits)
         c.z = g - 6 + (int32_t)(gen() % 14);
         if (c.z < 0) c.z = 0;
         if (c.z > 62) c.z = 62;
+        int32_t stored;
         switch (gen() % 8) {
-        case 0: case 1: case 2: map_add_block(&c, (int32_t)(gen() & 0xFFFFFF)); break;
-        case 3: case 4: map_remove_block(&c); break;
-        case 5: case 6: map_remove_column3(&c); break;
-        default: map_remove_cube3(&c); break;
+        case 0: case 1: case 2: stored = map_add_block(&c, (int32_t)(gen() & 0xFFFFFF)); break;
+        case 3: case 4: stored = map_remove_block(&c); break;
+        case 5: case 6: stored = map_remove_column3(&c); break;
+        default: stored = map_remove_cube3(&c); break;
         }
+        refused += stored == MAP_EDIT_NO_ROOM;
         map_seed_count = 0;
     }
+    if (refused) std::fprintf(stderr, "maptool: %d edits found no room in the column pool\n", refused);
 }

@@ -3,6 +3,7 @@
 // overhangs is added by edit batches.
 #include "vxmaps.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "common/map_edit.h"
@@ -130,7 +131,7 @@ static void apply_plan(PlanFn plan, PaintFn paint, void *ctx)
             int32_t *list = map_edit_column(x, y);
             for (int32_t k = 0; k < p.n; k++) map_insert_slab(list, p.z0[k], p.z1[k]);
         }
-    map_edit_finish();
+    if (map_edit_finish() != 1) std::fprintf(stderr, "vxrender: the column pool has no room for this map's edits; drawn without them\n");
     map_colour_callback = saved;
 }
 
