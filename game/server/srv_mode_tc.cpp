@@ -61,6 +61,15 @@ static uint32_t srv_tc_bars_shown()
     return shown;
 }
 
+// Sends the bars in `shown` as the server holds them: to `player`, or to all
+// at -1.
+static void srv_tc_send_shown(uint32_t shown, int player)
+{
+    for (int i = 0; i < OBJECTIVE_MAX; i++)
+        if (shown & (1u << i))
+            srv_tc_send_progress(i, player);
+}
+
 // Lays out n territories for a new round, then tells the clients the new
 // state of the bars in `shown`, which they would otherwise go on filling.
 static void srv_tc_layout(int n, uint32_t shown)
@@ -96,9 +105,7 @@ static void srv_tc_layout(int n, uint32_t shown)
         o->x1 = srv_tc_clamp(o->position.x + 32.0f);
         o->y1 = srv_tc_clamp(o->position.y + 32.0f);
     }
-    for (int i = 0; i < OBJECTIVE_MAX; i++)
-        if (shown & (1u << i))
-            srv_tc_send_progress(i, -1);
+    srv_tc_send_shown(shown, -1);
 }
 
 // At start and at a map change, when every client is sent the game state:
@@ -108,13 +115,7 @@ void srv_tc_reset()
     srv_tc_layout(srv_tc_territory_count(), srv_tc_bars_shown());
 }
 
-void srv_tc_send_bars(int player)
-{
-    uint32_t shown = srv_tc_bars_shown();
-    for (int i = 0; i < OBJECTIVE_MAX; i++)
-        if (shown & (1u << i))
-            srv_tc_send_progress(i, player);
-}
+void srv_tc_send_bars(int player) { srv_tc_send_shown(srv_tc_bars_shown(), player); }
 
 void srv_tc_fill_state(GameStateMsg *msg)
 {
