@@ -72,9 +72,10 @@ TEST_F(ClientWindow, SdlWindowShowsTheScreensAndClosingItEndsTheProgram)
     serve({}, "hills");
     make_client("Zarar");
     size_t from = srv.output.size();
-    // The name typed, shots by the layer; the window closed by the script.
+    // The name typed, shots by the layer; the window closed by the script,
+    // late enough for the search and screenshot below on a busy machine.
     run_client("0 screen 0\n300 type Windowed\n100 shot " + path("name.png") + "\n0 press RETURN\n0 screen 1\n0 shot " +
-                   path("loading.png") + "\n0 screen 2\n400 shot " + path("team.png") + "\n2500 close\n",
+                   path("loading.png") + "\n0 screen 2\n400 shot " + path("team.png") + "\n8000 close\n",
                {"BKM_PLATFORM=sdl", "DISPLAY=" + x.display, "SDL_AUDIODRIVER=dummy"}, port);
     const std::string wid = window();
     ASSERT_FALSE(wid.empty()) << log();
