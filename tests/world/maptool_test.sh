@@ -19,6 +19,10 @@ head -c 1000000 "$dir/random.vxl" > "$dir/cut.vxl"
 "$tool" check "$dir/cut.vxl" >/dev/null; [ $? = 1 ] || fail "truncated accepted"
 { cat "$dir/flat.vxl"; printf 'abcd'; } > "$dir/pad.vxl"
 "$tool" check "$dir/pad.vxl" >/dev/null; [ $? = 1 ] || fail "padded accepted"
+# A file past the image limit is refused and named with its own size.
+head -c 20000000 /dev/zero > "$dir/big.vxl"
+"$tool" check "$dir/big.vxl" > "$dir/out.txt"; [ $? = 1 ] || fail "oversized accepted"
+grep -q "^file: $dir/big.vxl, 20000000 bytes$" "$dir/out.txt" || fail "size of the oversized file: $(head -1 "$dir/out.txt")"
 "$tool" check "$dir/none.vxl" 2>/dev/null; [ $? = 1 ] || fail "missing file accepted"
 "$tool" bogus 2>/dev/null; [ $? = 2 ] || fail "usage"
 echo ok

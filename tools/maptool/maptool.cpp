@@ -39,11 +39,14 @@ static int load(const char *path, std::vector<uint8_t> &img)
         std::fprintf(stderr, "%s: cannot open\n", path);
         return 1;
     }
+    // Bytes past the image limit are counted, not kept: the size printed is
+    // the file's own.
     uint8_t buf[1 << 16];
     size_t n;
+    unsigned long long total = 0;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        img.insert(img.end(), buf, buf + n);
-        if (img.size() > (size_t)MAP_IMAGE_MAX_BYTES) break;
+        total += n;
+        if (img.size() <= (size_t)MAP_IMAGE_MAX_BYTES) img.insert(img.end(), buf, buf + n);
     }
     int err = std::ferror(f);
     std::fclose(f);
@@ -51,7 +54,7 @@ static int load(const char *path, std::vector<uint8_t> &img)
         std::fprintf(stderr, "%s: read error\n", path);
         return 1;
     }
-    std::printf("file: %s, %zu bytes\n", path, img.size());
+    std::printf("file: %s, %llu bytes\n", path, total);
     const char *why = nullptr;
     if (!map_validate_image(img.data(), img.size(), &why)) {
         std::printf("invalid: %s\n", why);
