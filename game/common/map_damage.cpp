@@ -79,14 +79,21 @@ int32_t map_heal_blocks(double now)
     return healed;
 }
 
-int32_t map_damage_forget(const MapCell *cell)
+static int32_t damage_find(const MapCell *cell)
 {
     for (int32_t i = 0; i < map_damage_count; i++) {
-        DamageRecord *r = damage_slot(i);
-        if (r->x == cell->x && r->y == cell->y && r->z == cell->z) {
-            damage_drop(i);
-            return 1;
-        }
+        const DamageRecord *r = damage_slot(i);
+        if (r->x == cell->x && r->y == cell->y && r->z == cell->z) return i;
     }
-    return 0;
+    return -1;
 }
+
+int32_t map_damage_forget(const MapCell *cell)
+{
+    int32_t i = damage_find(cell);
+    if (i < 0) return 0;
+    damage_drop(i);
+    return 1;
+}
+
+int32_t map_damage_has(const MapCell *cell) { return damage_find(cell) >= 0; }

@@ -33,6 +33,8 @@ int32_t map_damage_block(const HitRecord *hit, int32_t damage, double now);
 int32_t map_heal_blocks(double now);
 // Drops the record of a cell (it is being rebuilt). 1 when one was dropped.
 int32_t map_damage_forget(const MapCell *cell);
+// 1 when the cell has a record.
+int32_t map_damage_has(const MapCell *cell);
 // Replaces blue, green and red of the record's voxel, keeping its shade byte.
 // Returns the colour pointer, or null when the voxel no longer has a colour.
 VoxelColour *map_set_voxel_rgb(const DamageRecord *record, int32_t colour);

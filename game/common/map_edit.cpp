@@ -56,6 +56,11 @@ static int32_t edit_recording; // a batch or group is open
 static int32_t edit_grouped;   // map_edit_group_begin was called
 static int32_t edit_failed;    // a store found no room: everything undone, nothing more stored
 static int32_t edit_saved_rover;
+// Cells built in the open group whose damage records go only once the group
+// is kept: a refused group leaves them, and their darkened colours, to heal.
+// Only cells with a record are listed, so the ring's size bounds the list.
+static MapCell edit_forget[MAP_DAMAGE_SLOTS];
+static int32_t edit_forget_count;
 static uint32_t edit_saved_placed_rng, edit_saved_rng;
 
 static EditRow edit_row_state[3];
@@ -301,12 +306,30 @@ void map_edit_group_begin()
     map_edit_finish();
     edit_record_begin();
     edit_grouped = 1;
+    edit_forget_count = 0;
 }
 
 int32_t map_edit_group_end()
 {
     edit_close_rows();
-    return edit_record_end();
+    int32_t result = edit_record_end();
+    if (result == 1)
+        for (int32_t i = 0; i < edit_forget_count; i++) map_damage_forget(&edit_forget[i]);
+    edit_forget_count = 0;
+    return result;
+}
+
+// Drops the cell's damage record now, or when its group is kept.
+static void edit_forget_damage(const MapCell *cell)
+{
+    if (!edit_grouped) {
+        map_damage_forget(cell);
+        return;
+    }
+    if (!map_damage_has(cell)) return;
+    for (int32_t i = 0; i < edit_forget_count; i++)
+        if (edit_forget[i].x == cell->x && edit_forget[i].y == cell->y && edit_forget[i].z == cell->z) return;
+    if (edit_forget_count < MAP_DAMAGE_SLOTS) edit_forget[edit_forget_count++] = *cell;
 }
 
 // ---- interval lists ----
@@ -487,7 +510,7 @@ int32_t map_add_block(const MapCell *cell, int32_t colour)
     map_colour_callback = map_colour_placed_block;
     map_insert_slab(map_edit_column(cell->x, cell->y), cell->z, cell->z + 1);
     if (map_edit_finish() != 1) return MAP_EDIT_NO_ROOM;
-    map_damage_forget(cell);
+    edit_forget_damage(cell);
     return 1;
 }
 

@@ -98,7 +98,8 @@ void map_copy_dwords(const void *src, void *dst, int32_t count);
 // refused with 0; 1 means the batch ran; MAP_EDIT_NO_ROOM means the pool had
 // no room for it and the map is unchanged (no seeds collected, no damage
 // record dropped).
-// Builds one block (z 0..62) with colour 0x00RRGGBB; forgets its damage record.
+// Builds one block (z 0..62) with colour 0x00RRGGBB; forgets its damage
+// record (inside a group, once the group is kept).
 int32_t map_add_block(const MapCell *cell, int32_t colour);
 // Destroys one block (z 0..62), collects seeds.
 int32_t map_remove_block(const MapCell *cell);

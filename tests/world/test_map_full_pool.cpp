@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "common/map_damage.h"
 #include "common/map_edit.h"
 #include "common/map_query.h"
 #include "common/rng.h"
@@ -144,6 +145,50 @@ TEST(MapFullPool, EditsThatFitInTheWordsTheyFreeAreStored)
     for (int32_t x = 160; x < 165; x++) EXPECT_TRUE(map_is_solid(x, 150, g - 1)) << x;
     EXPECT_EQ(pool_free_words(), 0);
     EXPECT_TRUE(map_valid(0));
+}
+
+// A block line over a shot block (building on a solid cell changes nothing
+// there) that the pool refuses as a whole keeps the shot block's record, so
+// its darkened colour still heals; a line that is kept drops it, as a single
+// build does.
+TEST(MapFullPool, ARefusedBlockLineKeepsTheDamageRecordsUnderIt)
+{
+    load_full_pool();
+    map_damage_clear();
+    const int32_t g = FULL_POOL_GROUND;
+    const auto shoot = [](int32_t x, int32_t y, int32_t z) {
+        HitRecord h{};
+        h.x = x, h.y = y, h.z = z;
+        return map_damage_block(&h, 40, 0.0);
+    };
+    const auto rgb = [](int32_t x, int32_t y, int32_t z) { return VOXEL_RGB(*map_colour_ptr(x, y, z)); };
+    const auto line = [&](int32_t y, int32_t last_z) {
+        map_edit_group_begin();
+        for (int32_t x = 300; x <= 302; x++) {
+            MapCell c = cell(x, y, g);  // the ground's top: solid already
+            map_add_block(&c, 0x445566);
+        }
+        MapCell c = cell(303, y, last_z);
+        map_add_block(&c, 0x445566);
+        return map_edit_group_end();
+    };
+
+    const uint32_t before = rgb(301, 300, g);
+    ASSERT_EQ(shoot(301, 300, g), 0);
+    // 60 % of each channel, as the darkening scales them.
+    const uint32_t dark = (uint32_t)(0x50 * 0.6f) << 16 | (uint32_t)(0x70 * 0.6f) << 8 | (uint32_t)(0x60 * 0.6f);
+    ASSERT_EQ(before, 0x507060u);
+    ASSERT_EQ(rgb(301, 300, g), dark);
+    // Its last block, in the air, needs a word the pool does not have.
+    ASSERT_EQ(line(300, g - 2), MAP_EDIT_NO_ROOM);
+    EXPECT_EQ(map_damage_count, 1);
+    EXPECT_EQ(rgb(301, 300, g), dark);
+    EXPECT_EQ(map_heal_blocks(11.0), 1);
+    EXPECT_EQ(rgb(301, 300, g), before);
+
+    ASSERT_EQ(shoot(301, 310, g), 0);
+    ASSERT_EQ(line(310, g - 1), 1);  // on top of the ground: fits
+    EXPECT_EQ(map_damage_count, 0);
 }
 
 TEST(MapFullPool, AWholeMapBatchBeyondTheKeptBytesIsUndoneOrKeptWhole)
