@@ -10,7 +10,10 @@ const char *lang_signature(int id)
     case LANG_INTEL_DROPPED:
     case LANG_INTEL_TAKEN:
     case LANG_PLAYER_JOINED:
-    case LANG_CAPTURING: return "%s%s";
+    case LANG_CAPTURING:
+    case LANG_MAP_REFUSED:
+    case LANG_MAP_TOO_LARGE:
+    case LANG_MAP_CHANGE_CANCELLED: return "%s%s";
     case LANG_KILL_TEAM_CHANGE:
     case LANG_KILL_FALL:
     case LANG_ADMIN_GRANTED:
@@ -19,7 +22,10 @@ const char *lang_signature(int id)
     case LANG_PLAYER_KICKED:
     case LANG_KILL_WEAPON_CHANGE:
     case LANG_TEAM_WINS:
-    case LANG_VOTEKICK_STARTED: return "%s";
+    case LANG_VOTEKICK_STARTED:
+    case LANG_MAP_UNREADABLE:
+    case LANG_MAP_INVALID:
+    case LANG_BAD_PORT: return "%s";
     case LANG_FOG_SET: return "%d%d%d";
     case LANG_MAP_CHANGE_SCHEDULED: return "%s%d";
     case LANG_VOTES_NEEDED:

@@ -97,7 +97,13 @@ enum LangId {
     LANG_VOTEKICK_STARTED = 89,   // %s target
     LANG_VOTE_TIMED_OUT = 90,
     LANG_YES_NO_LETTERS = 91,     // four letters: yes upper, yes lower, no upper, no lower
-    LANG_COUNT = 92,
+    LANG_MAP_REFUSED = 92,        // %s map name, %s reason (one of the three below, formatted)
+    LANG_MAP_TOO_LARGE = 93,      // %s file size in bytes, %s the largest map in bytes
+    LANG_MAP_UNREADABLE = 94,     // %s the system's reason
+    LANG_MAP_INVALID = 95,        // %s what is wrong with the columns
+    LANG_MAP_CHANGE_CANCELLED = 96, // %s map name, %s reason
+    LANG_BAD_PORT = 97,           // %s the setting's value as written
+    LANG_COUNT = 98,
 };
 
 // The printf conversions that callers pass for a string, in order, e.g. "%s%s%s"

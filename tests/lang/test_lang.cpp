@@ -268,7 +268,7 @@ TEST(LangCompiler, RefusesBrokenSources)
         {"percent sign in a plain text", replace_line("61 ", "61 100% sure"), 1, 61, "100% sure"},
         {"duplicate id", en + "7 again\n", 0, 0, nullptr},
         {"outside Latin-1", replace_line("6 ", "6 \xe2\x82\xac"), 0, 0, nullptr},
-        {"id out of range", en + "92 extra\n", 0, 0, nullptr},
+        {"id out of range", en + std::to_string(LANG_COUNT) + " extra\n", 0, 0, nullptr},
         {"short answer letters", replace_line("91 ", "91 Yy"), 0, 0, nullptr},
     };
     for (auto &c : cases) {
