@@ -21,6 +21,7 @@
 #include "common/timer.h"
 #include "server/srv_join.h"
 #include "server/srv_main.h"
+#include "server/srv_mapfile.h"
 #include "server/srv_mapzip.h"
 #include "server/srv_send.h"
 #include "server/srv_state.h"
@@ -38,7 +39,7 @@ static void bench_make_map()
     terrain_generate(1234);
     map_save("bench_gen.vxl");
     FILE *f = fopen("bench_gen.vxl", "rb");
-    srv_load_map_file(f);
+    srv_mapfile_load(f, nullptr, 0);
     map_remove_all_floating();
     bench_map_ready = true;
 }

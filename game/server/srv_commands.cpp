@@ -15,6 +15,7 @@
 #include "common/protocol.h"
 #include "server/srv_access.h"
 #include "server/srv_log.h"
+#include "server/srv_mapfile.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
 #include "server/srv_state.h"
@@ -116,14 +117,18 @@ int srv_command_map(const char *name)
         return 0;
     if (strcmp(name, "reset") != 0)
         snprintf(srv_map_name, sizeof srv_map_name, "%s", name);
-    char path[SRV_PATH_MAX + 16];
-    srv_map_file_path(srv_map_name, path, sizeof path);
-    FILE *f = fopen(path, "rb");
+    FILE *f = srv_mapfile_open(srv_map_name);
     if (!f) {
         srv_print_only(lang_get(LANG_MAP_NOT_FOUND));
         return 0;
     }
-    fclose(f);
+    // Read and checked now, once: a map that cannot be used is never
+    // announced, and nothing is left due to be retried.
+    char why[SRV_MAPFILE_WHY];
+    if (srv_mapfile_check(f, why, sizeof why) != SRV_MAPFILE_OK) {
+        srv_console_printf(lang_get(LANG_MAP_REFUSED), srv_map_name, why);
+        return 0;
+    }
     srv_map_change_time = srv_last_second + 10;
     char text[SRV_LOG_LINE];
     snprintf(text, sizeof text, lang_get(LANG_MAP_CHANGE_SCHEDULED), srv_map_name, 10);

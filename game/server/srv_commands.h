@@ -29,9 +29,11 @@ void srv_command_admin(int player);
 // (blue, green, red) to all.
 void srv_command_fog(uint8_t red, uint8_t green, uint8_t blue);
 // "map NAME": a new current map name ("reset" keeps the current one); when
-// its file opens the change is scheduled 10 s after the last whole second
-// and announced, otherwise the not-found text is printed. Returns 1 when
-// scheduled.
+// its file opens and holds a usable map the change is scheduled 10 s after
+// the last whole second and announced. A file that does not open prints the
+// not-found text; one that is refused (too large, unreadable, not a map)
+// prints the map's name and the reason, and nothing is scheduled. Returns 1
+// when scheduled.
 int srv_command_map(const char *name);
 
 // Bounded readers of the command forms (sscanf's "%s" and "%i" without its

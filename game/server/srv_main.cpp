@@ -25,6 +25,7 @@
 #include "server/srv_guard.h"
 #include "server/srv_join.h"
 #include "server/srv_log.h"
+#include "server/srv_mapfile.h"
 #include "server/srv_mapzip.h"
 #include "server/srv_master.h"
 #include "server/srv_modes.h"
@@ -65,13 +66,6 @@ int srv_init()
     return srv_setup_interactive() < 0 ? -2 : 0;
 }
 
-static FILE *srv_open_map(const char *name)
-{
-    char path[SRV_PATH_MAX + 16];
-    srv_map_file_path(name, path, sizeof path);
-    return fopen(path, "rb");
-}
-
 int srv_setup_from_config()
 {
     const ServerSettings &s = srv_settings;
@@ -79,7 +73,7 @@ int srv_setup_from_config()
     if (s.has_map) {
         memcpy(srv_map_name, s.map, sizeof srv_map_name);
         srv_map_name[sizeof srv_map_name - 1] = 0;
-        file = srv_open_map(srv_map_name);
+        file = srv_mapfile_open(srv_map_name);
     } else {
         snprintf(srv_map_name, sizeof srv_map_name, "gen");
     }
@@ -117,7 +111,7 @@ int srv_setup_interactive()
         snprintf(srv_map_name, sizeof srv_map_name, "%s", name);
         if (strcmp(name, "gen") == 0)
             break;
-        file = srv_open_map(name);
+        file = srv_mapfile_open(name);
         if (file)
             break;
     }
@@ -192,30 +186,6 @@ fail:
     return -1;
 }
 
-int srv_load_map_file(FILE *file)
-{
-    if (!file)
-        return 0;
-    // Read and check the whole image first, so a bad file never replaces a
-    // good map.
-    uint8_t *bytes = (uint8_t *)malloc((size_t)MAP_IMAGE_MAX_BYTES + 1);
-    if (!bytes) {
-        fclose(file);
-        return 0;
-    }
-    size_t n = fread(bytes, 1, (size_t)MAP_IMAGE_MAX_BYTES + 1, file);
-    int read_error = ferror(file);
-    fclose(file);
-    int ok = 0;
-    const char *why = nullptr;
-    if (!read_error && n <= (size_t)MAP_IMAGE_MAX_BYTES && map_validate_image(bytes, n, &why))
-        ok = map_load_image(bytes, n);
-    else
-        srv_log_info(srv_log, "map file refused: %s", why ? why : "too large or unreadable");
-    free(bytes);
-    return ok;
-}
-
 // Generates a map from the time, saves it as "gen" and loads the saved file.
 static int srv_generate_map()
 {
@@ -226,8 +196,7 @@ static int srv_generate_map()
     srv_map_file_path("gen", path, sizeof path);
     if (!map_save(path))
         srv_log_info(srv_log, "cannot save the generated map as %s", path);
-    FILE *file = fopen(path, "rb");
-    if (file && srv_load_map_file(file))
+    if (srv_mapfile_load(srv_mapfile_open("gen"), nullptr, 0) == SRV_MAPFILE_OK)
         return 1;
     // The saved copy is unusable: index the map built in memory instead.
     return map_index_columns();
@@ -248,8 +217,14 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     map_edit_set_scratch(srv_work_area, SRV_WORK_AREA_SIZE);
     srv_reset_players();
 
-    if (!map_file || !srv_load_map_file(map_file))
+    // A configured map that is refused is named with the reason, so the
+    // generated map in its place is no surprise.
+    char why[SRV_MAPFILE_WHY];
+    if (!map_file || srv_mapfile_load(map_file, why, sizeof why) != SRV_MAPFILE_OK) {
+        if (map_file)
+            srv_console_printf(lang_get(LANG_MAP_REFUSED), srv_map_name, why);
         srv_generate_map();
+    }
 
     timer_start(&srv_now);
     srv_last_tick = srv_now;
@@ -366,10 +341,18 @@ void srv_service_clients()
 static void srv_change_map()
 {
     srv_master_register();
-    FILE *file = srv_open_map(srv_map_name);
-    if (!file || !srv_load_map_file(file)) {
+    FILE *file = srv_mapfile_open(srv_map_name);
+    if (!file) {
         srv_console_print(lang_get(LANG_MAP_CHANGE_FAILED));
-        return; // still due: tried again next second
+        return; // still due: tried again next second, which costs an open
+    }
+    // A file that opens but is refused would be refused again each second
+    // (a whole read each time): the change is called off instead.
+    char why[SRV_MAPFILE_WHY];
+    if (srv_mapfile_load(file, why, sizeof why) != SRV_MAPFILE_OK) {
+        srv_map_change_time = 0;
+        srv_console_printf(lang_get(LANG_MAP_CHANGE_CANCELLED), srv_map_name, why);
+        return;
     }
     map_remove_all_floating();
     srv_reset_players();

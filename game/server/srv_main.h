@@ -15,8 +15,8 @@ int srv_setup_from_config();
 int srv_setup_interactive();
 // Builds the world and the network host. 0, -1 (no work area, no program
 // path), -2 (ENet) or -3 (the game host cannot be created). A null file
-// generates a map and saves it as "gen"; so does a file that is not a valid
-// map image.
+// generates a map and saves it as "gen"; so does a file that is refused
+// (named with the reason, srv_map_name being its map).
 int srv_start(FILE *map_file, int mode_flag, const char *server_name);
 // Runs until "quit" (or SIGINT/SIGTERM), then shuts down. Returns 0.
 int srv_main_loop();
@@ -30,6 +30,3 @@ void srv_service_clients();
 void srv_tick(double now, float delta);
 // Releases everything srv_start took.
 void srv_shutdown();
-// Reads a map file (closed afterwards), checks it and puts it into the
-// store. 1 loaded; 0 with the current map untouched.
-int srv_load_map_file(FILE *file);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "common/byteio.h"
+#include "common/lang_ids.h"
 #include "server/e2e_common.h"
 
 namespace {
@@ -217,6 +218,128 @@ TEST_F(CommandsE2E, MapChangeSendsTheMapAndStateToAllAndResetsTheTeams)
     }
     tcl_close(&a);
     tcl_close(&b);
+    EXPECT_EQ(quit(), 0);
+}
+
+// Files a map command may meet that open but hold no usable map.
+struct BadMapFile {
+    const char *name;
+    std::string bytes;
+    std::string reason; // as the server words it, from the language texts
+};
+
+static std::string invalid_reason(const std::string &bytes)
+{
+    const char *why = nullptr;
+    EXPECT_FALSE(map_validate_image((const uint8_t *)bytes.data(), bytes.size(), &why));
+    return e2e_text(LANG_MAP_INVALID, why ? why : "");
+}
+
+static std::vector<BadMapFile> bad_map_files(const std::string &valid)
+{
+    const size_t most = MAP_IMAGE_MAX_BYTES;
+    std::vector<BadMapFile> files;
+    files.push_back({"ones", std::string(most, '\xff'), ""});     // as large as a map may be, no columns
+    files.push_back({"half", valid.substr(0, valid.size() / 2), ""}); // a real map cut in half
+    files.push_back({"huge", std::string(most + 4, '\xff'), e2e_text(LANG_MAP_TOO_LARGE, "16777216", "16777212")});
+    for (BadMapFile &f : files)
+        if (f.reason.empty())
+            f.reason = invalid_reason(f.bytes);
+    return files;
+}
+
+// A language text up to its first argument.
+static std::string text_head(int id)
+{
+    const std::string t = e2e_text(id);
+    return t.substr(0, t.find('%'));
+}
+
+static size_t count_of(const std::string &text, const std::string &part)
+{
+    size_t n = 0;
+    for (size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1))
+        n++;
+    return n;
+}
+
+// A map command on a file that opens but is not a usable map: one line that
+// names the map and the reason, nothing announced to players or scheduled,
+// the map being played stays, and the file is never read again (made valid
+// afterwards, it is still not loaded when the change would have come). The
+// typed name is the current one all the same: "map reset" takes it.
+TEST_F(CommandsE2E, AMapFileThatIsRefusedIsNamedOnceAndNeverAnnouncedOrLoaded)
+{
+    make_folder();
+    const std::string valid = tsv_read_file(srv.dir + "/vxl/hills.vxl");
+    const std::vector<BadMapFile> files = bad_map_files(valid);
+    for (const BadMapFile &f : files)
+        tsv_write_file(srv.dir + "/vxl/" + f.name + ".vxl", f.bytes);
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a;
+    ASSERT_TRUE(join_from(&a, "127.0.0.91", "Watcher"));
+    const size_t from = srv.output.size();
+    for (const BadMapFile &f : files) {
+        SCOPED_TRACE(f.name);
+        const std::string line = e2e_text(LANG_MAP_REFUSED, f.name, f.reason.c_str());
+        EXPECT_TRUE(type_and_wait(std::string("map ") + f.name, line)) << srv.output.substr(from);
+    }
+    for (const BadMapFile &f : files)
+        tsv_write_file(srv.dir + "/vxl/" + f.name + ".vxl", valid);
+    // Past the 10 s a change would take (and its second's rounding).
+    const int64_t until = tsv_now_ms() + 12000;
+    wait_all({&a}, [&] { return tsv_now_ms() >= until; }, 13000);
+    const std::string said = srv.output.substr(from);
+    for (const BadMapFile &f : files)
+        EXPECT_EQ(count_of(said, e2e_text(LANG_MAP_REFUSED, f.name, f.reason.c_str())), 1u) << said;
+    for (int id : {LANG_MAP_CHANGE_SCHEDULED, LANG_MAP_CHANGED, LANG_MAP_CHANGE_FAILED, LANG_MAP_CHANGE_CANCELLED})
+        EXPECT_EQ(said.find(text_head(id)), std::string::npos) << id << said;
+    EXPECT_TRUE(system_lines(&a).empty()) << system_lines(&a).front();
+    EXPECT_EQ(a.map_transfers, 1);
+    EXPECT_TRUE(type_and_wait("map reset", e2e_text(LANG_MAP_CHANGE_SCHEDULED, files.back().name, 10)));
+    tcl_close(&a);
+    EXPECT_EQ(quit(), 0);
+}
+
+// A map that was fine when the change was announced but is refused when it
+// comes: the change is called off with one line and the map being played
+// stays. A file that has gone missing meanwhile is tried each second, and
+// the change comes once the file is back.
+TEST_F(CommandsE2E, AMapRefusedAtItsChangeIsCalledOffAndAMissingOneIsTriedUntilItIsBack)
+{
+    make_folder();
+    const std::string valid = tsv_read_file(srv.dir + "/vxl/hills.vxl");
+    tsv_write_file(srv.dir + "/vxl/other.vxl", valid);
+    tsv_write_file(srv.dir + "/vxl/third.vxl", valid);
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a;
+    ASSERT_TRUE(join_from(&a, "127.0.0.92", "Watcher"));
+
+    size_t from = srv.output.size();
+    ASSERT_TRUE(type_and_wait("map other", e2e_text(LANG_MAP_CHANGE_SCHEDULED, "other", 10)));
+    const std::string half = valid.substr(0, valid.size() / 2);
+    tsv_write_file(srv.dir + "/vxl/other.vxl", half);
+    const std::string cancelled = e2e_text(LANG_MAP_CHANGE_CANCELLED, "other", invalid_reason(half).c_str());
+    ASSERT_TRUE(wait_all({&a}, [&] { return srv.output.find(cancelled, from) != std::string::npos; }, 15000))
+        << srv.output.substr(from);
+    const int64_t until = tsv_now_ms() + 3000;
+    wait_all({&a}, [&] { return tsv_now_ms() >= until; }, 4000);
+    EXPECT_EQ(count_of(srv.output.substr(from), cancelled), 1u) << srv.output.substr(from);
+    EXPECT_EQ(srv.output.find(e2e_text(LANG_MAP_CHANGED), from), std::string::npos);
+    EXPECT_EQ(a.map_transfers, 1);
+
+    from = srv.output.size();
+    ASSERT_TRUE(type_and_wait("map third", e2e_text(LANG_MAP_CHANGE_SCHEDULED, "third", 10)));
+    std::remove((srv.dir + "/vxl/third.vxl").c_str());
+    const std::string retry = e2e_text(LANG_MAP_CHANGE_FAILED);
+    ASSERT_TRUE(wait_all({&a}, [&] { return count_of(srv.output.substr(from), retry) >= 2; }, 15000))
+        << srv.output.substr(from);
+    tsv_write_file(srv.dir + "/vxl/third.vxl", valid);
+    EXPECT_TRUE(wait_all({&a}, [&] { return a.map_transfers == 2 && a.map_done; }, E2E_WAIT_MS));
+    EXPECT_NE(srv.output.find(e2e_text(LANG_MAP_CHANGED), from), std::string::npos);
+    tcl_close(&a);
     EXPECT_EQ(quit(), 0);
 }
 

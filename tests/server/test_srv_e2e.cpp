@@ -75,6 +75,42 @@ TEST_F(ServerE2E, MissingMapIsGeneratedSavedAsGenAndLoadedAgain)
     ASSERT_EQ(quit(), 0);
 }
 
+// A configured map whose file opens but is refused: its name and the reason
+// on the console, before the generated map that takes its place.
+TEST_F(ServerE2E, AConfiguredMapThatIsRefusedIsNamedWithItsReasonBeforeAMapIsGenerated)
+{
+    make_folder();
+    const std::string hills = tsv_read_file(srv.dir + "/vxl/hills.vxl");
+    const std::string half = hills.substr(0, hills.size() / 2);
+    const char *half_why = nullptr;
+    ASSERT_FALSE(map_validate_image((const uint8_t *)half.data(), half.size(), &half_why));
+    std::string spans = tsv_read_file(srv.dir + "/vxl/flat.vxl");
+    spans[1] = 50; // the first column's top below its colour run's end (40)
+    struct Case {
+        const char *name;
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        {"half", half, e2e_text(LANG_MAP_INVALID, half_why)},
+        {"huge", std::string((size_t)MAP_IMAGE_MAX_BYTES + 1, '\0'),
+         e2e_text(LANG_MAP_TOO_LARGE, "16777213", "16777212")},
+        {"spans", spans, e2e_text(LANG_MAP_INVALID, "span with S > E + 1 or E > 63")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        tsv_write_file(srv.dir + "/vxl/" + c.name + ".vxl", c.bytes);
+        write_config({}, true, c.name);
+        srv.output.clear();
+        ASSERT_TRUE(start()) << srv.output;
+        const size_t refused = srv.output.find(e2e_text(LANG_MAP_REFUSED, c.name, c.reason.c_str()));
+        EXPECT_NE(refused, std::string::npos) << srv.output;
+        EXPECT_LT(refused, srv.output.find(e2e_text(LANG_GENERATING_MAP))) << srv.output;
+        EXPECT_TRUE(tsv_file_exists(srv.dir + "/vxl/gen.vxl"));
+        std::remove((srv.dir + "/vxl/gen.vxl").c_str());
+        ASSERT_EQ(quit(), 0);
+    }
+}
+
 TEST_F(ServerE2E, TwoClientsJoinAndSeeEachOther)
 {
     make_folder();
