@@ -61,6 +61,12 @@ int srv_init()
     if (srv_settings.perflogging == 1)
         srv_perf = srv_log_open(&srv_log_perf);
     lang_load("BkmLang", srv_settings.language);
+    if (!srv_settings.port_ok) {
+        srv_console_printf(lang_get_or(LANG_BAD_PORT, "The setting server:port = \"%s\" is not a port (a whole "
+                                                      "number from 1 to 65535). The server does not start."),
+                           srv_settings.port_text);
+        return -1;
+    }
     if (srv_settings.interactive != 1)
         return srv_setup_from_config() < 0 ? -1 : 0;
     return srv_setup_interactive() < 0 ? -2 : 0;
@@ -284,7 +290,12 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
         srv_master_peer = nullptr;
     }
 
-    srv_console_printf(lang_get(LANG_SERVER_STARTED), (int)srv_settings.port);
+    // The port the socket really has, which is what players must be told.
+    ENetAddress bound;
+    int port = srv_settings.port;
+    if (enet_socket_get_address(srv_host->socket, &bound) == 0)
+        port = bound.port;
+    srv_console_printf(lang_get(LANG_SERVER_STARTED), port);
     srv_console_print(lang_get(LANG_QUIT_HINT));
     srv_console_print(lang_get(LANG_CONSOLE_HELP));
 

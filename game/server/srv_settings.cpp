@@ -31,11 +31,33 @@ static void srv_cfg_report(const char *text, const char *caption)
 
 static int srv_clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
+int srv_parse_port(const char *text, uint16_t *port)
+{
+    if (!text)
+        return 0;
+    while (*text == ' ' || *text == '\t')
+        text++;
+    long v = 0;
+    int digits = 0;
+    for (; *text >= '0' && *text <= '9'; text++, digits++) {
+        v = v * 10 + (*text - '0');
+        if (v > 65535)
+            return 0;
+    }
+    while (*text == ' ' || *text == '\t')
+        text++;
+    if (digits == 0 || *text || v < 1)
+        return 0;
+    *port = (uint16_t)v;
+    return 1;
+}
+
 void srv_settings_defaults()
 {
     ServerSettings &s = srv_settings;
     memset(&s, 0, sizeof s);
     s.port = SRV_DEFAULT_PORT;
+    s.port_ok = 1;
     srv_copy_text(s.logfilename, sizeof s.logfilename, "bkm_server_log.txt");
     srv_copy_text(s.perffilename, sizeof s.perffilename, "bkm_server_perf.dat");
     srv_log_default_folder(s.logfolder, sizeof s.logfolder);
@@ -84,7 +106,10 @@ int srv_read_config()
     cfg_load(srv_config_path, &d);
     ServerSettings &s = srv_settings;
     if (d) {
-        s.port = (uint16_t)cfg_get_int(d, "server:port", SRV_DEFAULT_PORT);
+        if (const char *port = cfg_get_string(d, "server:port", nullptr)) {
+            srv_copy_text(s.port_text, sizeof s.port_text, port);
+            s.port_ok = srv_parse_port(port, &s.port);
+        }
         s.language = cfg_get_int(d, "server:language", 0);
         if (s.language < 0)
             s.language = 0; // a negative index would address outside the code table

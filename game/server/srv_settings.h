@@ -5,7 +5,9 @@
 #define SRV_PATH_MAX 260 // paths and map names: at most 259 characters
 
 struct ServerSettings {
-    uint16_t port;
+    uint16_t port;                    // 1..65535 when port_ok
+    int port_ok;                      // 0: "server:port" is not a port; the server must not start
+    char port_text[32];               // "server:port" as written (cut), for the refusal
     int language;
     int interactive;
     int logging;
@@ -38,12 +40,17 @@ extern ServerSettings srv_settings;
 // Name of the settings file; argv[1] replaces it.
 extern char srv_config_path[SRV_PATH_MAX];
 
+// 1 with the value when text is a whole decimal number 1..65535, blanks
+// around it allowed; 0 otherwise.
+int srv_parse_port(const char *text, uint16_t *port);
 // Fills srv_settings with every default.
 void srv_settings_defaults();
 // Loads srv_config_path (a missing file gives all defaults), reads every key
 // with its default and clamp, and builds the two log paths when their
 // switches are on (a log whose path cannot be made is switched off, with a
-// console warning). Returns 1.
+// console warning). Returns 1. A "server:port" that is not a whole number
+// 1..65535 leaves port_ok 0 (the caller refuses to start: any port it bound
+// instead would be one nobody is told).
 int srv_read_config();
 // The spectator team's name, besides the two team names.
 extern const char *const srv_spectator_name;

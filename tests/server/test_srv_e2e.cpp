@@ -111,6 +111,31 @@ TEST_F(ServerE2E, AConfiguredMapThatIsRefusedIsNamedWithItsReasonBeforeAMapIsGen
     }
 }
 
+// A port setting that is not a whole number 1..65535 (which a cast to 16
+// bits would have turned into another port, or 0 for any port) stops the
+// start with a line that names it; a valid one, blanks around it, is the
+// port the start line names and the clients reach.
+TEST_F(ServerE2E, APortSettingThatIsNotAPortStopsTheStartAndNamesTheSetting)
+{
+    make_folder();
+    for (const char *value : {"abc", "70000", "-1", "0"}) {
+        SCOPED_TRACE(value);
+        tsv_write_config(srv.dir, {std::string("port = ") + value, "register = 0", "queryaddress = 0", "map = flat"});
+        srv.output.clear();
+        ASSERT_TRUE(tsv_start(&srv));
+        EXPECT_EQ(tsv_wait_exit(&srv, E2E_START_MS), -1) << srv.output;
+        EXPECT_NE(srv.output.find(e2e_text(LANG_BAD_PORT, value)), std::string::npos) << srv.output;
+        EXPECT_EQ(srv.output.find(e2e_text(LANG_SERVER_STARTED, 0).substr(0, 10)), std::string::npos) << srv.output;
+    }
+    tsv_write_config(srv.dir, {"port =  " + std::to_string(port) + " ", "register = 0", "queryaddress = 0", "map = flat"});
+    srv.output.clear();
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a;
+    EXPECT_TRUE(connect_and_download(&a));
+    tcl_close(&a);
+    EXPECT_EQ(quit(), 0);
+}
+
 TEST_F(ServerE2E, TwoClientsJoinAndSeeEachOther)
 {
     make_folder();

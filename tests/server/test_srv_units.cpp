@@ -78,6 +78,35 @@ TEST(ServerSettings, CapLimitAndPlayerValuesAreClampedAndDefaultsHold)
     EXPECT_EQ(srv_settings.language, 0);
 }
 
+// Only a whole number 1..65535 is a port: what a 16-bit cast of the number
+// read would make of the rest (0 picks any port, 70000 is 4464, -1 is 65535)
+// is refused, and so is a number with anything after it.
+TEST(ServerSettings, PortIsAWholeNumberFromOneTo65535)
+{
+    struct Case { const char *value; int ok; int port; };
+    const Case cases[] = {{"32887", 1, 32887}, {"1", 1, 1},     {"65535", 1, 65535}, {"007", 1, 7},
+                          {"65536", 0, 0},     {"70000", 0, 0}, {"0", 0, 0},         {"-1", 0, 0},
+                          {"abc", 0, 0},       {"12ab", 0, 0},  {"0x10", 0, 0},      {"", 0, 0},
+                          {"1 2", 0, 0},       {"99999999999999999999", 0, 0}};
+    fs::path dir = fresh_dir("port");
+    snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "cfg.ini").c_str());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        write_config(dir / "cfg.ini", std::string("port = ") + c.value + "\n");
+        srv_read_config();
+        EXPECT_EQ(srv_settings.port_ok, c.ok);
+        EXPECT_STREQ(srv_settings.port_text, c.value);
+        if (c.ok) {
+            EXPECT_EQ(srv_settings.port, c.port);
+        }
+    }
+    // Absent: the default, which is a port.
+    write_config(dir / "cfg.ini", "name = x\n");
+    srv_read_config();
+    EXPECT_EQ(srv_settings.port_ok, 1);
+    EXPECT_EQ(srv_settings.port, 32887);
+}
+
 // Each text key missing from a file that sets all the others: it keeps its
 // default (a lookup that hands the default back must not clear it), and the
 // others take their values.
