@@ -14,6 +14,8 @@
 #include <string>
 
 #include "common/lang.h"
+#include "common/lang_ids.h"
+#include "common/map_store.h"
 #include "common/protocol.h"
 #include "server/srv_commands.h"
 #include "server/srv_name.h"
@@ -264,8 +266,20 @@ TEST_F(Commands, ConsoleMapSchedulesOnlyAnExistingFileAndResetRetriesTheName)
     EXPECT_EQ(console("map reset"), not_found); // the missing name again
     EXPECT_STREQ(srv_map_name, "nowhere");
 
+    // A file that opens but holds no map is named with the reason; nothing
+    // is scheduled, and the name stays the current one.
     std::ofstream("vxl/nowhere.vxl") << "x";
     std::string out = console("map reset");
+    char why[256], refused[512];
+    snprintf(why, sizeof why, lang_get(LANG_MAP_INVALID), "column runs past the end of the image");
+    snprintf(refused, sizeof refused, lang_get(LANG_MAP_REFUSED), "nowhere", why);
+    EXPECT_EQ(out, "\n" + std::string(refused) + "\n");
+    EXPECT_EQ(srv_map_change_time, 0);
+    EXPECT_STREQ(srv_map_name, "nowhere");
+
+    map_make_flat(40, 0x7F336699u);
+    ASSERT_EQ(map_save("vxl/nowhere.vxl"), 1);
+    out = console("map reset");
     EXPECT_NE(out.find("nowhere"), std::string::npos) << out;
     EXPECT_EQ(srv_map_change_time, 1010);
 }
