@@ -20,6 +20,9 @@ extern ENetPeer *net_server_peer;
 // Creates the client host and connects to host (ENet's 32-bit value, address
 // bytes in network order) at port, waiting up to 2,500 ms; both ends of the
 // connection then never thin out its unreliable packets (world updates).
+// The server has the handshake's confirmation when this returns and starts
+// the map at once; that waits unacknowledged until the first service, which
+// must come within ENet's time-out (about 5 s for a peer so near).
 // Returns 1 connected, 0 failed (nothing left open).
 int net_client_connect(uint32_t host, uint16_t port);
 // Disconnects (waiting up to 2,500 ms), destroys the host and drops every

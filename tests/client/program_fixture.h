@@ -135,6 +135,13 @@ protected:
     }
     std::string path(const std::string &file) const { return cdir + "/" + file; }
     std::string log() const { return tpr_slurp(path("log.txt")); }
+    // The log and the server's output for a failure: the server's lines say
+    // whether it took the player at all.
+    std::string logs()
+    {
+        tsv_read_output(&srv, 0);
+        return log() + "-- server --\n" + srv.output;
+    }
 
     // Starts the program with the script, against `to_port`.
     void run_client(const std::string &script, const std::vector<std::string> &env, uint16_t to_port)

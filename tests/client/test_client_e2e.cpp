@@ -287,6 +287,21 @@ TEST_F(ClientE2E, StartUpConnectsAndShutdownDisconnects)
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, 0), 3000, from)) << srv.output.substr(from);
 }
 
+// The program starts up (window, sound, fonts) between connecting and its
+// first frame without servicing the connection, and the server resets a
+// handshake left unconfirmed for 3 s: the server takes the player while the
+// client is still silent, and the download then runs as usual.
+TEST_F(ClientE2E, TheServerTakesThePlayerBeforeTheClientServicesTheConnection)
+{
+    serve();
+    const size_t from = srv.output.size();
+    ASSERT_TRUE(connect_client());
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1"), E2E_WAIT_MS, from))
+        << srv.output.substr(from);
+    ASSERT_TRUE(run_until([] { return client_state.screens.current == SCREEN_TEAM_MENU; })) << srv.output;
+    EXPECT_TRUE(ctest_fatals.empty());
+}
+
 // Another player digs out the stem of a pillar on the real server: the echo
 // changes the client's own map, the loose rest leaves it as one debris
 // object, which falls and expires with its model freed. A grenade he throws

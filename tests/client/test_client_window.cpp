@@ -80,7 +80,7 @@ TEST_F(ClientWindow, SdlWindowShowsTheScreensAndClosingItEndsTheProgram)
     const std::string wid = window();
     ASSERT_FALSE(wid.empty()) << log();
     ASSERT_TRUE(tpr_wait_until([&] { return log().find("shot " + path("team.png")) != std::string::npos; }, 30000))
-        << log();
+        << logs();
     Shot s;
     ASSERT_TRUE(screen(&s, wid));
     expect_team_menu(s);
