@@ -31,7 +31,9 @@ static void srv_cfg_report(const char *text, const char *caption)
 
 static int srv_clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-int srv_parse_port(const char *text, uint16_t *port)
+// 1 with the value when text is a whole decimal number 1..65535, blanks
+// around it allowed; 0 otherwise.
+static int srv_parse_port(const char *text, uint16_t *port)
 {
     if (!text)
         return 0;

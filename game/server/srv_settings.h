@@ -40,9 +40,6 @@ extern ServerSettings srv_settings;
 // Name of the settings file; argv[1] replaces it.
 extern char srv_config_path[SRV_PATH_MAX];
 
-// 1 with the value when text is a whole decimal number 1..65535, blanks
-// around it allowed; 0 otherwise.
-int srv_parse_port(const char *text, uint16_t *port);
 // Fills srv_settings with every default.
 void srv_settings_defaults();
 // Loads srv_config_path (a missing file gives all defaults), reads every key
