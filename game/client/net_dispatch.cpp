@@ -533,10 +533,10 @@ static void on_reload(const uint8_t *d, size_t n)
     }
     p->magazine = m.magazine;
     p->reserve = m.reserve;
-    if (!w->whole_reload) {
+    if (!w->whole_reload)
         playsound(p->magazine < w->magazine_size ? w->reload_sound : "wav/cock.wav", -300);
-        if (p->magazine >= w->magazine_size || p->reserve == 0) p->reload_end = 0.0f;
-    }
+    // Every weapon's reload ends here: a whole magazine's arrives only once it is done.
+    if (p->magazine >= w->magazine_size || p->reserve == 0) p->reload_end = 0.0f;
 }
 
 // ---- the pump ----------------------------------------------------------------------

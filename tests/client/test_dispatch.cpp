@@ -527,8 +527,16 @@ std::vector<Case> valid_cases()
     c.push_back({"the last shell cocks the gun", pkt(msg_write_reload, ReloadMsg{ALICE, 6, 20}),
                  [] { player_table[ALICE].weapon = WEAPON_SHOTGUN; player_table[ALICE].reload_end = 101; },
                  [] { EXPECT_FLOAT_EQ(pl(ALICE).reload_end, 0); }, {}, {}, {"sound wav/cock.wav -300"}});
-    c.push_back({"a whole magazine reloads silently", pkt(msg_write_reload, ReloadMsg{ALICE, 10, 40}), nullptr,
-                 [] { EXPECT_EQ(pl(ALICE).magazine, 10); EXPECT_EQ(pl(ALICE).reserve, 40); }});
+    c.push_back({"a whole magazine reloads silently and ends the reload", pkt(msg_write_reload, ReloadMsg{ALICE, 10, 40}),
+                 [] { player_table[ALICE].weapon = WEAPON_SEMI; player_table[ALICE].reload_end = 101; },
+                 [] {
+                     EXPECT_EQ(pl(ALICE).magazine, 10);
+                     EXPECT_EQ(pl(ALICE).reserve, 40);
+                     EXPECT_FLOAT_EQ(pl(ALICE).reload_end, 0);
+                 }});
+    c.push_back({"the submachine gun's last rounds end its reload", pkt(msg_write_reload, ReloadMsg{ALICE, 7, 0}),
+                 [] { player_table[ALICE].weapon = WEAPON_SMG; player_table[ALICE].reload_end = 101; },
+                 [] { EXPECT_FLOAT_EQ(pl(ALICE).reload_end, 0); }});
     c.push_back({"another player reloads", pkt(msg_write_reload, ReloadMsg{BOB, 1, 1}), nullptr, [] {},
                  {}, {}, {"sound3d wav/shotgunreload.wav 0 200.00 100.00 37.60"}});
     return c;
