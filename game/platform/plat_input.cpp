@@ -21,13 +21,21 @@ struct DeviceData {
     int32_t data;   // key and button: 0x80 down, 0 up; axes: signed motion
 };
 
+#define INPUT_MAX_DUE 4 // changes of one key kept for later reads; more drop a press and its release
+
 // One device: its existence, acquisition and buffer of the newest 64 events.
+// The game reads a key or button once a frame, so a read takes at most one
+// change of each; later changes of the same key wait for the next reads, so
+// that a tap shorter than a frame is still seen down for one read. They wait
+// as a count of alternating changes and the state the first of them sets.
 struct InputDevice {
     int32_t exists;
     int32_t acquired;
     int32_t lost; // the focus went away while acquired
     DeviceData buffer[INPUT_BUFFER_EVENTS];
     int32_t head, count;
+    uint8_t due[256];      // changes still due, per key or button
+    uint8_t due_state[256]; // the state the next due change sets
 };
 
 struct KeyboardDevice {
@@ -47,6 +55,47 @@ static int32_t button_reset;
 static void device_clear(InputDevice *d)
 {
     d->head = d->count = 0;
+    std::memset(d->due, 0, sizeof d->due);
+}
+
+// Applies the changes due from earlier reads, one per key: `state` holds the
+// 0/1 state of each of the `n` keys or buttons, `changed` marks those changed
+// by this read.
+static void device_apply_due(InputDevice *d, uint8_t *state, uint8_t *changed, int n)
+{
+    for (int k = 0; k < n; k++) {
+        if (!d->due[k]) continue;
+        state[k] = d->due_state[k];
+        d->due_state[k] ^= 1;
+        d->due[k]--;
+        changed[k] = 1;
+    }
+}
+
+// One key or button event of this read: applied when it is the key's first
+// change in this read, else kept for the next reads. A change that finds the
+// limit of waiting changes cancels the last one instead, which leaves the
+// same final state (a press and its release are lost, not the key's state).
+static void device_apply_event(InputDevice *d, uint8_t *state, uint8_t *changed, int k, int down)
+{
+    if (!changed[k]) {
+        if (state[k] != down) {
+            state[k] = (uint8_t)down;
+            changed[k] = 1;
+        }
+        return;
+    }
+    const int n = d->due[k];
+    const int last = n == 0 ? state[k] : ((n & 1) ? d->due_state[k] : !d->due_state[k]);
+    if (last == down) return;
+    if (n == 0) {
+        d->due_state[k] = (uint8_t)down;
+        d->due[k] = 1;
+    } else if (n == INPUT_MAX_DUE) {
+        d->due[k]--;
+    } else {
+        d->due[k]++;
+    }
 }
 
 static void device_push(InputDevice *d, int32_t offset, int32_t data)
@@ -218,8 +267,19 @@ int readkeyboard()
     }
     for (int k = 0; k < 256; k++) keystates.previous[k] = keystates.current[k] & 1;
     if (rc != DI_OK) return 0;
-    for (int32_t i = 0; i < n; i++) keystates.current[data[i].offset & 255] = (data[i].data & 0x80) ? 1 : 0;
-    return n;
+    uint8_t state[256], changed[256] = {};
+    for (int k = 0; k < 256; k++) state[k] = keystates.current[k] ? 1 : 0;
+    device_apply_due(&keyboard.dev, state, changed, 256);
+    for (int32_t i = 0; i < n; i++)
+        device_apply_event(&keyboard.dev, state, changed, data[i].offset & 255, (data[i].data & 0x80) ? 1 : 0);
+    int applied = 0;
+    for (int k = 0; k < 256; k++) {
+        // A key the game consumed (current 0 while held) stays 0 until it changes.
+        if (!changed[k]) continue;
+        keystates.current[k] = state[k];
+        applied++;
+    }
+    return applied;
 }
 
 void readmouse(int32_t *dx, int32_t *dy, int32_t *wheel, uint32_t *buttons)
@@ -237,17 +297,19 @@ void readmouse(int32_t *dx, int32_t *dy, int32_t *wheel, uint32_t *buttons)
         rc = device_read(&mouse, data, &n);
         if (rc == DIERR_INPUTLOST || rc == DIERR_NOTACQUIRED) return;
     }
+    uint8_t state[4], changed[4] = {};
+    for (int b = 0; b < 4; b++) state[b] = (button_word >> b) & 1;
+    device_apply_due(&mouse, state, changed, 4);
     for (int32_t i = 0; i < n; i++) {
         const int32_t off = data[i].offset;
         // Sums wrap as the device's 32-bit values would, never overflow.
         if (off == 0) *dx = (int32_t)((uint32_t)*dx + (uint32_t)data[i].data);
         else if (off == 4) *dy = (int32_t)((uint32_t)*dy + (uint32_t)data[i].data);
         else if (off == 8) *wheel = (int32_t)((uint32_t)*wheel + (uint32_t)data[i].data);
-        else if (off >= 12 && off <= 15) {
-            const uint32_t bit = 1u << (off - 12);
-            button_word = (data[i].data & 0x80) ? (button_word | bit) : (button_word & ~bit);
-        }
+        else if (off >= 12 && off <= 15) device_apply_event(&mouse, state, changed, off - 12, (data[i].data & 0x80) ? 1 : 0);
     }
+    button_word = 0;
+    for (int b = 0; b < 4; b++) button_word |= (uint32_t)state[b] << b;
     if (button_reset) {
         button_reset = 0;
         button_word = 0;

@@ -63,12 +63,16 @@ void uninitmouse();
 // Reads up to 64 buffered keyboard events into keystates (see KeyStates).
 // Refreshes previous from current first, even when the read fails. A lost or
 // not-acquired keyboard is acquired again (clearing the modifier word) and
-// read once more. Returns the number of events applied, 0 on a failed read.
+// read once more. A read changes each key at most once: a key that went down
+// and up again since the last read is down for this read and up at the next,
+// so a tap shorter than a frame is seen. Returns the number of keys changed,
+// 0 on a failed read.
 int readkeyboard();
 // Reads up to 64 buffered mouse events: motion and wheel sums, the button
-// word (kept between reads). All four 0 when the window is not active, the
-// mouse-capture flag is 0 or there is no mouse, or the device stays lost.
-// After WM_ACTIVATEAPP the button word is reported as 0 once.
+// word (kept between reads; a click shorter than a frame is down for one
+// read and up at the next, as for keys). All four 0 when the window is not
+// active, the mouse-capture flag is 0 or there is no mouse, or the device
+// stays lost. After WM_ACTIVATEAPP the button word is reported as 0 once.
 void readmouse(int32_t *dx, int32_t *dy, int32_t *wheel, uint32_t *buttons);
 
 // Records the window's activation: windowed, sets the cursor capture to

@@ -1,10 +1,13 @@
 // The client program in a real SDL2 window on a virtual display (Xvfb)
 // against the real server: the screens up to the team menu and a closed
 // window's exit; and the whole game played through xdotool as a person would.
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "common/byteio.h"
 #include "common/player.h"
+#include "common/weapon.h"
 #include "platform/plat_png.h"
 #include "program_fixture.h"
 
@@ -230,6 +233,26 @@ TEST_F(ClientWindow, PlayedAsAPersonWould)
     mark = watcher.messages.size();
     EXPECT_TRUE(press_button("1", [&] { return watched([&] { return seen({MSG_FIRE_KEYS, me, 1}); }); })) << log();
     EXPECT_TRUE(shows([&] { return s.colour(W - 200, H - 40, W - 40, H, 0xFFFF00) != loaded; }, "x_shot")); // "9-50"
+    // A click and key taps with no pause between press and release, far
+    // shorter than a frame: the click fires once, the taps change the tool.
+    const int fired = s.colour(W - 200, H - 40, W - 40, H, 0xFFFF00);
+    // Not a wait for progress: the rifle takes no shot before its interval is over.
+    std::this_thread::sleep_for(std::chrono::milliseconds((int)(weapon_info(WEAPON_SEMI)->fire_interval * 1000) + 200));
+    mark = watcher.messages.size();
+    xdo({"click", "1"});
+    EXPECT_TRUE(watched([&] { return seen({MSG_FIRE_KEYS, me, 1}); })) << log();
+    EXPECT_TRUE(shows([&] { return s.colour(W - 200, H - 40, W - 40, H, 0xFFFF00) != fired; }, "x_click")); // "8-50"
+    int pulls = 0;
+    for (size_t i = mark; i < watcher.messages.size(); i++)
+        pulls += watcher.messages[i].size() >= 3 && watcher.messages[i][0] == MSG_FIRE_KEYS && watcher.messages[i][1] == me &&
+                 watcher.messages[i][2] == 1;
+    EXPECT_EQ(pulls, 1);
+    mark = watcher.messages.size();
+    xdo({"key", "--delay", "0", "2"});
+    EXPECT_TRUE(watched([&] { return seen({MSG_TOOL, me, TOOL_BLOCK}); })) << log();
+    mark = watcher.messages.size();
+    xdo({"key", "--delay", "0", "3"});
+    EXPECT_TRUE(watched([&] { return seen({MSG_TOOL, me, TOOL_GUN}); })) << log();
     for (int i = 0; i < 8; i++) xdo({"mousemove_relative", "--", "0", "-50"});
 
     // The scoreboard while Tab is held: his row, white, under his team's score.

@@ -1,7 +1,10 @@
 // Typed-key queue, line editor, keyboard and mouse reads, key table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 
 #include "plat_test_game.h"
 #include "platform/plat_input.h"
@@ -135,18 +138,112 @@ TEST_F(PlatInput, KeyboardReadsPressedHeldConsumedAndMissedKeys)
     readkeyboard();
     EXPECT_EQ(keystates.current[DIK_W], 1);
 
-    // Down and up between two reads: never seen as pressed.
-    plat_inject_key(DIK_E, 1);
-    plat_inject_key(DIK_E, 0);
-    EXPECT_EQ(readkeyboard(), 2);
-    EXPECT_EQ(keystates.current[DIK_E], 0);
-    EXPECT_EQ(keystates.previous[DIK_E], 0);
-
     // Extended keys have their own codes.
     plat_inject_key(DIK_RCONTROL, 1);
     readkeyboard();
     EXPECT_EQ(keystates.current[DIK_RCONTROL], 1);
     EXPECT_EQ(keystates.current[DIK_LCONTROL], 0);
+}
+
+// A key or button that changes more than once between two reads: each read
+// takes one change, so a tap shorter than a frame is down for exactly one
+// read. Scripts: d / u the key or button goes down / up, c the game consumes
+// the key's press (keys only), r the game reads; `reads` is what each r saw.
+struct TapCase {
+    const char *script;
+    const char *reads;
+};
+const TapCase kTapCases[] = {
+    {"durr", "10"},       // a tap within one frame: pressed once, released at the next read
+    {"drrrur", "1110"},   // held across reads: unchanged until let go
+    {"dudurrrr", "1010"}, // a double tap within one frame: both presses
+    {"drudrrr", "1011"},  // let go and pressed again within one frame: up, then pressed again
+    {"rdurdurr", "0101"}, // taps in two frames running: two presses
+};
+
+TEST_F(PlatInput, KeyTapsShorterThanAFrameAreDownForOneRead)
+{
+    TapCase cases[std::size(kTapCases) + 1];
+    std::copy(std::begin(kTapCases), std::end(kTapCases), cases);
+    cases[std::size(kTapCases)] = {"ducrrr", "100"}; // a consumed tap is not pressed again by its release
+    for (const TapCase &c : cases) {
+        plat_reset_input();
+        std::string reads;
+        int presses = 0;
+        for (const char *p = c.script; *p; p++) {
+            if (*p == 'd' || *p == 'u') plat_inject_key(DIK_F, *p == 'd');
+            else if (*p == 'c') keystates.current[DIK_F] = 0;
+            else {
+                readkeyboard();
+                reads += keystates.current[DIK_F] ? '1' : '0';
+                presses += keystates.current[DIK_F] && !keystates.previous[DIK_F];
+                EXPECT_EQ(keystates.current[DIK_G], 0) << c.script; // no other key moves
+            }
+        }
+        EXPECT_EQ(reads, c.reads) << c.script;
+        int expected = 0;
+        for (size_t i = 0; c.reads[i]; i++) expected += c.reads[i] == '1' && (i == 0 || c.reads[i - 1] == '0');
+        EXPECT_EQ(presses, expected) << c.script; // the game sees a press wherever the key went down
+    }
+}
+
+TEST_F(PlatInput, ClicksShorterThanAFrameAreDownForOneRead)
+{
+    for (const TapCase &c : kTapCases) {
+        plat_reset_input();
+        std::string reads;
+        for (const char *p = c.script; *p; p++) {
+            if (*p == 'd' || *p == 'u') plat_inject_button(0, *p == 'd');
+            else reads += (mouse_buttons() & MOUSE_LEFT) ? '1' : '0';
+        }
+        EXPECT_EQ(reads, c.reads) << c.script;
+    }
+    // A click within a frame among held buttons and motion: the motion is
+    // summed at once, the other button keeps its state.
+    plat_reset_input();
+    plat_inject_button(1, 1);
+    plat_inject_mouse(5, 0);
+    plat_inject_button(0, 1);
+    plat_inject_button(0, 0);
+    plat_inject_mouse(5, 0);
+    int32_t dx, dy, wheel;
+    uint32_t buttons;
+    readmouse(&dx, &dy, &wheel, &buttons);
+    EXPECT_EQ(dx, 10);
+    EXPECT_EQ(buttons, MOUSE_LEFT | MOUSE_RIGHT);
+    readmouse(&dx, &dy, &wheel, &buttons);
+    EXPECT_EQ(dx, 0);
+    EXPECT_EQ(buttons, MOUSE_RIGHT);
+}
+
+// Far more changes in one frame than are kept for later reads: the key ends
+// in the state it was left in, never stuck down, and is seen pressed.
+TEST_F(PlatInput, ManyTapsInOneFrameEndInTheLastState)
+{
+    for (int end_down = 0; end_down < 2; end_down++) {
+        plat_reset_input();
+        for (int i = 0; i < 20; i++) {
+            plat_inject_key(DIK_F, 1);
+            plat_inject_key(DIK_F, 0);
+        }
+        if (end_down) plat_inject_key(DIK_F, 1);
+        readkeyboard();
+        EXPECT_EQ(keystates.current[DIK_F], 1);
+        for (int i = 0; i < 20; i++) readkeyboard();
+        EXPECT_EQ(keystates.current[DIK_F], end_down);
+    }
+    // Focus lost with changes still due: none of them arrives after.
+    plat_reset_input();
+    plat_inject_key(DIK_F, 1);
+    plat_inject_key(DIK_F, 0);
+    plat_inject_key(DIK_F, 1);
+    readkeyboard();
+    plat_inject_focus(0);
+    plat_inject_focus(1);
+    pumpmessages();
+    readkeyboard();
+    readkeyboard();
+    EXPECT_EQ(keystates.current[DIK_F], 0);
 }
 
 TEST_F(PlatInput, KeyboardWithoutFocusSeesNothingAndRecoversAfter)

@@ -125,6 +125,25 @@ TEST_F(PlatXvfb, DemoWindowShowsThePatternAndReceivesScanCodes)
         if (at != std::string::npos) from = at;
     }
 
+    // Taps and clicks with no pause between press and release, far shorter
+    // than a frame: each is read down once, then up.
+    const size_t tapped = tpr_slurp(out).size();
+    std::vector<std::string> taps = {"xdotool"};
+    for (int i = 0; i < 5; i++) taps.insert(taps.end(), {"key", "--delay", "0", "k", "sleep", "0.1"});
+    for (int i = 0; i < 3; i++) taps.insert(taps.end(), {"click", "1", "sleep", "0.1"});
+    run(taps);
+    const auto count = [&](const std::string &line) {
+        const std::string got = tpr_slurp(out);
+        int n = 0;
+        for (size_t at = got.find(line, tapped); at != std::string::npos; at = got.find(line, at + 1)) n++;
+        return n;
+    };
+    tpr_wait_until([&] { return count("key 0x25 up") >= 5 && count("buttons 1\n") >= 3; }, 10000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // nothing more comes
+    EXPECT_EQ(count("key 0x25 down"), 5) << tpr_slurp(out).substr(tapped);
+    EXPECT_EQ(count("key 0x25 up"), 5) << tpr_slurp(out).substr(tapped);
+    EXPECT_EQ(count("buttons 1\n"), 3) << tpr_slurp(out).substr(tapped);
+
     // Escape quits through the normal shutdown.
     run({"xdotool", "key", "Escape"});
     EXPECT_EQ(tpr_wait(demo, 15000), 0);
