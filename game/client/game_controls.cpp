@@ -106,8 +106,9 @@ static void end_block_line(PlayerRecord *p)
     BlockCell start, end;
     if (game_block_line_cells(&start, &end) == 2) {
         BlockCell cells[BLOCK_LINE_MAX];
-        int n = map_block_line(&start, &end, cells);
-        if (n <= p->blocks) {
+        // The server builds no cell inside the builder: those cost nothing.
+        const int n = player_cells_outside_body(p, cells, map_block_line(&start, &end, cells));
+        if (n > 0 && n <= p->blocks) {
             p->blocks -= n;
             p->next_use = game_time + 0.5f;
             playsound("wav/switch.wav", -300);

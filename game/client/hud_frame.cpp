@@ -103,7 +103,7 @@ void game_draw_frame()
         BlockCell start, end;
         const int cursor = game_block_line_cells(&start, &end);
         if (cursor && me->team >= 0 && me->alive && c.tool == TOOL_BLOCK)
-            hud_draw_block_line(&start, cursor == 2 ? &end : nullptr, me->blocks);
+            hud_draw_block_line(&start, cursor == 2 ? &end : nullptr, me);
         hud_view_camera();
     }
     if (me) {

@@ -85,7 +85,7 @@ void hud_draw_objects()
     }
 }
 
-void hud_draw_block_line(const BlockCell *start, const BlockCell *end, int32_t blocks)
+void hud_draw_block_line(const BlockCell *start, const BlockCell *end, const PlayerRecord *builder)
 {
     if (!hud_lock()) return;
     if (!end) {
@@ -93,7 +93,8 @@ void hud_draw_block_line(const BlockCell *start, const BlockCell *end, int32_t b
         return;
     }
     BlockCell cells[BLOCK_LINE_MAX];
-    const int n = map_block_line(start, end, cells);
+    // Cells in the builder's own body are not built, so not shown either.
+    const int n = player_cells_outside_body(builder, cells, map_block_line(start, end, cells));
     for (int i = 0; i < n; i++)
-        drawblockoutline(cells[i].x, cells[i].y, cells[i].z, i < blocks ? OUTLINE_BUILT : OUTLINE_SHORT);
+        drawblockoutline(cells[i].x, cells[i].y, cells[i].z, i < builder->blocks ? OUTLINE_BUILT : OUTLINE_SHORT);
 }

@@ -6,6 +6,8 @@
 
 #include "common/map_block_line.h"
 
+struct PlayerRecord;
+
 // The range of everything drawn around the camera: 128 blocks horizontally.
 #define HUD_NEAR_DISTANCE2 16384.0f
 
@@ -22,7 +24,7 @@ void hud_draw_players();
 // 128 blocks and in view, tinted by the shade of the ground under them; then
 // every particle, oldest first, as a square shrinking with its life.
 void hud_draw_objects();
-// The block cursor: with an end, the cells of the line from start to end,
-// the first `blocks` of them outlined white and the rest red; without one,
-// the start cell white.
-void hud_draw_block_line(const BlockCell *start, const BlockCell *end, int32_t blocks);
+// The block cursor: with an end, the cells of the line from start to end
+// that lie outside the builder's body, the first of them as many as his
+// blocks outlined white and the rest red; without one, the start cell white.
+void hud_draw_block_line(const BlockCell *start, const BlockCell *end, const PlayerRecord *builder);

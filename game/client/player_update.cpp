@@ -78,10 +78,7 @@ int game_block_fits(int32_t x, int32_t y, int32_t z, const PlayerRecord *player)
     // z below 0 is outside the map too: the server refuses such a build.
     if ((uint32_t)z >= 62u || (uint32_t)x >= 512u || (uint32_t)y >= 512u) return 0;
     const float cx = (float)x + 0.5f, cy = (float)y + 0.5f, cz = (float)z + 0.5f;
-    if (!within_reach(player->eye, cx, cy, cz)) return 0;
-    const float dx = player->eye.x - cx, dy = player->eye.y - cy, dz = player->eye.z - cz;
-    float feet = -1.85f - 0.9f * (float)(1 - player->keys[KEY_CROUCH]);
-    return std::fabs(dx) >= 0.95f || std::fabs(dy) >= 0.95f || dz >= 0.95f || dz <= feet;
+    return within_reach(player->eye, cx, cy, cz) && !player_body_holds_cell(player, x, y, z);
 }
 
 int net_send_block_action(int32_t x, int32_t y, int32_t z, int action)

@@ -194,6 +194,22 @@ int player_respawn(PlayerRecord *player, const Vec3 *point)
     return 1;
 }
 
+int player_body_holds_cell(const PlayerRecord *player, int32_t x, int32_t y, int32_t z)
+{
+    const float dx = player->eye.x - ((float)x + 0.5f), dy = player->eye.y - ((float)y + 0.5f),
+                dz = player->eye.z - ((float)z + 0.5f);
+    const float feet = -1.85f - 0.9f * (float)(1 - (player->keys[KEY_CROUCH] != 0));
+    return !(std::fabs(dx) >= 0.95f || std::fabs(dy) >= 0.95f || dz >= 0.95f || dz <= feet);
+}
+
+int player_cells_outside_body(const PlayerRecord *player, BlockCell *cells, int n)
+{
+    int kept = 0;
+    for (int i = 0; i < n; i++)
+        if (!player_body_holds_cell(player, cells[i].x, cells[i].y, cells[i].z)) cells[kept++] = cells[i];
+    return kept;
+}
+
 void player_set_position(PlayerRecord *player, const Vec3 *point)
 {
     player->position = *point;

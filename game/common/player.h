@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/game_enums.h"
+#include "common/map_block_line.h"
 #include "common/math_vec.h"
 #include "common/model_types.h"
 
@@ -112,5 +113,12 @@ int player_moved_beyond(const Vec3 *a, const Vec3 *b, float limit);
 // size r (map_aim_box_test with his orientation); 0 otherwise and for an id
 // outside the table.
 int player_aim_box_test(int id, float x, float y, float z, float r);
+// 1 when block cell (x, y, z) overlaps the player's own body: its centre
+// within 0.95 of his eye across, less than 0.95 above the eye and above his
+// soles (2.75 below the eye standing, 1.85 crouching). A block is never built there.
+int player_body_holds_cell(const PlayerRecord *player, int32_t x, int32_t y, int32_t z);
+// Keeps, in their order, the n cells that lie outside the player's body;
+// returns how many are left.
+int player_cells_outside_body(const PlayerRecord *player, BlockCell *cells, int n);
 // Fills order[0..31] with all slot ids, most kills first, ties by ascending id.
 void player_sort_by_kills(int order[PLAYER_MAX]);

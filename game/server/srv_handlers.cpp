@@ -295,22 +295,38 @@ void srv_on_block_line(ENetEvent *event)
     BlockCell start = {m.start[0], m.start[1], m.start[2]};
     BlockCell end = {m.end[0], m.end[1], m.end[2]};
     BlockCell cells[BLOCK_LINE_MAX];
-    int n = map_block_line(&start, &end, cells);
-    if (n <= 0 || n > BLOCK_LINE_MAX || p->blocks < n)
+    const int line = map_block_line(&start, &end, cells);
+    if (line <= 0 || line > BLOCK_LINE_MAX)
+        return;
+    // No cell is built inside the builder, who would be stuck in it.
+    const int n = player_cells_outside_body(p, cells, line);
+    if (n <= 0 || p->blocks < n)
         return;
     // The whole line or nothing: clients apply it whole.
+    int32_t stored[BLOCK_LINE_MAX];
     map_edit_group_begin();
     for (int i = n - 1; i >= 0; i--) {
         MapCell cell = {cells[i].x, cells[i].y, cells[i].z};
-        map_add_block(&cell, (int32_t)p->colour);
+        stored[i] = map_add_block(&cell, (int32_t)p->colour);
     }
     if (map_edit_group_end() != 1)
         return;
     p->blocks -= n;
-    BlockLineMsg out = m;
-    out.player = (uint8_t)p->id;
     uint8_t buf[MSG_MAX_SIZE];
-    srv_relay(buf, msg_write_block_line(buf, sizeof buf, &out), -1);
+    if (n == line) {
+        BlockLineMsg out = m;
+        out.player = (uint8_t)p->id;
+        srv_relay(buf, msg_write_block_line(buf, sizeof buf, &out), -1);
+        return;
+    }
+    // The clients rebuild a relayed line from its ends, his body included:
+    // they get each block built instead, as for single builds.
+    for (int i = n - 1; i >= 0; i--) {
+        if (stored[i] != 1)
+            continue;
+        BlockActionMsg out = {(uint8_t)p->id, BLOCK_BUILD, cells[i].x, cells[i].y, cells[i].z};
+        srv_relay(buf, msg_write_block_action(buf, sizeof buf, &out), -1);
+    }
 }
 
 void srv_on_chat(ENetEvent *event)

@@ -579,6 +579,33 @@ TEST_F(HudFrame, BlockLineOutlinesAsManyCellsWhiteAsBlocksHeldAndTheRestRed)
     EXPECT_EQ(hs_count(sx - 2, sy - 2, sx + 3, sy + 3, kWhite), 0);
 }
 
+// A line from his own feet forward: the cell his body fills (column 250,
+// the only one whose centre lies within 0.95 of his eye at 250.5 across) is
+// not built, so the blocks held colour the cells after it: with 3 blocks,
+// 251..253 white and 254 red (the nearer cells lie under the HUD). Each
+// cell's side edge at y 250 is its own.
+TEST_F(HudFrame, BlockLineLeavesOutTheCellInTheBuildersBody)
+{
+    local_controls.tool = TOOL_BLOCK;
+    me->blocks = 3;
+    block_cursor.record.adj_x = 250;
+    block_cursor.record.adj_y = 250;
+    block_cursor.record.adj_z = 39;
+    block_cursor.hit = &block_cursor.record;
+    block_line_end.record = block_cursor.record;
+    block_line_end.record.adj_x = 254;
+    block_line_end.hit = &block_line_end.record;
+    game_draw_frame();
+    for (int x = 253; x <= 254; x++) {
+        SCOPED_TRACE(x);
+        int32_t sx, sy;
+        project((float)x + 0.5f, 250.0f, 39.0f, &sx, &sy);
+        const uint32_t want = x < 254 ? kWhite : kRed;
+        EXPECT_GT(hs_count(sx - 2, sy - 2, sx + 3, sy + 3, want), 0);
+        EXPECT_EQ(hs_count(sx - 2, sy - 2, sx + 3, sy + 3, x < 254 ? kRed : kWhite), 0);
+    }
+}
+
 TEST_F(HudFrame, DamageMarkerPointsTowardTheSourceForHalfASecond)
 {
     // Facing +x, the right hand side is +y.

@@ -26,6 +26,7 @@
 #include "common/lang_ids.h"
 #include "common/map_edit.h"
 #include "common/map_query.h"
+#include "common/map_store.h"
 #include "common/mode_objective.h"
 #include "common/timer.h"
 #include "play_fixture.h"
@@ -352,6 +353,66 @@ TEST_F(PlayE2E, JoinMoveBuildDigAndDrawALine)
     EXPECT_LE(positions.size() - 1, (positions.back() - positions.front()) / 1000 + 1);
     EXPECT_LE(facings.size() - 1, (facings.back() - facings.front()) / 100 + 1);
     EXPECT_TRUE(perf_times("send", id, MSG_POSITION).empty());
+    EXPECT_TRUE(ctest_fatals.empty());
+}
+
+// A line dragged from one side of the player to the other at his knees:
+// the cells his body fills (the centre within 0.95 of his eye across, down to
+// 2.75 below it) stay empty in his map and in the server's, the others are
+// built in both, and he pays for those alone.
+TEST_F(PlayE2E, ALineThroughThePlayerLeavesHisCellEmptyOnBothSides)
+{
+    serve();
+    enter(&obs, 1, "Watcher");
+    ASSERT_TRUE(join(DIK_1, DIK_1)) << srv.output;
+    const int id = local_player_id;
+    PlayerRecord *me = game_local_player();
+    EXPECT_TRUE(run_until([&] { return !relayed(obs, MSG_PLAYER_SPAWN, id).empty(); }));
+    press(DIK_2);
+    ASSERT_TRUE(run_until([&] { return me->tool == TOOL_BLOCK; }));
+    run_for(600); // settled on the ground, the block tool ready
+    const int x = (int)me->eye.x, y = (int)me->eye.y, z = 39;
+    ASSERT_EQ(map_ground_z(x, y), 40);
+    pf_face(me, Vec3{x + 0.5f, y - 1.5f, 40.0f});
+    ASSERT_TRUE(run_until([&] { return block_cursor.hit && block_cursor.hit->adj_y == y - 2; }));
+    ASSERT_EQ(block_cursor.hit->adj_x, x);
+    pf_button(1, true);
+    next_frame();
+    pf_face(me, Vec3{x + 0.5f, y + 2.5f, 40.0f});
+    ASSERT_TRUE(run_until([&] { return block_line_end.hit && block_line_end.hit->adj_y == y + 2; }));
+    const int blocks = me->blocks;
+    const Vec3 eye = me->eye;
+    ASSERT_LT(std::fabs(eye.x - (x + 0.5f)), 0.95f);
+    ASSERT_GT(eye.z - (z + 0.5f), -2.75f); // the line's height is within his body's
+    std::vector<int> built, inside;
+    for (int j = y - 2; j <= y + 2; j++) (std::fabs(eye.y - (j + 0.5f)) < 0.95f ? inside : built).push_back(j);
+    ASSERT_FALSE(inside.empty());
+    pf_button(1, false);
+    next_frame();
+    EXPECT_EQ(me->blocks, blocks - (int)built.size());
+    EXPECT_TRUE(run_until(
+        [&] { return has(relayed(obs, MSG_BLOCK_ACTION, id), block_msg(13, id, BLOCK_BUILD, x, built.front(), z)); }));
+    run_for(300);
+    for (int j : built) EXPECT_TRUE(has(relayed(obs, MSG_BLOCK_ACTION, id), block_msg(13, id, BLOCK_BUILD, x, j, z))) << j;
+    EXPECT_EQ(relayed(obs, MSG_BLOCK_ACTION, id).size(), built.size());
+    EXPECT_TRUE(relayed(obs, MSG_BLOCK_LINE, id).empty());
+
+    // His map, then the server's as a newcomer downloads it: the same, with
+    // the line's cells in his body empty.
+    std::vector<int> mine;
+    for (int i = x - 2; i <= x + 2; i++)
+        for (int j = y - 4; j <= y + 4; j++)
+            for (int k = 34; k <= 40; k++) mine.push_back(map_is_solid(i, j, k));
+    for (int j = y - 3; j <= y + 3; j++) {
+        const bool want = std::find(built.begin(), built.end(), j) != built.end();
+        EXPECT_EQ(map_is_solid(x, j, z), want ? 1 : 0) << j;
+    }
+    ASSERT_TRUE(connect_and_download(&newcomer));
+    ASSERT_EQ(map_load_image(newcomer.map_image.data(), newcomer.map_image.size()), 1);
+    size_t n = 0;
+    for (int i = x - 2; i <= x + 2; i++)
+        for (int j = y - 4; j <= y + 4; j++)
+            for (int k = 34; k <= 40; k++) EXPECT_EQ(map_is_solid(i, j, k), mine[n++]) << i << ", " << j << ", " << k;
     EXPECT_TRUE(ctest_fatals.empty());
 }
 

@@ -133,6 +133,57 @@ TEST_F(RulesE2E, OnlyAppliedEditsAreEchoedAndNewcomersGetThem)
     EXPECT_EQ(map_is_solid(x + 1, y, GROUND), 1);
 }
 
+// A line dragged through the builder: the cell his body fills at its height
+// stays empty on the server and for everyone, who get each built block as a
+// build of its own (a relayed line would be rebuilt whole from its ends);
+// only the built blocks are paid for. He stands at (64.5, 256.5) with his eye
+// 2.4 above the ground: his body takes the cells within 0.95 of the eye
+// across and down to 2.75 below it, so cell (64, 256) at the height of the
+// line and no cell beside it.
+TEST_F(RulesE2E, ALineThroughTheBuilderLeavesHisCellEmptyForEveryone)
+{
+    serve();
+    TestClient &a = cl[0], &b = cl[1];
+    Vec3 at;
+    ASSERT_NO_FATAL_FAILURE(builder_and_watcher(&at));
+    const int x = (int)at.x, y = (int)at.y;
+    ASSERT_EQ(x, 64);
+    ASSERT_EQ(y, 256);
+    tgm_send(&a, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x, y - 2, GROUND - 1}, {x, y + 2, GROUND - 1}});
+    // 46 blocks are left: a line of 46 takes them all, and a single block is then refused.
+    tgm_send(&a, msg_write_block_line, BlockLineMsg{31, {x + 46, y + 1, GROUND - 1}, {x + 1, y + 1, GROUND - 1}});
+    tgm_send(&a, msg_write_block_action, edit(BLOCK_BUILD, x - 1, y, GROUND - 1));
+    const int built[4] = {y + 2, y + 1, y - 1, y - 2}; // the last cell of the line first, as a line is built
+    for (TestClient *c : {&a, &b}) {
+        ASSERT_TRUE(tgm_wait_count(c, MSG_BLOCK_LINE, 1, E2E_WAIT_MS));
+        settle();
+        auto actions = tcl_messages(c, MSG_BLOCK_ACTION);
+        ASSERT_EQ(actions.size(), 4u);
+        for (int i = 0; i < 4; i++) {
+            BlockActionMsg m;
+            ASSERT_EQ(msg_decode_block_action(actions[i].data(), actions[i].size(), &m), MSG_OK);
+            EXPECT_EQ(m.player, (uint8_t)a.own_id);
+            EXPECT_EQ(m.kind, BLOCK_BUILD);
+            EXPECT_EQ(m.x, x);
+            EXPECT_EQ(m.y, built[i]);
+            EXPECT_EQ(m.z, GROUND - 1);
+        }
+        auto lines = tcl_messages(c, MSG_BLOCK_LINE);
+        ASSERT_EQ(lines.size(), 1u);
+        BlockLineMsg l;
+        ASSERT_EQ(msg_decode_block_line(lines[0].data(), lines[0].size(), &l), MSG_OK);
+        EXPECT_EQ(l.start[0], x + 46);
+    }
+    load_current_map();
+    for (int j = y - 3; j <= y + 3; j++)
+        EXPECT_EQ(map_is_solid(x, j, GROUND - 1), j != y && j >= y - 2 && j <= y + 2) << j;
+    for (int z = GROUND - 6; z < GROUND; z++) EXPECT_EQ(map_is_solid(x, y, z), 0) << z;
+    EXPECT_EQ(map_is_solid(x - 1, y, GROUND - 1), 0);
+    for (int i = x + 1; i <= x + 46; i++) EXPECT_EQ(map_is_solid(i, y + 1, GROUND - 1), 1) << i;
+    EXPECT_EQ(quit(), 0) << srv.output;
+}
+
 // A map file that fills the column pool: edits that need a word more are
 // refused like bad ones (neither applied nor echoed, the stock kept), those
 // that fit still go through, and the server serves on.

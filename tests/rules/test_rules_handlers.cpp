@@ -2,6 +2,7 @@
 // refused. What is relayed is checked end to end (test_rules_e2e).
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "common/map_edit.h"
 #include "common/weapon.h"
@@ -167,22 +168,71 @@ TEST_F(Handlers, BlockLinesAreBuiltWholeOrNotAtAll)
 {
     PlayerRecord *p = join(0, TEAM_BLUE, WEAPON_SEMI, 100.5f, 200.5f);
     int z = FIX_GROUND - 1;
-    send(0, msg_write_block_line, BlockLineMsg{0, {98, 200, z}, {102, 200, z}}); // gun in hand
-    EXPECT_EQ(map_is_solid(100, 200, z), 0);
+    send(0, msg_write_block_line, BlockLineMsg{0, {98, 201, z}, {102, 201, z}}); // gun in hand
+    EXPECT_EQ(map_is_solid(100, 201, z), 0);
     send(0, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
     p->blocks = 4;
-    send(0, msg_write_block_line, BlockLineMsg{0, {98, 200, z}, {102, 200, z}});
-    EXPECT_EQ(map_is_solid(100, 200, z), 0);
+    send(0, msg_write_block_line, BlockLineMsg{0, {98, 201, z}, {102, 201, z}});
+    EXPECT_EQ(map_is_solid(100, 201, z), 0);
     EXPECT_EQ(p->blocks, 4);
     p->blocks = 5;
-    send(0, msg_write_block_line, BlockLineMsg{0, {98, 200, z}, {102, 200, z}});
+    send(0, msg_write_block_line, BlockLineMsg{0, {98, 201, z}, {102, 201, z}});
     for (int x = 98; x <= 102; x++)
-        EXPECT_EQ(map_is_solid(x, 200, z), 1) << x;
+        EXPECT_EQ(map_is_solid(x, 201, z), 1) << x;
     EXPECT_EQ(p->blocks, 0);
     p->blocks = 50;
-    send(0, msg_write_block_line, BlockLineMsg{0, {98, 201, z}, {512, 201, z}});
-    send(0, msg_write_block_line, BlockLineMsg{0, {98, 201, z}, {110, 201, z}}); // end out of reach
+    send(0, msg_write_block_line, BlockLineMsg{0, {98, 202, z}, {512, 202, z}});
+    send(0, msg_write_block_line, BlockLineMsg{0, {98, 202, z}, {110, 202, z}}); // end out of reach
     EXPECT_EQ(p->blocks, 50);
+}
+
+// A line through the builder: the cells his body fills stay empty, the rest
+// are built and only they are paid for. He stands at (100.5, 200.5) on the
+// ground (top at 40) with his eye at 37.6: his body takes the cells whose
+// centre lies within 0.95 of the eye across, less than 0.95 above it and less
+// than 2.75 below it (1.85 crouching, the eye then 0.9 lower): column
+// (100, 200), z 37..39 standing, z 38..39 crouching.
+TEST_F(Handlers, BlockLinesLeaveTheBuildersBodyEmpty)
+{
+    struct Cell {
+        int x, y, z;
+    };
+    const struct Case {
+        const char *what;
+        Cell from, to;
+        int crouch, blocks;
+        std::vector<Cell> built;
+        int left;
+    } cases[] = {
+        {"across him at his knees", {98, 200, 39}, {102, 200, 39}, 0, 50,
+         {{98, 200, 39}, {99, 200, 39}, {101, 200, 39}, {102, 200, 39}}, 46},
+        {"just enough blocks for the cells outside him", {98, 200, 39}, {102, 200, 39}, 0, 4,
+         {{98, 200, 39}, {99, 200, 39}, {101, 200, 39}, {102, 200, 39}}, 0},
+        {"too few blocks for the cells outside him", {98, 200, 39}, {102, 200, 39}, 0, 3, {}, 3},
+        {"down through him standing", {100, 200, 36}, {100, 200, 39}, 0, 50, {{100, 200, 36}}, 49},
+        {"down through him crouching", {100, 200, 36}, {100, 200, 39}, 1, 50, {{100, 200, 36}, {100, 200, 37}}, 48},
+        {"wholly inside him", {100, 200, 38}, {100, 200, 39}, 0, 50, {}, 50},
+    };
+    for (const Case &c : cases) {
+        map_make_flat(FIX_GROUND, 0x7f808080u);
+        PlayerRecord *p = join(0, TEAM_BLUE, WEAPON_SEMI, 100.5f, 200.5f);
+        ASSERT_FLOAT_EQ(p->eye.z, 37.6f);
+        if (c.crouch) {
+            p->keys[KEY_CROUCH] = 1;
+            p->eye.z += 0.9f;
+        }
+        send(0, msg_write_tool, ToolMsg{0, TOOL_BLOCK});
+        p->blocks = c.blocks;
+        send(0, msg_write_block_line, BlockLineMsg{0, {c.from.x, c.from.y, c.from.z}, {c.to.x, c.to.y, c.to.z}});
+        EXPECT_EQ(p->blocks, c.left) << c.what;
+        for (int x = 97; x <= 103; x++)
+            for (int y = 197; y <= 203; y++)
+                for (int z = 35; z < FIX_GROUND; z++) {
+                    int want = 0;
+                    for (const Cell &b : c.built) want |= b.x == x && b.y == y && b.z == z;
+                    EXPECT_EQ(map_is_solid(x, y, z), want) << c.what << " at " << x << ", " << y << ", " << z;
+                }
+    }
 }
 
 TEST_F(Handlers, PositionsAreTakenWithinThreeBlocksAndInsideTheMap)
