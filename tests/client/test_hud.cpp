@@ -80,6 +80,23 @@ struct HudFrame : ::testing::Test {
         hs_close();
     }
     int32_t large() const { return hud_font_height(HUD_FONT_LARGE); }
+    // The block tool with `blocks` held, and the player update's cursor and
+    // line end as a drag from one cell to another leaves them (the cells
+    // beside the hit ones).
+    void drag_line(int blocks, BlockCell from, BlockCell to)
+    {
+        local_controls.tool = TOOL_BLOCK;
+        me->blocks = blocks;
+        block_cursor.record.adj_x = from.x;
+        block_cursor.record.adj_y = from.y;
+        block_cursor.record.adj_z = from.z;
+        block_cursor.hit = &block_cursor.record;
+        block_line_end.record = block_cursor.record;
+        block_line_end.record.adj_x = to.x;
+        block_line_end.record.adj_y = to.y;
+        block_line_end.record.adj_z = to.z;
+        block_line_end.hit = &block_line_end.record;
+    }
     // Pixels of a colour in a band of lines across the whole width.
     int band(int32_t y0, int32_t y1, uint32_t rgb) { return hs_count(0, y0, W, y1, rgb); }
     // Where a world point lies on the screen for the local player's eye.
@@ -546,16 +563,7 @@ TEST_F(HudFrame, TheFollowCameraInsideTheFollowedBodyLeavesItOut)
 
 TEST_F(HudFrame, BlockLineOutlinesAsManyCellsWhiteAsBlocksHeldAndTheRestRed)
 {
-    local_controls.tool = TOOL_BLOCK;
-    me->blocks = 3;
-    // The player update's cursor and line end (cells beside the hit ones).
-    block_cursor.record.adj_x = 255;
-    block_cursor.record.adj_y = 248;
-    block_cursor.record.adj_z = 39;
-    block_cursor.hit = &block_cursor.record;
-    block_line_end.record = block_cursor.record;
-    block_line_end.record.adj_y = 252;
-    block_line_end.hit = &block_line_end.record;
+    drag_line(3, BlockCell{255, 248, 39}, BlockCell{255, 252, 39});
     game_draw_frame();
     for (int i = 0; i < 5; i++) {
         SCOPED_TRACE(i);
@@ -586,15 +594,7 @@ TEST_F(HudFrame, BlockLineOutlinesAsManyCellsWhiteAsBlocksHeldAndTheRestRed)
 // cell's side edge at y 250 is its own.
 TEST_F(HudFrame, BlockLineLeavesOutTheCellInTheBuildersBody)
 {
-    local_controls.tool = TOOL_BLOCK;
-    me->blocks = 3;
-    block_cursor.record.adj_x = 250;
-    block_cursor.record.adj_y = 250;
-    block_cursor.record.adj_z = 39;
-    block_cursor.hit = &block_cursor.record;
-    block_line_end.record = block_cursor.record;
-    block_line_end.record.adj_x = 254;
-    block_line_end.hit = &block_line_end.record;
+    drag_line(3, BlockCell{250, 250, 39}, BlockCell{254, 250, 39});
     game_draw_frame();
     for (int x = 253; x <= 254; x++) {
         SCOPED_TRACE(x);
