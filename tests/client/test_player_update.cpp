@@ -153,31 +153,39 @@ TEST_F(Update, HoldingTheSecondButtonDigsOnceASecond)
 TEST_F(Update, BlockLineDragBuildsWhenTheStockCoversIt)
 {
     hold(TOOL_BLOCK);
+    // He stands at (256.5, 256.5): of a line along x 256 at his knees, his
+    // body fills cell y 256 (within 0.95 of his eye), which is not built.
     struct Case {
         const char *name;
-        int blocks;
+        int x, y0, y1, blocks;
         bool sent;
-    } cases[] = {{"enough blocks", 50, true}, {"too few blocks", 2, false}};
+        int left;
+    } cases[] = {
+        {"enough blocks", 258, 255, 258, 50, true, 46},
+        {"too few blocks", 258, 255, 258, 2, false, 2},
+        {"through him: too few for the cells outside him", 256, 254, 258, 3, false, 3},
+        {"through him: enough for the cells outside him", 256, 254, 258, 4, true, 0},
+    };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         me->blocks = c.blocks;
         me->next_use = 0.0f;
         local_controls.next_use = game_time;
-        face_ground(258, 255);
+        face_ground(c.x, c.y0);
         pf_frame();
         ASSERT_NE(block_cursor.hit, nullptr);
         pf_button(1, true);
         pf_frame();
-        face_ground(258, 258);
+        face_ground(c.x, c.y1);
         pf_frames(2);
         ASSERT_NE(block_line_end.hit, nullptr);
         pf_button(1, false);
         pf_frame();
         std::vector<Bytes> got = ctest_standin_take(&tap);
         Bytes line = {14, ME};
-        for (int v : {258, 255, 39, 258, 258, 39}) put_u32(&line, (uint32_t)v);
+        for (int v : {c.x, c.y0, 39, c.x, c.y1, 39}) put_u32(&line, (uint32_t)v);
         EXPECT_EQ(ctest_only(got, MSG_BLOCK_LINE), c.sent ? std::vector<Bytes>{line} : std::vector<Bytes>{});
-        EXPECT_EQ(me->blocks, c.sent ? 46 : 2);
+        EXPECT_EQ(me->blocks, c.left);
         EXPECT_EQ(block_line_end.hit, nullptr);
         pf_frames(35);
     }
