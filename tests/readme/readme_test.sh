@@ -10,12 +10,17 @@ build=$2
 readme=$src/README.md
 work=$(mktemp -d /tmp/readme_test.XXXXXX)
 run_pid=
-cleanup() {
-  if [ -n "$run_pid" ] && kill -0 "$run_pid" 2>/dev/null; then
-    kill "$run_pid" 2>/dev/null
-    for _ in $(seq 1 50); do kill -0 "$run_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$run_pid" 2>/dev/null
+xvfb_pid=
+stop() {
+  if [ -n "$1" ] && kill -0 "$1" 2>/dev/null; then
+    kill "$1" 2>/dev/null
+    for _ in $(seq 1 50); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$1" 2>/dev/null
   fi
+}
+cleanup() {
+  stop "$run_pid"
+  stop "$xvfb_pid" # a client still running on it ends with its display
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -148,6 +153,53 @@ wait "$run_pid"
 rc=$?
 run_pid=
 [ "$rc" = 0 ] || { cat "$work/run.out"; fail "run.sh exited $rc after quit"; }
+
+# With a display: the client starts once the server listens and joins it; a
+# missing sound device is one line of the client's own, not the audio
+# libraries' screenful.
+if command -v Xvfb >/dev/null; then
+  display=
+  for n in $(seq $((300 + $$ % 50)) 399); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp > /dev/null 2>&1 &
+    xvfb_pid=$!
+    if wait_for 10 "[ -e /tmp/.X11-unix/X$n ] || ! kill -0 $xvfb_pid 2>/dev/null" && kill -0 "$xvfb_pid" 2>/dev/null; then
+      display=:$n
+      break
+    fi
+    stop "$xvfb_pid"
+    xvfb_pid=
+  done
+  [ -n "$display" ] || fail "no free display for Xvfb"
+  rm -f "$work/console"
+  mkfifo "$work/console" "$work/output"
+  # The output pipe stays open until the server and the client have both ended.
+  DISPLAY=$display BKM_MESSAGEBOX=log BKM_PLATFORM_LOG=$work/platform.log scripts/run.sh my.ini \
+    < "$work/console" > "$work/output" 2>&1 &
+  run_pid=$!
+  cat "$work/output" > "$work/run.out" &
+  pipe_pid=$!
+  exec 3> "$work/console"
+  wait_for 120 "grep -q 'connected from 127.0.0.1' '$work/run.out' || ! kill -0 $pipe_pid 2>/dev/null" ||
+    { cat "$work/run.out"; fail "no client joined within 120 s"; }
+  # Without a sound device (as on a test machine) the client logs "sound off"
+  # once it has tried to open one; with a device there is nothing to see.
+  wait_for 30 "grep -q 'sound off' '$work/platform.log' 2>/dev/null" &&
+    { wait_for 10 "grep -q 'No sound device: sound is off.' '$work/run.out'" || fail "no line of the client's own"; }
+  echo quit >&3
+  exec 3>&-
+  # A server that quits does not say goodbye: the client would notice only
+  # when the connection times out, so its display ends it here.
+  wait_for 60 "grep -q 'Tick statistics' '$work/run.out'" || { cat "$work/run.out"; fail "the server did not quit"; }
+  stop "$xvfb_pid"
+  xvfb_pid=
+  wait_for 60 "! kill -0 $pipe_pid 2>/dev/null" || { cat "$work/run.out"; fail "the client did not end"; }
+  wait "$run_pid"
+  run_pid=
+  cp "$work/run.out" "$work/out"
+  says "run.sh: starting the server, then the client against 127.0.0.1:$port."
+  if grep -E "^(ALSA lib|AL lib)" "$work/out"; then fail "the audio libraries' own lines were printed"; fi
+fi
 
 # A port the server refuses, with a display named: the server's status
 # (255), and the loop that would start the client ends with the server, so
