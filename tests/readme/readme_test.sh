@@ -125,7 +125,8 @@ for _ in $(seq 1 50); do
   if ! ss -Hlun "sport = :$p" 2>/dev/null | grep -q .; then port=$p; break; fi
 done
 [ -n "$port" ] || fail "no free port"
-typed 0 "cp build/release/dist/server_config.ini my.ini"
+shown "cp game/server/server_config.example.ini my.ini"
+cp "$src/game/server/server_config.example.ini" my.ini
 sed -i "s/^\(\s*port\s*=\).*/\1 $port/" my.ini
 grep -q "^port = $port\$" my.ini || fail "the example settings have no port line"
 sed "s/^\(\s*port\s*=\).*/\1 abc/" my.ini > bad.ini
