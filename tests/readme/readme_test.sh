@@ -98,6 +98,16 @@ try 2 "build/release/tools/assetgen/assetsheet build/release/dist bogus.png bogu
 says '"bogus" is not a part'
 [ ! -e bogus.png ] || fail "assetsheet wrote a picture for a part that does not exist"
 
+# ---- bench_renderer's loop (without --speed) and a view it does not have.
+if [ -x "$build/bench/renderer/bench_renderer" ]; then
+  shown "build/release/bench/renderer/bench_renderer --loop level0,ref0,down30 800x600 50"
+  try 0 "build/release/bench/renderer/bench_renderer --loop level0,ref0,down30 320x240 2"
+  for v in level0 ref0 down30; do says "$v 320x240:"; done
+  try 2 "build/release/bench/renderer/bench_renderer --loop level0,level8 320x240 2"
+  says '"level8" is not a view'
+  grep -q "level0 320x240" "$work/out" && fail "bench_renderer drew before refusing a view"
+fi
+
 # ---- The one number the client takes for an address: bytes reversed.
 typed 0 'IFS=. read -r a b c d <<< 192.168.1.20; echo $(( d << 24 | c << 16 | b << 8 | a ))'
 [ "$(cat out)" = $((20 * 16777216 + 1 * 65536 + 168 * 256 + 192)) ] || fail "address number $(cat out)"
