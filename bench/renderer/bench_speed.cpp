@@ -178,11 +178,14 @@ void aim(const char *what, bool met) { std::printf("  aim: %-58s %s\n", what, me
 // A view named as --loop takes it: the pose and whether the plain caster draws it.
 bool parse_view(const char *view, Pose *p, bool *ref)
 {
-    int32_t k = 0;
-    *ref = std::sscanf(view, "ref%d", &k) == 1;
-    if (*ref || std::sscanf(view, "level%d", &k) == 1) *p = view_pose(k, 0.0f);
-    else if (!std::strcmp(view, "down30")) *p = view_pose(0, 30.0f);
-    else if (float yaw, pitch; std::sscanf(view, "y%fp%f", &yaw, &pitch) == 2) {
+    int32_t k = 0, used = 0;
+    *ref = std::sscanf(view, "ref%d%n", &k, &used) == 1;
+    if (*ref || std::sscanf(view, "level%d%n", &k, &used) == 1) {
+        if (view[used] || k < 0 || k >= kViews) return false;
+        *p = view_pose(k, 0.0f);
+    } else if (!std::strcmp(view, "down30")) *p = view_pose(0, 30.0f);
+    else if (float yaw, pitch; std::sscanf(view, "y%fp%f%n", &yaw, &pitch, &used) == 2 && !view[used] &&
+                               std::isfinite(yaw) && std::isfinite(pitch)) {
         *p = view_pose(0, pitch);
         p->yaw = yaw;
     } else return false;
@@ -194,9 +197,33 @@ int loop(const char *views, const char *size, int32_t n)
     const char *t = std::getenv("BKM_RENDER_THREADS");
     vox_set_threads(t ? std::atoi(t) : 1);
     Bench b;
-    int32_t w = 0, h = 0;
-    if (std::sscanf(size, "%dx%d", &w, &h) != 2 || !bind(b, w, h)) return 2;
+    int32_t w = 0, h = 0, used = 0;
+    if (std::sscanf(size, "%dx%d%n", &w, &h, &used) != 2 || size[used] || w < 1 || h < 1 || w > 8192 || h > 8192) {
+        std::fprintf(stderr, "bench_renderer: the size must be WxH (1..8192 each), not \"%s\"\n", size);
+        return 2;
+    }
+    if (n < 1) {
+        std::fprintf(stderr, "bench_renderer: the number of frames must be 1 or more\n");
+        return 2;
+    }
     const std::string list = views;
+    for (size_t at = 0; at <= list.size();) { // every name checked before any is drawn
+        const size_t end = std::min(list.find(',', at), list.size());
+        const std::string view = list.substr(at, end - at);
+        at = end + 1;
+        Pose p;
+        bool ref;
+        if (!parse_view(view.c_str(), &p, &ref)) {
+            std::fprintf(stderr, "bench_renderer: \"%s\" is not a view; the views are level0..level7, "
+                                 "ref0..ref7 (the plain caster), down30 and yYAWpPITCH (degrees)\n",
+                         view.c_str());
+            return 2;
+        }
+    }
+    if (!bind(b, w, h)) {
+        std::fprintf(stderr, "bench_renderer: cannot make a %dx%d frame\n", w, h);
+        return 1;
+    }
     for (size_t at = 0; at <= list.size();) {
         const size_t end = std::min(list.find(',', at), list.size());
         const std::string view = list.substr(at, end - at);
@@ -267,23 +294,65 @@ void full_frame(int32_t frames, int32_t threads)
 
 } // namespace
 
+void bench_speed_help(FILE *to)
+{
+    std::fprintf(to,
+                 "bench_renderer [--speed] [--rounds N] [--frames N] [--png PREFIX]   the speed report\n"
+                 "  --rounds N          rounds of each comparison (default 15)\n"
+                 "  --frames N          frames of the full-frame case (default 600)\n"
+                 "  --png PREFIX        also writes both renderers' first level view as PNGs\n"
+                 "bench_renderer [--speed] --loop VIEWS WxH N\n"
+                 "  renders each view N times and prints its times and a hash of its pixels and\n"
+                 "  depths; VIEWS is a comma-separated list of level0..level7 (eye height, yaw\n"
+                 "  10 + 45 k), ref0..ref7 (the same drawn by the plain caster), down30 and\n"
+                 "  yYAWpPITCH (degrees, e.g. y100p-10); BKM_RENDER_THREADS sets the threads\n"
+                 "  (default 1)\n"
+                 "bench_renderer [benchmark options]   the world pass, scene and picture\n"
+                 "  benchmarks (Google Benchmark; its options follow)\n");
+}
+
+static int bench_speed_usage(const char *option, const char *problem)
+{
+    std::fprintf(stderr, "bench_renderer: %s %s\n", option, problem);
+    bench_speed_help(stderr);
+    return 2;
+}
+
 int bench_speed_main(int argc, char **argv)
 {
-    int32_t rounds = 15, frames = 600;
-    const char *png = nullptr;
+    int32_t rounds = 15, frames = 600, loop_n = 0;
+    const char *png = nullptr, *loop_views = nullptr, *loop_size = nullptr;
+    for (int i = 0; i < argc; i++) {
+        const int count = !std::strcmp(argv[i], "--rounds") || !std::strcmp(argv[i], "--frames");
+        if (count || !std::strcmp(argv[i], "--png")) {
+            if (i + 1 >= argc) return bench_speed_usage(argv[i], "needs a value");
+            if (count) {
+                char *end = nullptr;
+                const long v = std::strtol(argv[i + 1], &end, 10);
+                if (end == argv[i + 1] || *end || v < 1 || v > 1000000)
+                    return bench_speed_usage(argv[i], "takes a whole number from 1 to 1000000");
+                (argv[i][2] == 'r' ? rounds : frames) = (int32_t)v;
+            } else png = argv[i + 1];
+            i++;
+        } else if (!std::strcmp(argv[i], "--loop")) {
+            if (i + 3 >= argc) return bench_speed_usage(argv[i], "takes VIEWS WxH N");
+            char *end = nullptr;
+            const long n = std::strtol(argv[i + 3], &end, 10);
+            if (end == argv[i + 3] || *end || n < 1 || n > 1000000)
+                return bench_speed_usage(argv[i], "takes N, a whole number from 1 to 1000000");
+            loop_views = argv[i + 1];
+            loop_size = argv[i + 2];
+            loop_n = (int32_t)n;
+            i += 3;
+        } else return bench_speed_usage(argv[i], "is not an option of the speed report");
+    }
     if (startrenderer(getcpufeatures()) != 0 || !bench_use_generated_map()) {
         std::fprintf(stderr, "bench_renderer: renderer or map not available\n");
         return 1;
     }
     setwallshades(0, 64, 32, 32, 16, 48);
     voxsetfogcolour(kFog);
-    for (int i = 0; i < argc; i++) {
-        if (!std::strcmp(argv[i], "--rounds") && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
-        else if (!std::strcmp(argv[i], "--png") && i + 1 < argc) png = argv[++i];
-        else if (!std::strcmp(argv[i], "--loop") && i + 3 < argc)
-            return loop(argv[i + 1], argv[i + 2], std::atoi(argv[i + 3]));
-    }
+    if (loop_views) return loop(loop_views, loop_size, loop_n);
     const int set = vox_kernel_set();
     std::printf("Renderer speed, generated map, %d level views at eye height, %.0f blocks, %s kernels, %d rounds\n",
                 kViews, kRange, set == VOX_KERNELS_AVX2 ? "AVX2" : (set == VOX_KERNELS_SSE ? "SSE" : "scalar"),

@@ -93,10 +93,18 @@ void world_pass(benchmark::State &state, const View *v, int w, int h, int kernel
 } // namespace
 
 int bench_speed_main(int argc, char **argv);
+void bench_speed_help(FILE *to);
 
 int main(int argc, char **argv)
 {
+    // The speed report's options work with or without --speed before them.
     if (argc > 1 && !std::strcmp(argv[1], "--speed")) return bench_speed_main(argc - 2, argv + 2);
+    for (const char *o : {"--loop", "--rounds", "--frames", "--png"})
+        if (argc > 1 && !std::strcmp(argv[1], o)) return bench_speed_main(argc - 1, argv + 1);
+    if (argc > 1 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        bench_speed_help(stdout);
+        std::printf("\n");
+    }
     const int sizes[3][2] = {{640, 480}, {800, 600}, {1280, 960}};
     for (const View &v : views)
         for (const auto &s : sizes)

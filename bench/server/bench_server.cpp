@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,6 +32,25 @@
 #include "support/test_server.h"
 
 static bool bench_map_ready = false;
+// The generated map's file lives in a folder of its own, removed at exit.
+static std::string bench_map_path;
+// Set by any benchmark that fails, so that the program's status says so.
+static bool bench_failed = false;
+
+static void bench_fail(benchmark::State &state, const char *why)
+{
+    bench_failed = true;
+    state.SkipWithError(why);
+}
+
+// Players connect from their own addresses: one per client, so that the
+// server's cap on connections in progress per address never applies.
+static const char *bench_client_ip(int i)
+{
+    static char ips[64][20];
+    snprintf(ips[i & 63], sizeof ips[0], "127.0.0.%d", (i & 63) + 2);
+    return ips[i & 63];
+}
 
 // A generated map, loaded the way the server loads it.
 static void bench_make_map()
@@ -37,8 +58,8 @@ static void bench_make_map()
     if (bench_map_ready)
         return;
     terrain_generate(1234);
-    map_save("bench_gen.vxl");
-    FILE *f = fopen("bench_gen.vxl", "rb");
+    map_save(bench_map_path.c_str());
+    FILE *f = fopen(bench_map_path.c_str(), "rb");
     srv_mapfile_load(f, nullptr, 0);
     map_remove_all_floating();
     bench_map_ready = true;
@@ -53,7 +74,7 @@ static void BM_MapCompress(benchmark::State &state)
     for (auto _ : state) {
         uint8_t *z = srv_mapzip_compress(image.data(), n, &zlen, nullptr);
         if (!z)
-            state.SkipWithError("compression failed");
+            bench_fail(state, "compression failed");
         free(z);
     }
     state.counters["compressed_bytes"] = (double)zlen;
@@ -97,10 +118,10 @@ static bool bench_start_server(benchmark::State &state)
     srv_register = 0;
     srv_settings.query_address = 0;
     bench_make_map();
-    map_save("bench_gen.vxl");
-    FILE *f = fopen("bench_gen.vxl", "rb");
+    map_save(bench_map_path.c_str());
+    FILE *f = fopen(bench_map_path.c_str(), "rb");
     if (srv_start(f, GAME_MODE_CTF, "bench") != 0) {
-        state.SkipWithError("server did not start");
+        bench_fail(state, "server did not start");
         return false;
     }
     return true;
@@ -153,8 +174,8 @@ static void BM_JoinBurstTickGap(benchmark::State &state)
         uint16_t port = srv_settings.port;
         std::thread clients([&] {
             std::vector<TestClient> c(31);
-            for (auto &cl : c)
-                tcl_connect_begin(&cl, nullptr, port);
+            for (size_t i = 0; i < c.size(); i++)
+                tcl_connect_begin(&c[i], bench_client_ip((int)i), port);
             int64_t end = tsv_now_ms() + 60000;
             for (;;) {
                 int n = 0;
@@ -174,6 +195,8 @@ static void BM_JoinBurstTickGap(benchmark::State &state)
         bench_run_server(state, done, measuring);
         clients.join();
         state.counters["clients_done"] = (double)ok.load();
+        if (ok != 31)
+            bench_fail(state, "not every client got the map within 60 s");
     }
 }
 BENCHMARK(BM_JoinBurstTickGap)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
@@ -254,8 +277,8 @@ static void BM_RejoinWhileEditing(benchmark::State &state)
                 return pred();
             };
             // Everybody in, on one team or the other.
-            for (auto &p : pl)
-                tcl_connect_begin(&p.c, nullptr, port);
+            for (int i = 0; i < kPlayers; i++)
+                tcl_connect_begin(&pl[i].c, bench_client_ip(i), port);
             std::vector<bool> asked(kPlayers, false);
             bool all_in = wait_for([&] {
                 int n = 0;
@@ -308,7 +331,7 @@ static void BM_RejoinWhileEditing(benchmark::State &state)
                 tcl_abort(&p.c);
                 p.c = TestClient();
                 int64_t t0 = tsv_now_ms();
-                tcl_connect_begin(&p.c, nullptr, port);
+                tcl_connect_begin(&p.c, bench_client_ip(k), port);
                 if (!wait_for([&] { return edit_due() || p.c.map_done || p.c.disconnected; }, 30000) ||
                     !p.c.map_done) {
                     failed = 1;
@@ -328,7 +351,7 @@ static void BM_RejoinWhileEditing(benchmark::State &state)
         bench_run_server(state, done, measuring);
         clients.join();
         if (failed) {
-            state.SkipWithError("players did not get in or a rejoin failed");
+            bench_fail(state, "players did not get in or a rejoin failed");
             return;
         }
         std::sort(to_map_ms.begin(), to_map_ms.end());
@@ -344,4 +367,24 @@ static void BM_RejoinWhileEditing(benchmark::State &state)
 }
 BENCHMARK(BM_RejoinWhileEditing)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-BENCHMARK_MAIN();
+// As BENCHMARK_MAIN, but a failed benchmark fails the program, and the map's
+// folder goes away however the run ends.
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    char dir[] = "/tmp/bench_server.XXXXXX";
+    if (!mkdtemp(dir)) {
+        fprintf(stderr, "bench_server: cannot make a temporary folder\n");
+        return 1;
+    }
+    bench_map_path = std::string(dir) + "/gen.vxl";
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    if (bench_failed)
+        fprintf(stderr, "bench_server: a benchmark failed\n");
+    return bench_failed ? 1 : 0;
+}

@@ -6,9 +6,15 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
+#include <dlfcn.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "common/lang.h"
+#include "common/lang_ids.h"
 
 #include "platform/plat_backend.h"
 #include "platform/plat_events.h"
@@ -169,6 +175,30 @@ static void sound_reset_slots()
     slot_counter = -1;
 }
 
+// ALSA's error handler as libasound declares it.
+typedef void (*AlsaErrorHandler)(const char *file, int line, const char *function, int err, const char *fmt, ...);
+typedef int (*AlsaSetErrorHandler)(AlsaErrorHandler handler);
+
+static void alsa_error_ignored(const char *, int, const char *, int, const char *, ...) {}
+
+// Probing for a device that is not there makes OpenAL Soft and ALSA print a
+// screenful of errors; the client says it in one line of its own instead.
+// Both are quieted through their own documented settings: OpenAL Soft's
+// ALSOFT_LOGLEVEL and ALSA's snd_lib_error_set_handler, reached in the library
+// OpenAL Soft itself loads. Someone who sets ALSOFT_LOGLEVEL sees them all.
+static void sound_quiet_libraries()
+{
+    static int done;
+    if (done || std::getenv("ALSOFT_LOGLEVEL")) return;
+    done = 1;
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
+    void *alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return; // no ALSA: nothing of it to quiet
+    auto set = (AlsaSetErrorHandler)dlsym(alsa, "snd_lib_error_set_handler");
+    if (set) set(alsa_error_ignored);
+    // The library stays loaded, so that its handler stays set.
+}
+
 void initdirectsound()
 {
     if (sound_device) uninitdirectsound();
@@ -177,9 +207,13 @@ void initdirectsound()
     ALCdevice *device;
     const int clocked = plat_backend && plat_backend->sounddevice == SOUND_DEVICE_CLOCKED;
     if (clocked) device = sound_open_loopback(HEADLESS_RATE, attrs);
-    else device = alcOpenDevice(nullptr);
+    else {
+        sound_quiet_libraries();
+        device = alcOpenDevice(nullptr);
+    }
     if (!device) {
         plat_log("sound off");
+        std::fprintf(stderr, "%s\n", lang_get_or(LANG_SOUND_OFF, "No sound device: sound is off."));
         return; // no audio device: the game runs silently
     }
     const char *failed = sound_setup(device, clocked ? attrs : nullptr);

@@ -430,16 +430,34 @@ static void fatal(const char *message)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
+    struct Section {
+        const char *name;
+        void (*draw)(Canvas *);
+    };
+    const Section sections[] = {{"models", section_models}, {"players", section_players}, {"views", section_views},
+                                {"world", section_world},   {"pictures", section_pictures}, {"fonts", section_fonts}};
+    if (argc < 3 || argc > 4) {
         std::fprintf(stderr, "usage: assetsheet DISTDIR OUT.png [models|players|views|world|pictures|fonts]\n");
         return 2;
     }
     const std::string out_path = std::filesystem::absolute(argv[2]).string();
     const char *only = argc > 3 ? argv[3] : nullptr;
+    int known = !only;
+    for (const Section &s : sections) known |= only && !std::strcmp(only, s.name);
+    if (!known) {
+        std::fprintf(stderr,
+                     "assetsheet: \"%s\" is not a part; the parts are models, players, views, world, pictures "
+                     "and fonts\n",
+                     only);
+        return 2;
+    }
     // The client reads its files from its own folder.
     std::error_code ec;
     std::filesystem::current_path(argv[1], ec);
-    if (ec) fatal("cannot enter the folder");
+    if (ec) {
+        std::fprintf(stderr, "assetsheet: cannot enter the folder %s\n", argv[1]);
+        return 1;
+    }
     game_set_fatal_handler(fatal);
     if (!plat_select_backend(PLAT_BACKEND_HEADLESS)) fatal("no display");
     *game_display_settings() = DisplaySettings{64, 48, 1, 0};
@@ -454,12 +472,6 @@ int main(int argc, char **argv)
     for (int t = 0; t < 2; t++) game_set_team_slot(t, t ? "Green" : "Blue", TEAM_COLOUR[t]);
     if (!game_load_models()) fatal("the models did not load");
 
-    struct Section {
-        const char *name;
-        void (*draw)(Canvas *);
-    };
-    const Section sections[] = {{"models", section_models}, {"players", section_players}, {"views", section_views},
-                                {"world", section_world},   {"pictures", section_pictures}, {"fonts", section_fonts}};
     std::vector<Canvas> parts;
     int32_t width = 0, height = 0;
     for (const Section &s : sections) {

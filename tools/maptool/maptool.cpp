@@ -1,4 +1,6 @@
 // maptool: writes simple VXL maps and checks a VXL file's invariants.
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +15,8 @@
 static int usage()
 {
     std::fprintf(stderr,
-                 "usage: maptool flat OUT [GROUND]          flat ground at z GROUND (default 40)\n"
+                 "usage: maptool flat OUT [GROUND]          flat ground at z GROUND (0..63, default 40;\n"
+                 "                                          z counts down from 0 at the top)\n"
                  "       maptool hills OUT [SEED]           terrain height map of SEED\n"
                  "       maptool pillars OUT [SEED] [COUNT] flat ground with COUNT pillars\n"
                  "       maptool random OUT [SEED] [EDITS]  hills with EDITS random block edits\n"
@@ -25,9 +28,23 @@ static int usage()
     return 2;
 }
 
-static int32_t arg_int(int argc, char **argv, int i, int32_t def)
+// The optional whole-number argument i (def when absent) into *out. 0, after
+// a message naming the argument, when it is not a number from lo to hi.
+static int arg_int(int argc, char **argv, int i, const char *name, long long lo, long long hi, int32_t def,
+                   int32_t *out)
 {
-    return i < argc ? (int32_t)std::strtol(argv[i], nullptr, 10) : def;
+    *out = def;
+    if (i >= argc) return 1;
+    char *end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(argv[i], &end, 10);
+    if (end == argv[i] || *end || errno || v < lo || v > hi) {
+        std::fprintf(stderr, "maptool: %s must be a whole number from %lld to %lld, not \"%s\"\n", name, lo, hi,
+                     argv[i]);
+        return 0;
+    }
+    *out = (int32_t)(uint32_t)v; // seeds above INT32_MAX keep their 32 bits
+    return 1;
 }
 
 // Reads and loads FILE into the store. 0 on success, 1 (after a message) when
@@ -96,41 +113,48 @@ int main(int argc, char **argv)
     const char *cmd = argv[1];
     if (!std::strcmp(cmd, "check")) {
         int strict = !std::strcmp(argv[2], "--strict");
-        if (strict && argc < 4) return usage();
+        if (argc != (strict ? 4 : 3)) return usage();
         return check(argv[strict ? 3 : 2], strict);
     }
     if (!std::strcmp(cmd, "floating")) {
+        if (argc != 3) return usage();
         std::vector<uint8_t> img;
         if (load(argv[2], img)) return 1;
         floating_report(stdout);
         return 0;
     }
     const char *out = argv[2];
+    // Seeds take any 32 bits, signed or not, as the server's "gen" does.
+    const long long seed_lo = INT32_MIN, seed_hi = UINT32_MAX;
+    int32_t a = 0, b = 0;
     if (!std::strcmp(cmd, "gen")) {
-        char *end = nullptr;
-        long long seed = argc == 4 ? std::strtoll(argv[2], &end, 10) : 0;
-        if (argc != 4 || end == argv[2] || *end || seed < INT32_MIN || seed > UINT32_MAX) {
-            std::fprintf(stderr, "SEED must be an integer (32 bits)\n");
-            return 2;
-        }
+        if (argc != 4) return usage();
+        if (!arg_int(argc, argv, 2, "SEED", seed_lo, seed_hi, 0, &a)) return 2;
         out = argv[3];
-        if (!terrain_generate((int32_t)(uint32_t)seed)) {
+        if (!terrain_generate(a)) {
             std::fprintf(stderr, "generated map does not fit the pool\n");
             return 1;
         }
     } else if (!std::strcmp(cmd, "flat")) {
-        int32_t g = arg_int(argc, argv, 3, 40);
-        if (g < 0 || g > 63) {
-            std::fprintf(stderr, "GROUND must be 0..63\n");
-            return 2;
-        }
-        build_flat_map(g);
+        if (argc > 4) return usage();
+        if (!arg_int(argc, argv, 3, "GROUND", 0, 63, 40, &a)) return 2;
+        build_flat_map(a);
     } else if (!std::strcmp(cmd, "hills")) {
-        build_hills_map(arg_int(argc, argv, 3, 1));
+        if (argc > 4) return usage();
+        if (!arg_int(argc, argv, 3, "SEED", seed_lo, seed_hi, 1, &a)) return 2;
+        build_hills_map(a);
     } else if (!std::strcmp(cmd, "pillars")) {
-        build_pillars_map(arg_int(argc, argv, 3, 1), arg_int(argc, argv, 4, 2000));
+        if (argc > 5) return usage();
+        if (!arg_int(argc, argv, 3, "SEED", seed_lo, seed_hi, 1, &a) ||
+            !arg_int(argc, argv, 4, "COUNT", 0, INT32_MAX, 2000, &b))
+            return 2;
+        build_pillars_map(a, b);
     } else if (!std::strcmp(cmd, "random")) {
-        build_random_map(arg_int(argc, argv, 3, 1), arg_int(argc, argv, 4, 20000));
+        if (argc > 5) return usage();
+        if (!arg_int(argc, argv, 3, "SEED", seed_lo, seed_hi, 1, &a) ||
+            !arg_int(argc, argv, 4, "EDITS", 0, INT32_MAX, 20000, &b))
+            return 2;
+        build_random_map(a, b);
     } else {
         return usage();
     }
