@@ -207,6 +207,50 @@ TEST_F(ClientE2E, FollowsPlayersMovingBuildingChattingAndKilling)
     EXPECT_TRUE(ctest_fatals.empty());
 }
 
+// After a map change every player is back to "not joined": one who leaves
+// then is still shown by the clients until they are told, and the next
+// player the server puts in his slot must be shown with his own name.
+TEST_F(ClientE2E, ANewcomerInTheSlotOfOneWhoLeftAfterAMapChangeShowsHisOwnName)
+{
+    serve();
+    ASSERT_TRUE(connect_client());
+    ASSERT_TRUE(run_until([] { return client_state.screens.current == SCREEN_TEAM_MENU; })) << srv.output;
+    TestClient &leaver = cl[0], &newcomer = cl[1];
+    Vec3 at;
+    enter(&leaver, 0, "Leaver", &at);
+    const int slot = leaver.own_id;
+    ASSERT_TRUE(run_until([&] { return player_table[slot].present && player_table[slot].team == 0; }));
+    EXPECT_STREQ(player_table[slot].name, "Leaver");
+
+    // The map change: the client loads the map again and is back on the team menu.
+    size_t from = srv.output.size();
+    tsv_type(&srv, "map flat\n");
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_MAP_CHANGE_SCHEDULED, "flat", 10), E2E_WAIT_MS, from))
+        << srv.output.substr(from);
+    // The new map puts every slot back to "not joined" (and may load within one frame).
+    ASSERT_TRUE(run_until([&] {
+        return player_table[slot].team == TEAM_NONE && client_state.screens.current == SCREEN_TEAM_MENU;
+    })) << srv.output;
+    ASSERT_TRUE(player_table[slot].present);
+    ASSERT_TRUE(tcl_wait(&leaver, [&] { return leaver.map_transfers == 2 && leaver.map_done; }, E2E_WAIT_MS));
+
+    // He leaves before joining again; a newcomer is given his slot.
+    scripted.clear();
+    tcl_close(&leaver);
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, slot), E2E_WAIT_MS, from)) << srv.output.substr(from);
+    EXPECT_TRUE(run_until([&] { return !player_table[slot].present; })) << "the leaver is still shown";
+    EXPECT_TRUE(chat_has(ctest_text(LANG_PLAYER_LEFT, "Leaver")));
+    scripted.push_back(&newcomer);
+    ASSERT_TRUE(connect_and_download(&newcomer));
+    ASSERT_EQ(newcomer.own_id, slot);
+    ASSERT_TRUE(tcl_join(&newcomer, 1, WEAPON_SMG, "Newcomer"));
+    ASSERT_TRUE(run_until([&] { return player_table[slot].present && player_table[slot].team == 1; }));
+    EXPECT_STREQ(player_table[slot].name, "Newcomer");
+    EXPECT_TRUE(run_until([&] { return chat_has(ctest_text(LANG_PLAYER_JOINED, "Newcomer", "Team 2")); }));
+    EXPECT_FALSE(chat_has(ctest_text(LANG_PLAYER_JOINED, "Leaver", "Team 2")));
+    EXPECT_TRUE(ctest_fatals.empty());
+}
+
 // Each refusal of the server ends the client with its own text.
 TEST_F(ClientE2E, RefusalsEndTheClientWithTheirText)
 {
