@@ -103,7 +103,30 @@ enum LangId {
     LANG_MAP_INVALID = 95,        // %s what is wrong with the columns
     LANG_MAP_CHANGE_CANCELLED = 96, // %s map name, %s reason
     LANG_BAD_PORT = 97,           // %s the setting's value as written
-    LANG_COUNT = 98,
+    LANG_RESERVED_98 = 98,
+    LANG_RESERVED_99 = 99,
+    LANG_RESERVED_100 = 100,
+    LANG_RESERVED_101 = 101,
+    LANG_RESERVED_102 = 102,
+    LANG_RESERVED_103 = 103,
+    LANG_RESERVED_104 = 104,
+    LANG_RESERVED_105 = 105,
+    LANG_RESERVED_106 = 106,
+    LANG_RESERVED_107 = 107,
+    LANG_RESERVED_108 = 108,
+    LANG_RESERVED_109 = 109,
+    LANG_RESERVED_110 = 110,
+    LANG_RESERVED_111 = 111,
+    LANG_RESERVED_112 = 112,
+    LANG_RESERVED_113 = 113,
+    LANG_RESERVED_114 = 114,
+    LANG_RESERVED_115 = 115,
+    LANG_RESERVED_116 = 116,
+    LANG_RESERVED_117 = 117,
+    LANG_RESERVED_118 = 118,
+    LANG_RESERVED_119 = 119,
+    LANG_ERR_BAD_ADDRESS = 120,   // %s the address text as given
+    LANG_COUNT = 121,
 };
 
 // The printf conversions that callers pass for a string, in order, e.g. "%s%s%s"
