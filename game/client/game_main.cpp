@@ -38,6 +38,11 @@ int32_t game_millis;
 
 static DisplaySettings display_settings;
 static int game_enet_started;
+// The server's address from the command line, connected to by the first
+// frame (game_connect_server).
+static uint32_t game_server_host;
+static uint16_t game_server_port;
+static int game_connect_owed;
 
 ScreenTable *game_screen_table() { return &client_state.screens; }
 DisplaySettings *game_display_settings() { return &display_settings; }
@@ -146,11 +151,14 @@ int game_init(int argc, char **argv)
         messagebox(box, "ERROR", 0);
         return -1;
     }
-    if (!net_client_connect(host, port)) return game_init_failed(LANG_ERR_CONNECT);
-    if (!game_work_buffer_alloc(client_settings.xres, client_settings.yres)) {
-        net_client_close();
+    if (!game_work_buffer_alloc(client_settings.xres, client_settings.yres))
         return game_init_failed(LANG_ERR_NO_WORK_BUFFER);
-    }
+    // Connected only once the window, sound, input and fonts are up: the
+    // server sends the map at once and gives up a player who stays silent
+    // for seconds, as a slow start-up would keep him.
+    game_server_host = host;
+    game_server_port = port;
+    game_connect_owed = 1;
     local_player_id = -1;
     game_reset_state();
     game_build_palette();
@@ -180,8 +188,18 @@ void game_update_cursor(int capture)
     }
 }
 
+int game_connect_server()
+{
+    if (!game_connect_owed) return 1;
+    game_connect_owed = 0;
+    if (net_client_connect(game_server_host, game_server_port)) return 1;
+    game_fatal(LANG_ERR_CONNECT);
+    return 0;
+}
+
 void game_run_frame()
 {
+    if (!game_connect_server()) return;
     timer_read(&game_time);
     const double since = std::fabs(game_time - game_last_frame);
     if (since < 0.01666666753590107) {
@@ -217,6 +235,7 @@ void game_run_frame()
 
 void game_shutdown()
 {
+    game_connect_owed = 0;
     game_work_buffer_free();
     game_free_images();
     game_clear_world_objects();

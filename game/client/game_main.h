@@ -29,6 +29,11 @@ enum GameAddressResult {
 // bits, a port outside 1..65535, anything after the address, or a digit among
 // the skipped characters (the argument lost its first character, the quote).
 int game_parse_address(const char *arg, uint32_t *host, uint16_t *port);
+// Opens the connection to the server that game_init read from the command
+// line, on the first call after it (game_run_frame makes that call at the
+// top of the first frame, once the platform's start-up is done). Returns 1
+// connected or nothing owed, 0 after the fatal error of a failed connect.
+int game_connect_server();
 // The millisecond clock of a game-clock time: whole milliseconds, counted
 // modulo 2^31 so that it stays positive at any uptime.
 int32_t game_millis_of(double t);

@@ -263,8 +263,8 @@ static const char *startup_text(int id)
     }
 }
 
-// A failure after game_init connected: the box, then the program's shutdown
-// (the server sees a disconnect) and every release.
+// A failure after game_init succeeded: the box, then the program's shutdown
+// and every release.
 static int startup_failed(int id)
 {
     messagebox(startup_text(id), "ERROR", 0);
