@@ -225,6 +225,7 @@ TEST(StartUp, NoAddressOrAMalformedOneShowsItsBoxAndFails)
         // The strings game_init loaded (or its own English ones).
         char box[1024];
         snprintf(box, sizeof box, game_text(c.text), c.shown);
+        std::replace(box, box + std::strlen(box), '\n', ' '); // the log keeps each box on one line
         const int at = plat_log_find("box ERROR: ", 0);
         ASSERT_GE(at, 0);
         EXPECT_EQ(plat_log_line(at), std::string("box ERROR: ") + box);
