@@ -382,10 +382,10 @@ TEST_F(ClientE2E, ASlowStartUpStillReachesTheTeamMenu)
     EXPECT_TRUE(ctest_fatals.empty()) << (ctest_fatals.empty() ? "" : ctest_fatals[0]);
 }
 
-// The program starts up (window, sound, fonts) between connecting and its
-// first frame without servicing the connection, and the server resets a
-// handshake left unconfirmed for 3 s: the server takes the player while the
-// client is still silent, and the download then runs as usual.
+// The connection is serviced only by the frames after the connect, and the
+// server resets a handshake left unconfirmed for 3 s: the server takes the
+// player while the client is still silent, and the download then runs as
+// usual.
 TEST_F(ClientE2E, TheServerTakesThePlayerBeforeTheClientServicesTheConnection)
 {
     serve();
