@@ -183,7 +183,8 @@ TEST_F(ClientProgram, EachRefusalEndsTheProgramWithItsText)
 // took 10 to 30 s), and the program ends.
 TEST_F(ClientProgram, AServerThatStopsAnsweringEndsTheProgramWithinSecondsOnEveryScreen)
 {
-    const std::string weapon_menu = "0 screen 2\n300 press 1\n0 screen 3\n";
+    // Keys held 300 ms: a slow (sanitizer) build's frame must see them down.
+    const std::string weapon_menu = "0 screen 2\n300 press 1 300\n0 screen 3\n";
     struct Case {
         const char *name;
         const char *player; // "Zarar" keeps the name question open
@@ -194,7 +195,7 @@ TEST_F(ClientProgram, AServerThatStopsAnsweringEndsTheProgramWithinSecondsOnEver
         {"team menu", "Lost", "0 screen 2\n", SIGKILL},
         {"weapon menu", "Lost", weapon_menu, SIGKILL},
         {"weapon menu, server paused", "Lost", weapon_menu, SIGSTOP},
-        {"in game", "Lost", weapon_menu + "300 press 1\n0 screen 4\n", SIGKILL},
+        {"in game", "Lost", weapon_menu + "300 press 1 300\n0 screen 4\n", SIGKILL},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
