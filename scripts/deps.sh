@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and tests need, when any is missing.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config clang
-      libenet-dev libiniparser-dev zlib1g-dev libsdl2-dev libpng-dev
+      libenet-dev libiniparser-dev zlib1g-dev libsdl2-dev libx11-dev libpng-dev
       libgtest-dev libgmock-dev googletest libbenchmark-dev
       libopenal-dev libfreetype-dev fonts-dejavu-core xvfb xdotool x11-utils x11-apps)
 missing=()

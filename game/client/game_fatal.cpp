@@ -33,6 +33,9 @@ static const FallbackText fallback_texts[] = {
     {LANG_ERR_MODEL_SIZE, "A player model has the wrong size."},
     {LANG_DOWNLOAD_CANCELLED, "Map download cancelled."},
     {LANG_ERR_CONNECT, "Could not connect to the server."},
+    {LANG_ERR_BAD_ADDRESS, "The server address \"%s\" is not in the form the client takes:\none decimal number "
+                           "(127.0.0.1 is 16777343) and an optional :port from 1 to 65535,\nin quotes, as in "
+                           "\"bkm://16777343:32887\"\n(from a shell: '\"bkm://16777343:32887\"')."},
     {LANG_DISCONNECTED, "The connection to the server was lost."},
     {LANG_ERR_MAP_DATA, "The map data from the server is damaged."},
 };

@@ -38,32 +38,61 @@ int32_t game_millis;
 
 static DisplaySettings display_settings;
 static int game_enet_started;
+// The server's address from the command line, connected to by the first
+// frame (game_connect_server).
+static uint32_t game_server_host;
+static uint16_t game_server_port;
+static int game_connect_owed;
 
 ScreenTable *game_screen_table() { return &client_state.screens; }
 DisplaySettings *game_display_settings() { return &display_settings; }
 
+// Reads a decimal number of at least one digit at *p, no larger than max;
+// *p is left after it. 0 when there is no digit or the number is larger.
+static int game_read_decimal(const char **p, uint64_t max, uint64_t *out)
+{
+    const char *s = *p;
+    uint64_t v = 0;
+    if (*s < '0' || *s > '9') return 0;
+    for (; *s >= '0' && *s <= '9'; s++) {
+        v = v * 10 + (uint64_t)(*s - '0');
+        if (v > max) return 0;
+    }
+    *p = s;
+    *out = v;
+    return 1;
+}
+
 int game_parse_address(const char *arg, uint32_t *host, uint16_t *port)
 {
-    if (!arg || std::strcmp(arg, "client.exe") == 0) return 0;
+    if (!arg || std::strcmp(arg, "client.exe") == 0) return GAME_ADDRESS_NONE;
     // Never read past the end: the argument may be shorter than its prefix.
     size_t len = strnlen(arg, 6);
-    if (len < 6 || arg[6] == 0) return 0;
-    char text[18];
-    snprintf(text, sizeof text, "%s", arg + 6);
-    size_t n = std::strlen(text);
+    if (len < 6 || arg[6] == 0) return GAME_ADDRESS_NONE;
+    char text[GAME_ADDRESS_TEXT];
+    size_t n = strnlen(arg + 6, sizeof text);
+    if (n == sizeof text) return GAME_ADDRESS_MALFORMED; // longer than any address
+    std::memcpy(text, arg + 6, n);
+    text[n] = 0;
     if (n > 0 && text[n - 1] == '"') text[--n] = 0;
     if (n > 0 && text[n - 1] == '/') text[--n] = 0;
-    if (text[0] < '0' || text[0] > '9') return 0;
-    unsigned long long address = strtoull(text, nullptr, 10);
-    if (address > 0xFFFFFFFFull) return 0;
-    unsigned long long p = NET_DEFAULT_PORT;
-    if (const char *colon = std::strchr(text, ':')) {
-        if (colon[1] < '0' || colon[1] > '9') return 0;
-        p = strtoull(colon + 1, nullptr, 10);
+    if (n == 0) return GAME_ADDRESS_NONE;
+    // A digit among the skipped characters means the number began there:
+    // the command line lacked the character the entry point drops.
+    if (arg[5] >= '0' && arg[5] <= '9') return GAME_ADDRESS_MALFORMED;
+    const char *p = text;
+    uint64_t address, number = NET_DEFAULT_PORT;
+    if (!game_read_decimal(&p, 0xFFFFFFFFu, &address)) return GAME_ADDRESS_MALFORMED;
+    if (*p == ':') {
+        p++;
+        if (!game_read_decimal(&p, 65535, &number) || number == 0) return GAME_ADDRESS_MALFORMED;
     }
+    // Anything else (a dotted address, a second number, trailing text) would
+    // be read as some other address: none is guessed.
+    if (*p) return GAME_ADDRESS_MALFORMED;
     *host = (uint32_t)address;
-    *port = (uint16_t)(p & 0xFFFF);
-    return 1;
+    *port = (uint16_t)number;
+    return GAME_ADDRESS_OK;
 }
 
 int32_t game_millis_of(double t)
@@ -108,12 +137,28 @@ int game_init(int argc, char **argv)
     game_enet_started = 1;
     uint32_t host;
     uint16_t port;
-    if (!game_parse_address(argv ? argv[0] : nullptr, &host, &port)) return game_init_failed(LANG_ERR_NO_ADDRESS);
-    if (!net_client_connect(host, port)) return game_init_failed(LANG_ERR_CONNECT);
-    if (!game_work_buffer_alloc(client_settings.xres, client_settings.yres)) {
-        net_client_close();
-        return game_init_failed(LANG_ERR_NO_WORK_BUFFER);
+    const char *arg = argv ? argv[0] : nullptr;
+    const int parsed = game_parse_address(arg, &host, &port);
+    if (parsed == GAME_ADDRESS_NONE) return game_init_failed(LANG_ERR_NO_ADDRESS);
+    if (parsed == GAME_ADDRESS_MALFORMED) {
+        // Said at once, with the text as given: a connection to whatever
+        // number could be read from it would only fail seconds later.
+        char given[GAME_ADDRESS_TEXT], box[1024];
+        snprintf(given, sizeof given, "%s", arg + 6);
+        for (char *c = given; *c; c++)
+            if ((unsigned char)*c < 32 || *c == 127) *c = '?';
+        snprintf(box, sizeof box, game_text(LANG_ERR_BAD_ADDRESS), given);
+        messagebox(box, "ERROR", 0);
+        return -1;
     }
+    if (!game_work_buffer_alloc(client_settings.xres, client_settings.yres))
+        return game_init_failed(LANG_ERR_NO_WORK_BUFFER);
+    // Connected only once the window, sound, input and fonts are up: the
+    // server sends the map at once and gives up a player who stays silent
+    // for seconds, as a slow start-up would keep him.
+    game_server_host = host;
+    game_server_port = port;
+    game_connect_owed = 1;
     local_player_id = -1;
     game_reset_state();
     game_build_palette();
@@ -143,8 +188,18 @@ void game_update_cursor(int capture)
     }
 }
 
+int game_connect_server()
+{
+    if (!game_connect_owed) return 1;
+    game_connect_owed = 0;
+    if (net_client_connect(game_server_host, game_server_port)) return 1;
+    game_fatal(LANG_ERR_CONNECT);
+    return 0;
+}
+
 void game_run_frame()
 {
+    if (!game_connect_server()) return;
     timer_read(&game_time);
     const double since = std::fabs(game_time - game_last_frame);
     if (since < 0.01666666753590107) {
@@ -180,6 +235,7 @@ void game_run_frame()
 
 void game_shutdown()
 {
+    game_connect_owed = 0;
     game_work_buffer_free();
     game_free_images();
     game_clear_world_objects();

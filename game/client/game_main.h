@@ -11,14 +11,29 @@ extern double game_last_frame; // game-clock time of the last frame
 extern float game_frame_time;  // seconds between the last two frames
 extern int32_t game_millis;    // game clock in whole milliseconds (game_millis_of)
 
+// Results of game_parse_address.
+enum GameAddressResult {
+    GAME_ADDRESS_MALFORMED = -1,
+    GAME_ADDRESS_NONE = 0,
+    GAME_ADDRESS_OK = 1,
+};
+#define GAME_ADDRESS_TEXT 48 // longer address texts are malformed
+
 // Reads the server's address from the start-up argument: the six characters
-// before it are skipped unread; then at most 17 characters holding the
-// address as one decimal 32-bit number (ENet's host value: 127.0.0.1 is
-// 16777343), an optional ":port" (default 32887, taken modulo 65536), and one
-// trailing '"' and then one trailing '/' that are dropped. Returns 1 with
-// *host and *port set; 0 for no argument, "client.exe", an argument with no
-// text after its prefix, or an address or port that is not a number.
+// before it are skipped unread; then the address as one decimal 32-bit
+// number (ENet's host value: 127.0.0.1 is 16777343), an optional ":port"
+// (1..65535, default 32887), then one '"' and then one '/' that are dropped.
+// GAME_ADDRESS_OK with *host and *port set; GAME_ADDRESS_NONE for no
+// argument, "client.exe", or no text after the prefix; GAME_ADDRESS_MALFORMED
+// for any other text: a non-digit where a number must be, a number beyond 32
+// bits, a port outside 1..65535, anything after the address, or a digit among
+// the skipped characters (the argument lost its first character, the quote).
 int game_parse_address(const char *arg, uint32_t *host, uint16_t *port);
+// Opens the connection to the server that game_init read from the command
+// line, on the first call after it (game_run_frame makes that call at the
+// top of the first frame, once the platform's start-up is done). Returns 1
+// connected or nothing owed, 0 after the fatal error of a failed connect.
+int game_connect_server();
 // The millisecond clock of a game-clock time: whole milliseconds, counted
 // modulo 2^31 so that it stays positive at any uptime.
 int32_t game_millis_of(double t);

@@ -13,13 +13,23 @@
 // of world updates. When the hold is full, servicing stops (no event is ever
 // dropped) and the server's time-out applies again.
 #define NET_HOLD_MAX 32768
+// A server that stops answering (killed, paused, its link gone) is given up
+// once a reliable packet has gone unanswered for NET_TIMEOUT_MAX_MS, or for
+// NET_TIMEOUT_MIN_MS when its resends have backed off NET_TIMEOUT_LIMIT-fold
+// (a round trip known to be short): 3 to 5 s, where ENet's own defaults take
+// 10 to 30 s. A server silent for less, or a client frame that stalls for
+// less than the maximum, loses nothing.
+#define NET_TIMEOUT_LIMIT 8
+#define NET_TIMEOUT_MIN_MS 3000
+#define NET_TIMEOUT_MAX_MS 5000
 
 extern ENetHost *net_client_host;
 extern ENetPeer *net_server_peer;
 
 // Creates the client host and connects to host (ENet's 32-bit value, address
 // bytes in network order) at port, waiting up to 2,500 ms; both ends of the
-// connection then never thin out its unreliable packets (world updates).
+// connection then never thin out its unreliable packets (world updates), and
+// the client gives the server up after the time-outs above.
 // The server has the handshake's confirmation when this returns and starts
 // the map at once; that waits unacknowledged until the first service, which
 // must come within ENet's time-out (about 5 s for a peer so near).

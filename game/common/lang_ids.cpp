@@ -25,7 +25,8 @@ const char *lang_signature(int id)
     case LANG_VOTEKICK_STARTED:
     case LANG_MAP_UNREADABLE:
     case LANG_MAP_INVALID:
-    case LANG_BAD_PORT: return "%s";
+    case LANG_BAD_PORT:
+    case LANG_ERR_BAD_ADDRESS: return "%s";
     case LANG_FOG_SET: return "%d%d%d";
     case LANG_MAP_CHANGE_SCHEDULED: return "%s%d";
     case LANG_VOTES_NEEDED:

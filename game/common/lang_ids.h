@@ -103,42 +103,9 @@ enum LangId {
     LANG_MAP_INVALID = 95,        // %s what is wrong with the columns
     LANG_MAP_CHANGE_CANCELLED = 96, // %s map name, %s reason
     LANG_BAD_PORT = 97,           // %s the setting's value as written
-    LANG_RESERVED_98 = 98,
-    LANG_RESERVED_99 = 99,
-    LANG_RESERVED_100 = 100,
-    LANG_RESERVED_101 = 101,
-    LANG_RESERVED_102 = 102,
-    LANG_RESERVED_103 = 103,
-    LANG_RESERVED_104 = 104,
-    LANG_RESERVED_105 = 105,
-    LANG_RESERVED_106 = 106,
-    LANG_RESERVED_107 = 107,
-    LANG_RESERVED_108 = 108,
-    LANG_RESERVED_109 = 109,
-    LANG_RESERVED_110 = 110,
-    LANG_RESERVED_111 = 111,
-    LANG_RESERVED_112 = 112,
-    LANG_RESERVED_113 = 113,
-    LANG_RESERVED_114 = 114,
-    LANG_RESERVED_115 = 115,
-    LANG_RESERVED_116 = 116,
-    LANG_RESERVED_117 = 117,
-    LANG_RESERVED_118 = 118,
-    LANG_RESERVED_119 = 119,
-    LANG_RESERVED_120 = 120,
-    LANG_RESERVED_121 = 121,
-    LANG_RESERVED_122 = 122,
-    LANG_RESERVED_123 = 123,
-    LANG_RESERVED_124 = 124,
-    LANG_RESERVED_125 = 125,
-    LANG_RESERVED_126 = 126,
-    LANG_RESERVED_127 = 127,
-    LANG_RESERVED_128 = 128,
-    LANG_RESERVED_129 = 129,
-    LANG_RESERVED_130 = 130,
-    LANG_RESERVED_131 = 131,
-    LANG_SOUND_OFF = 132,         // client, on standard error: no sound device at start
-    LANG_COUNT = 133,
+    LANG_SOUND_OFF = 98,         // client, on standard error: no sound device at start
+    LANG_ERR_BAD_ADDRESS = 99,   // %s the address text as given
+    LANG_COUNT = 100,
 };
 
 // The printf conversions that callers pass for a string, in order, e.g. "%s%s%s"

@@ -59,6 +59,9 @@ int net_connect_wait(ENetHost **host, ENetPeer **peer, const char *hostname, uin
 void net_disconnect(ENetHost *host, ENetPeer *peer)
 {
     if (!host || !peer) return;
+    // Already ended (the other side closed it or stopped answering): there
+    // is nobody to wait for.
+    if (peer->state == ENET_PEER_STATE_DISCONNECTED) return;
     // Send what is pending first (the acknowledgement of a connection that was
     // never serviced since): a disconnect in the same datagram leaves the
     // other end without a connection to close, and us without a confirmation.

@@ -62,6 +62,7 @@ struct PlayerRecord {
     int32_t id;              // the slot's own index
     int32_t admin;           // server
     int32_t flood;           // server flood counter
+    int32_t announced;       // server: his join went to the clients since he connected
     ENetPeer *peer;          // server
     char name[PLAYER_NAME_SIZE];
 };

@@ -17,6 +17,7 @@
 #include "platform/plat_log.h"
 #include "platform/plat_script.h"
 #include "platform/plat_sound.h"
+#include "platform/plat_stop.h"
 #include "platform/plat_test.h"
 #include "renderer/vox_cpu.h"
 #include "renderer/vox_start.h"
@@ -37,6 +38,7 @@ static QueuedMessage message_queue[MESSAGE_QUEUE];
 static int32_t message_head, message_count;
 static int32_t quit_flag, exit_code;
 static int32_t shutdown_started; // game_shutdown has been entered (by either way out)
+static int32_t stop_posted;      // a stop signal's close was posted
 
 int postmessage(uint32_t message, uint64_t wparam, int64_t lparam)
 {
@@ -53,6 +55,8 @@ int getexitcode() { return exit_code; }
 void pumpmessages()
 {
     events_collect();
+    // A stop signal closes the window, as the user would.
+    if (stop_requested() && !stop_posted && windowexists()) stop_posted = postmessage(WM_CLOSE, 0, 0);
     while (message_count > 0) {
         const QueuedMessage m = message_queue[message_head];
         message_head = (message_head + 1) % MESSAGE_QUEUE;
@@ -242,6 +246,7 @@ void plat_reset_input()
     message_head = message_count = 0;
     quit_flag = exit_code = 0;
     shutdown_started = 0;
+    stop_posted = 0;
     std::memset(&keyevents, 0, sizeof keyevents);
     input_reset();
     events_reset();
@@ -263,8 +268,8 @@ static const char *startup_text(int id)
     }
 }
 
-// A failure after game_init connected: the box, then the program's shutdown
-// (the server sees a disconnect) and every release.
+// A failure after game_init succeeded: the box, then the program's shutdown
+// and every release.
 static int startup_failed(int id)
 {
     messagebox(startup_text(id), "ERROR", 0);
@@ -275,7 +280,17 @@ static int startup_failed(int id)
     return -1;
 }
 
+static int platform_run(int argc, char **argv);
+
 int platform_main(int argc, char **argv)
+{
+    stop_watch_signals();
+    const int rc = platform_run(argc, argv);
+    stop_unwatch_signals();
+    return rc;
+}
+
+static int platform_run(int argc, char **argv)
 {
     plat_reset_input();
     plat_millis(); // starts the clock

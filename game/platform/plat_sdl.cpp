@@ -2,6 +2,10 @@
 // texture scaled to the window, and SDL's events translated into the layer's
 // raw input (DIK codes with the extended flag, typed characters, focus).
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include <cstdio>
 
 #include "platform/plat_backend.h"
@@ -68,6 +72,8 @@ static uint8_t sdl_dik[SDL_NUM_SCANCODES];
 static int sdl_start()
 {
     for (const auto &k : sdl_keymap) sdl_dik[k.sdl] = k.dik;
+    // The layer's own handlers take SIGTERM and SIGINT (plat_stop.h).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
     // The mouse reports device motion: without this SDL divides relative
     // motion by the factor the full-screen frame is scaled with, so the view
@@ -249,9 +255,76 @@ static int sdl_present(const uint8_t *pixels, int32_t pitch, int32_t width, int3
     return 1;
 }
 
+// 1 when a window manager runs on the display (it then gives a new box the
+// keyboard focus itself).
+static int sdl_x11_has_wm(Display *d)
+{
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return 0;
+    Atom type;
+    int format;
+    unsigned long items, after;
+    unsigned char *data = nullptr;
+    const int got = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format,
+                                       &items, &after, &data);
+    const int wm = got == Success && data && items == 1;
+    if (data) XFree(data);
+    return wm;
+}
+
+// Without a window manager nobody moves the keyboard focus to a new box: it
+// stays where SDL put it, on the game window, and Return and Escape never
+// reach the box. The focus is then made to follow the pointer, and the
+// pointer put where the box opens. Such a box is shown without owner (an
+// owner means nothing without a window manager): SDL centres it across the
+// first display and splits the room above and below it 1 : 2, so the point
+// a third of the way down the display always lies inside it. Returns the
+// display connection, to be closed (sdl_box_done) only after the box: the
+// last connection to close resets a bare X server, the pointer with it.
+static Display *sdl_box_take_focus(int *unowned)
+{
+    *unowned = 0;
+    SDL_Rect screen = {0, 0, 0, 0};
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        const char *video = SDL_GetCurrentVideoDriver();
+        if (!video || SDL_strcmp(video, "x11") != 0 || SDL_GetDisplayBounds(0, &screen) != 0) return nullptr;
+    }
+    Display *d = XOpenDisplay(nullptr);
+    if (!d || sdl_x11_has_wm(d)) return d;
+    if (screen.w <= 0) {
+        screen.w = DisplayWidth(d, DefaultScreen(d));
+        screen.h = DisplayHeight(d, DefaultScreen(d));
+    }
+    // Leaving relative mode (as SDL does for a box) would move the pointer
+    // back where it was.
+    if (sdl_window) SDL_SetRelativeMouseMode(SDL_FALSE);
+    XSetInputFocus(d, PointerRoot, RevertToPointerRoot, CurrentTime);
+    XWarpPointer(d, None, DefaultRootWindow(d), 0, 0, 0, 0, screen.x + screen.w / 2, screen.y + screen.h / 3);
+    XSync(d, False);
+    *unowned = 1;
+    return d;
+}
+
 static void sdl_message_box(const char *text, const char *caption, int owned)
 {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, owned ? sdl_window : nullptr);
+    int unowned;
+    Display *d = sdl_box_take_focus(&unowned);
+    if (unowned) owned = 0;
+    // Its one button answers Return and Escape alike.
+    SDL_MessageBoxButtonData ok = {};
+    ok.flags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    ok.buttonid = 0;
+    ok.text = "OK";
+    SDL_MessageBoxData box = {};
+    box.flags = SDL_MESSAGEBOX_ERROR;
+    box.window = owned ? sdl_window : nullptr;
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = 1;
+    box.buttons = &ok;
+    int pressed = -1;
+    SDL_ShowMessageBox(&box, &pressed);
+    if (d) XCloseDisplay(d);
 }
 
 static void sdl_window_rect(int32_t rect[4])

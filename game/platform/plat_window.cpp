@@ -12,6 +12,7 @@
 #include "platform/plat_log.h"
 #include "platform/plat_main.h"
 #include "platform/plat_script.h"
+#include "platform/plat_stop.h"
 #include "platform/plat_test.h"
 
 const PlatBackend *plat_backend;
@@ -87,7 +88,9 @@ void messagebox(const char *text, const char *caption, int owned)
     if (!plat_backend || plat_backend->kind == PLAT_BACKEND_HEADLESS || script_active() ||
         (mode && std::strcmp(mode, "log") == 0))
         return;
+    if (!stop_box_opening()) return; // the program is ending: nobody is left to answer
     plat_backend->message_box(text, caption, owned && window_alive);
+    stop_box_closed();
 }
 
 void getwindowrect(int32_t rect[4])

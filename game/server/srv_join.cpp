@@ -264,6 +264,7 @@ void srv_on_join(ENetEvent *event)
         return;
     p->peer = peer;
     p->present = 1;
+    p->announced = 1;
 
     Vec3 point;
     if (team < 0) {

@@ -139,9 +139,12 @@ void srv_remove_player(int player, int mode)
     srv_pending_discard(player);
     srv_connected_count--;
     srv_count_changed = 1;
-    if (!joined)
+    // One who never joined is unknown to the clients; one who joined before
+    // a map change put him back to -2 is still shown by them and must be
+    // cleared, or the next player in his slot would take his name.
+    if (!p->announced)
         return;
-    if (srv_mode_flag == GAME_MODE_CTF && p->team >= 0)
+    if (joined && srv_mode_flag == GAME_MODE_CTF && p->team >= 0)
         srv_drop_intel(player);
     uint8_t buf[8];
     PlayerLeftMsg left = {(uint8_t)player};

@@ -28,7 +28,9 @@
 #include "pillar_map.h"
 #include "platform/plat_log.h"
 #include "support/test_game.h"
+#include "platform/plat_display.h"
 #include "platform/plat_main.h"
+#include "platform/plat_test.h"
 #include "renderer/vox_cpu.h"
 
 #define GROUND 40
@@ -40,12 +42,13 @@ protected:
     std::vector<float> progress_seen;   // distinct download progress values
     bool effects = false;               // frames also run the world-object update
     double effects_last = -1.0;        // game time of the last such update
+    std::string scratch;                // the test's folder, with the models
 
     void SetUp() override
     {
         ctest_load_strings();
-        std::string dir = ctest_enter_scratch();
-        ctest_write_models(dir);
+        scratch = ctest_enter_scratch();
+        ctest_write_models(scratch);
         ctest_reset_client();
         snprintf(client_settings.name, sizeof client_settings.name, "Watcher");
     }
@@ -95,6 +98,19 @@ protected:
             if (pred()) return true;
             if (!ctest_fatals.empty()) return false;
             usleep(2000);
+        }
+        return pred();
+    }
+
+    // Whole frames of the program (game_run_frame and the message pump)
+    // until pred holds, a fatal error happens or ms pass.
+    bool run_until_frames(const std::function<bool()> &pred, int ms = E2E_WAIT_MS)
+    {
+        for (int64_t end = tsv_now_ms() + ms; tsv_now_ms() < end;) {
+            game_run_frame();
+            pumpmessages();
+            if (pred()) return true;
+            if (!ctest_fatals.empty()) return false;
         }
         return pred();
     }
@@ -207,6 +223,50 @@ TEST_F(ClientE2E, FollowsPlayersMovingBuildingChattingAndKilling)
     EXPECT_TRUE(ctest_fatals.empty());
 }
 
+// After a map change every player is back to "not joined": one who leaves
+// then is still shown by the clients until they are told, and the next
+// player the server puts in his slot must be shown with his own name.
+TEST_F(ClientE2E, ANewcomerInTheSlotOfOneWhoLeftAfterAMapChangeShowsHisOwnName)
+{
+    serve();
+    ASSERT_TRUE(connect_client());
+    ASSERT_TRUE(run_until([] { return client_state.screens.current == SCREEN_TEAM_MENU; })) << srv.output;
+    TestClient &leaver = cl[0], &newcomer = cl[1];
+    Vec3 at;
+    enter(&leaver, 0, "Leaver", &at);
+    const int slot = leaver.own_id;
+    ASSERT_TRUE(run_until([&] { return player_table[slot].present && player_table[slot].team == 0; }));
+    EXPECT_STREQ(player_table[slot].name, "Leaver");
+
+    // The map change: the client loads the map again and is back on the team menu.
+    size_t from = srv.output.size();
+    tsv_type(&srv, "map flat\n");
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_MAP_CHANGE_SCHEDULED, "flat", 10), E2E_WAIT_MS, from))
+        << srv.output.substr(from);
+    // The new map puts every slot back to "not joined" (and may load within one frame).
+    ASSERT_TRUE(run_until([&] {
+        return player_table[slot].team == TEAM_NONE && client_state.screens.current == SCREEN_TEAM_MENU;
+    })) << srv.output;
+    ASSERT_TRUE(player_table[slot].present);
+    ASSERT_TRUE(tcl_wait(&leaver, [&] { return leaver.map_transfers == 2 && leaver.map_done; }, E2E_WAIT_MS));
+
+    // He leaves before joining again; a newcomer is given his slot.
+    scripted.clear();
+    tcl_close(&leaver);
+    ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, slot), E2E_WAIT_MS, from)) << srv.output.substr(from);
+    EXPECT_TRUE(run_until([&] { return !player_table[slot].present; })) << "the leaver is still shown";
+    EXPECT_TRUE(chat_has(ctest_text(LANG_PLAYER_LEFT, "Leaver")));
+    scripted.push_back(&newcomer);
+    ASSERT_TRUE(connect_and_download(&newcomer));
+    ASSERT_EQ(newcomer.own_id, slot);
+    ASSERT_TRUE(tcl_join(&newcomer, 1, WEAPON_SMG, "Newcomer"));
+    ASSERT_TRUE(run_until([&] { return player_table[slot].present && player_table[slot].team == 1; }));
+    EXPECT_STREQ(player_table[slot].name, "Newcomer");
+    EXPECT_TRUE(run_until([&] { return chat_has(ctest_text(LANG_PLAYER_JOINED, "Newcomer", "Team 2")); }));
+    EXPECT_FALSE(chat_has(ctest_text(LANG_PLAYER_JOINED, "Leaver", "Team 2")));
+    EXPECT_TRUE(ctest_fatals.empty());
+}
+
 // Each refusal of the server ends the client with its own text.
 TEST_F(ClientE2E, RefusalsEndTheClientWithTheirText)
 {
@@ -261,10 +321,10 @@ TEST_F(ClientE2E, AServerGoneMidDownloadEndsTheClientCleanly)
     EXPECT_NE(client_state.screens.current, SCREEN_TEAM_MENU);
 }
 
-// Start-up connects to the address on the command line before any window
-// exists, the name screen's frames keep the connection, and shutdown says
+// Start-up only reads the address on the command line; the first frame
+// connects, the name screen's frames keep the connection, and shutdown says
 // goodbye, so the server frees the slot at once.
-TEST_F(ClientE2E, StartUpConnectsAndShutdownDisconnects)
+TEST_F(ClientE2E, TheFirstFrameConnectsAndShutdownDisconnects)
 {
     serve();
     CpuFeatures = getcpufeatures();
@@ -274,8 +334,11 @@ TEST_F(ClientE2E, StartUpConnectsAndShutdownDisconnects)
     char *argv[] = {arg.data(), nullptr};
     size_t from = srv.output.size();
     ASSERT_EQ(game_init((int)line.size(), argv), 0);
-    EXPECT_NE(net_client_host, nullptr);
+    EXPECT_EQ(net_client_host, nullptr);
     EXPECT_EQ(client_state.screens.current, SCREEN_NAME_ENTRY);
+    ASSERT_EQ(game_connect_server(), 1);
+    EXPECT_NE(net_client_host, nullptr);
+    EXPECT_EQ(game_connect_server(), 1); // once
     std::string connected = e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1");
     EXPECT_TRUE(run_until([&] {
         tsv_read_output(&srv, 1);
@@ -287,10 +350,42 @@ TEST_F(ClientE2E, StartUpConnectsAndShutdownDisconnects)
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, 0), 3000, from)) << srv.output.substr(from);
 }
 
-// The program starts up (window, sound, fonts) between connecting and its
-// first frame without servicing the connection, and the server resets a
-// handshake left unconfirmed for 3 s: the server takes the player while the
-// client is still silent, and the download then runs as usual.
+// The platform opens the window, sound, input and fonts between game_init
+// and the first frame: seconds on a slow or busy machine. The server gives
+// up a player who stays silent that long after connecting, so a start-up of
+// 10 s must still lead to the team menu.
+TEST_F(ClientE2E, ASlowStartUpStillReachesTheTeamMenu)
+{
+    serve();
+    CpuFeatures = getcpufeatures();
+    std::string line = "\"bkm://16777343:" + std::to_string(port) + "\"";
+    std::vector<char> arg(line.begin() + 1, line.end());
+    arg.push_back(0);
+    char *argv[] = {arg.data(), nullptr};
+    ASSERT_EQ(game_init((int)line.size(), argv), 0);
+    ASSERT_EQ(chdir(scratch.c_str()), 0); // the models are here, not beside the test program
+    snprintf(client_settings.name, sizeof client_settings.name, "Patient");
+    ASSERT_EQ(plat_select_backend(PLAT_BACKEND_HEADLESS), 1);
+    *game_display_settings() = DisplaySettings{320, 240, 1, 0};
+    ASSERT_EQ(plat_create_window(), 1);
+    installscreens();
+    // The slow start-up, during which nothing services the network.
+    const int64_t until = tsv_now_ms() + 10000;
+    while (tsv_now_ms() < until) {
+        tsv_read_output(&srv, 50);
+    }
+    const bool reached = run_until_frames([] { return client_state.screens.current == SCREEN_TEAM_MENU; });
+    game_shutdown();
+    plat_destroy_window();
+    plat_close_backend();
+    EXPECT_TRUE(reached) << srv.output;
+    EXPECT_TRUE(ctest_fatals.empty()) << (ctest_fatals.empty() ? "" : ctest_fatals[0]);
+}
+
+// The connection is serviced only by the frames after the connect, and the
+// server resets a handshake left unconfirmed for 3 s: the server takes the
+// player while the client is still silent, and the download then runs as
+// usual.
 TEST_F(ClientE2E, TheServerTakesThePlayerBeforeTheClientServicesTheConnection)
 {
     serve();

@@ -2,6 +2,7 @@
 // headless backend and an input script: it asks the name, shows the download
 // and reaches the team menu (screenshots of each); each refusal of a server
 // ends it with its text.
+#include <signal.h>
 #include <sys/wait.h>
 
 #include "program_fixture.h"
@@ -173,6 +174,49 @@ TEST_F(ClientProgram, EachRefusalEndsTheProgramWithItsText)
         tcl_abort(&other);
         if (standin) enet_host_destroy(standin);
         tsv_stop(&srv);
+    }
+}
+
+// The server stops answering while the player is on each screen: killed
+// without a word to its players, or paused. The lost connection's box comes
+// within seconds on every screen, the menus included (ENet's own time-outs
+// took 10 to 30 s), and the program ends.
+TEST_F(ClientProgram, AServerThatStopsAnsweringEndsTheProgramWithinSecondsOnEveryScreen)
+{
+    // Keys held 300 ms: a slow (sanitizer) build's frame must see them down.
+    const std::string weapon_menu = "0 screen 2\n300 press 1 300\n0 screen 3\n";
+    struct Case {
+        const char *name;
+        const char *player; // "Zarar" keeps the name question open
+        std::string script;
+        int signal;
+    } cases[] = {
+        {"name screen", "Zarar", "0 screen 0\n", SIGKILL},
+        {"team menu", "Lost", "0 screen 2\n", SIGKILL},
+        {"weapon menu", "Lost", weapon_menu, SIGKILL},
+        {"weapon menu, server paused", "Lost", weapon_menu, SIGSTOP},
+        {"in game", "Lost", weapon_menu + "300 press 1 300\n0 screen 4\n", SIGKILL},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        make_folder();
+        write_config({});
+        ASSERT_TRUE(start()) << srv.output;
+        make_client(c.player);
+        run_client(c.script + "0 shot " + path("there.png") + "\n120000 close\n", {"BKM_PLATFORM=headless"}, port);
+        ASSERT_TRUE(tpr_wait_until([&] { return fs::exists(path("there.png")); }, E2E_WAIT_MS)) << logs();
+        ASSERT_EQ(kill(srv.pid, c.signal), 0);
+        const int64_t gone = ctest_now_ms();
+        const std::string box = "box ERROR: " + ctest_text(LANG_DISCONNECTED);
+        EXPECT_TRUE(tpr_wait_until([&] { return log().find(box) != std::string::npos; }, E2E_WAIT_MS)) << log();
+        EXPECT_LT(ctest_now_ms() - gone, 7000);
+        // And it ends at once: nobody is left to say goodbye to.
+        const int64_t boxed = ctest_now_ms();
+        EXPECT_EQ(wait_client(E2E_WAIT_MS), 0) << log();
+        EXPECT_LT(ctest_now_ms() - boxed, 2000);
+        if (c.signal == SIGSTOP) kill(srv.pid, SIGCONT);
+        tsv_stop(&srv);
+        srv = TestServer{}; // the next start waits for its own output
     }
 }
 

@@ -1,6 +1,8 @@
 // The client program in a real SDL2 window on a virtual display (Xvfb)
 // against the real server: the screens up to the team menu and a closed
 // window's exit; and the whole game played through xdotool as a person would.
+#include <signal.h>
+
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -274,6 +276,57 @@ TEST_F(ClientWindow, PlayedAsAPersonWould)
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1"), E2E_WAIT_MS, from));
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_LEFT, "Walker"), E2E_WAIT_MS, from));
     tcl_abort(&watcher);
+}
+
+// The error box without a window manager: it takes Return and Escape as
+// soon as it opens (where nothing gives it the keyboard, the keys would go
+// to the game window), and SIGTERM ends the program at any time, with a box
+// open (the box goes with it) or in a running game (which says goodbye).
+TEST_F(ClientWindow, TheErrorBoxTakesReturnAndEscapeAndSigtermEndsTheProgramAtAnyTime)
+{
+    serve();
+    struct Case {
+        const char *name;
+        std::string address; // what follows "bkm://"
+        const char *player;
+        const char *key;     // pressed in the box; null: SIGTERM
+        int exit_code;
+    } cases[] = {
+        // The first frame cannot connect: the box comes over the window.
+        {"Return in a box over the window", "16777343:" + std::to_string(tsv_free_port()), "Boxed", "Return", 0},
+        {"SIGTERM with a box open", "16777343:" + std::to_string(tsv_free_port()), "Boxed", nullptr, 0},
+        // A malformed address: the box comes before any window.
+        {"Escape in a box before the window", "127.0.0.1:" + std::to_string(port), "Boxed", "Escape", 255},
+        {"SIGTERM on the name screen", "16777343:" + std::to_string(port), "Zarar", nullptr, 0},
+    };
+    // The box's window (xdotool does not match its UTF-8 title).
+    auto box_shown = [&] {
+        return txv_run(x, {"xwininfo", "-root", "-children"}, path("windows.txt")).find("\"ERROR\"") !=
+               std::string::npos;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        make_client(c.player);
+        const size_t from = srv.output.size();
+        client = tpr_spawn({path("client"), "\"bkm://" + c.address + "\""},
+                           {"BKM_PLATFORM=sdl", "DISPLAY=" + x.display, "SDL_AUDIODRIVER=dummy", "BKM_MESSAGEBOX=",
+                            "BKM_INPUT_SCRIPT=", "BKM_PLATFORM_LOG=" + path("log.txt")},
+                           path("out.txt"));
+        const bool in_game = std::string(c.player) == "Zarar";
+        if (in_game) {
+            ASSERT_FALSE(window().empty()) << log();
+            ASSERT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1"), E2E_WAIT_MS, from));
+        } else {
+            ASSERT_TRUE(tpr_wait_until(box_shown, E2E_WAIT_MS)) << log();
+        }
+        if (c.key) xdo({"key", c.key});
+        else kill(client, SIGTERM);
+        EXPECT_EQ(wait_client(5000), c.exit_code) << log();
+        EXPECT_FALSE(box_shown()) << "the box stayed";
+        if (in_game) {
+            EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_ID_LEFT, 0), E2E_WAIT_MS, from)) << srv.output.substr(from);
+        }
+    }
 }
 
 } // namespace

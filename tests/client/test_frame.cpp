@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "client/game_main.h"
+#include "client/net_client.h"
 #include "client/game_mode.h"
 #include "client/game_settings.h"
 #include "client/game_state.h"
@@ -196,21 +197,41 @@ TEST_F(NameScreen, KeyNamesForTheControlsHelp)
     uninitdirectinput();
 }
 
-// Start-up refuses an argument without an address with its box and -1.
-TEST(StartUp, NoAddressShowsItsBoxAndFails)
+// Start-up refuses an argument without an address, or with one not in the
+// form it takes, with its box and -1, before any connection is tried.
+TEST(StartUp, NoAddressOrAMalformedOneShowsItsBoxAndFails)
 {
     ctest_enter_scratch();
-    ctest_reset_client();
     ctest_load_strings();
-    plat_log_clear();
     CpuFeatures = getcpufeatures();
-    char arg[] = "client.exe";
-    char *argv[] = {arg, nullptr};
-    EXPECT_EQ(game_init(1, argv), -1);
-    EXPECT_GE(plat_log_find("box ERROR: ", 0), 0);
-    std::string box = plat_log_line(plat_log_find("box ERROR: ", 0));
-    EXPECT_EQ(box, std::string("box ERROR: ") + game_text(LANG_ERR_NO_ADDRESS));
-    game_shutdown();
+    struct Case {
+        const char *arg;
+        int text;
+        const char *shown; // the address as the box shows it
+    } cases[] = {
+        {"client.exe", LANG_ERR_NO_ADDRESS, nullptr},
+        {"bkm://127.0.0.1:32887\"", LANG_ERR_BAD_ADDRESS, "127.0.0.1:32887\""},
+        {"km://16777343:32887", LANG_ERR_BAD_ADDRESS, "6777343:32887"},
+        {"bkm://16777343:32887\n\"", LANG_ERR_BAD_ADDRESS, "16777343:32887?\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arg);
+        ctest_reset_client();
+        plat_log_clear();
+        std::vector<char> arg(c.arg, c.arg + std::strlen(c.arg) + 1);
+        char *argv[] = {arg.data(), nullptr};
+        EXPECT_EQ(game_init(1, argv), -1);
+        EXPECT_EQ(net_client_host, nullptr);
+        // The strings game_init loaded (or its own English ones).
+        char box[1024];
+        snprintf(box, sizeof box, game_text(c.text), c.shown);
+        std::replace(box, box + std::strlen(box), '\n', ' '); // the log keeps each box on one line
+        const int at = plat_log_find("box ERROR: ", 0);
+        ASSERT_GE(at, 0);
+        EXPECT_EQ(plat_log_line(at), std::string("box ERROR: ") + box);
+        EXPECT_EQ(plat_log_find("box ", at + 1), -1);
+        game_shutdown();
+    }
     ctest_leave_scratch();
 }
 
