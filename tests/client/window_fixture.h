@@ -138,10 +138,9 @@ protected:
             },
             ms);
     }
-    // A key (or button) pressed for 150 ms, as a person taps it: for keys
-    // that act again while held.
+    // A key pressed for 150 ms, as a person taps it: for keys that act
+    // again while held.
     void tap(const char *key) { xdo({"keydown", key, "sleep", "0.15", "keyup", key}); }
-    void click(const char *button) { xdo({"mousedown", button, "sleep", "0.15", "mouseup", button}); }
     // A key (or button) held down until `done`, then let go.
     bool hold(const char *key, const std::function<bool()> &done)
     {
