@@ -86,6 +86,48 @@ protected:
                    port);
         wid = window();
     }
+    // The screens as the last screenshot shows them.
+    bool name_box() const { return s.colour(200, 440, 300, 470, 0xFFFF00) > 30; }
+    bool team_menu_shown() const { return s.team(0, H / 2, W / 2, H, 0) > 2000; }
+    bool weapon_menu_shown() const { return s.team(0, H / 2, W / 2, H, 0) < 200 && s.colours() > 50; }
+    // In game: the sky above the ground.
+    bool in_game() const
+    {
+        const uint32_t sky = s.at(W / 2, 5);
+        return s.colour(0, 0, W, 40, sky) > W * 25 && s.colour(0, H - 40, W, H, sky) < W * 10;
+    }
+    // The quit question, in red at a third of the height.
+    bool quit_asked() const { return s.colour(0, H / 3, W, H / 3 + 30, 0xFF0000) > 100; }
+    // Escape held until the question shows, then y until the program has
+    // ended: with 0, having asked the stub xdg-open for the news page.
+    void quit_with_yes(const std::string &shot)
+    {
+        EXPECT_TRUE(hold("Escape", [&] { return shows([&] { return quit_asked(); }, shot); }));
+        int code = -1;
+        hold("y", [&] {
+            code = wait_client(30000);
+            return true;
+        });
+        EXPECT_EQ(code, 0) << log();
+        EXPECT_NE(tpr_slurp(path("opened.txt")).find("file://" + path("news.html")), std::string::npos) << log();
+    }
+    // From the name screen into the game as "Walker": the name typed, then
+    // the team and the weapon keys, each held until its screen has gone.
+    // The screenshots are kept as `prefix`_name, _team, _weapon and _game.
+    void join_through_menus(const char *team_key, const char *weapon_key, const std::string &prefix)
+    {
+        xdo({"windowfocus", "--sync", wid});
+        ASSERT_TRUE(shows([&] { return name_box(); }, prefix + "_name")) << log();
+        expect_name_screen(s);
+        xdo({"type", "--delay", "120", "Walker"});
+        xdo({"key", "Return"});
+        ASSERT_TRUE(shows([&] { return team_menu_shown(); }, prefix + "_team")) << log();
+        expect_team_menu(s);
+        ASSERT_TRUE(hold(team_key, [&] { return shows([&] { return weapon_menu_shown(); }, prefix + "_weapon"); }))
+            << log();
+        EXPECT_GT(s.colour(0, (int32_t)(0.9f * H), W, (int32_t)(0.9f * H) + 14, 0xFF0000), 30); // "Press 1".."3"
+        ASSERT_TRUE(hold(weapon_key, [&] { return shows([&] { return in_game(); }, prefix + "_game"); })) << log();
+    }
     // The spectator joins and finds the player called `name`.
     bool join_watcher(const std::string &name)
     {
