@@ -4,73 +4,14 @@
 #include <signal.h>
 
 #include <chrono>
-#include <cmath>
 #include <thread>
 
-#include "common/byteio.h"
-#include "common/player.h"
 #include "common/weapon.h"
-#include "platform/plat_png.h"
-#include "program_fixture.h"
+#include "window_fixture.h"
 
 using namespace program_test;
 
 namespace {
-
-// The same road in a real SDL2 window on a virtual display: the window's
-// own frames show the three screens, a screenshot of the display the team
-// menu, and closing the window ends the program with 0.
-class ClientWindow : public ClientProgram {
-protected:
-    TestXvfb x;
-    void SetUp() override
-    {
-        if (!tpr_on_path("Xvfb") || !tpr_on_path("xdotool")) GTEST_SKIP() << "Xvfb or xdotool missing";
-        ASSERT_TRUE(txv_start(&x, "1024x768x24")) << "no free display for Xvfb";
-    }
-    void TearDown() override
-    {
-        if (client > 0) tpr_wait(client, 1);
-        txv_stop(&x);
-        ClientProgram::TearDown();
-    }
-    std::string xdo(const std::vector<std::string> &args)
-    {
-        std::vector<std::string> argv = {"xdotool"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return txv_run(x, argv, path("xdotool.txt"));
-    }
-    // The game window's id once it is shown.
-    std::string window()
-    {
-        std::string id;
-        tpr_wait_until(
-            [&] {
-                id = xdo({"search", "--onlyvisible", "--name", "Brickmire"});
-                return !id.empty();
-            },
-            20000);
-        return id.substr(0, id.find('\n'));
-    }
-    // A screenshot of the window's client area from the display, kept as
-    // `name`.png in the client's folder.
-    bool screen(Shot *s, const std::string &wid, const std::string &name = "screen")
-    {
-        const std::string geometry = xdo({"getwindowgeometry", wid});
-        int wx, wy;
-        const size_t at = geometry.find("Position: ");
-        if (at == std::string::npos || std::sscanf(geometry.c_str() + at, "Position: %d,%d", &wx, &wy) != 2) return false;
-        std::vector<uint32_t> px;
-        int32_t sw, sh;
-        if (!txv_screenshot(x, path("screen.xwd"), &px, &sw, &sh) || wx < 0 || wy < 0 || wx + W > sw || wy + H > sh)
-            return false;
-        s->px.resize((size_t)W * H);
-        for (int32_t y = 0; y < H; y++)
-            for (int32_t i = 0; i < W; i++) s->px[(size_t)y * W + i] = px[(size_t)(wy + y) * sw + wx + i];
-        png_write_file(path(name + ".png").c_str(), (const uint8_t *)s->px.data(), W * 4, W, H);
-        return true;
-    }
-};
 
 TEST_F(ClientWindow, SdlWindowShowsTheScreensAndClosingItEndsTheProgram)
 {
@@ -82,11 +23,10 @@ TEST_F(ClientWindow, SdlWindowShowsTheScreensAndClosingItEndsTheProgram)
     run_client("0 screen 0\n300 type Windowed\n100 shot " + path("name.png") + "\n0 press RETURN\n0 screen 1\n0 shot " +
                    path("loading.png") + "\n0 screen 2\n400 shot " + path("team.png") + "\n8000 close\n",
                {"BKM_PLATFORM=sdl", "DISPLAY=" + x.display, "SDL_AUDIODRIVER=dummy"}, port);
-    const std::string wid = window();
+    wid = window();
     ASSERT_FALSE(wid.empty()) << log();
     ASSERT_TRUE(tpr_wait_until([&] { return log().find("shot " + path("team.png")) != std::string::npos; }, 30000))
         << logs();
-    Shot s;
     ASSERT_TRUE(screen(&s, wid));
     expect_team_menu(s);
     EXPECT_EQ(wait_client(30000), 0) << log();
@@ -105,103 +45,17 @@ TEST_F(ClientWindow, PlayedAsAPersonWould)
 {
     serve();
     make_client("Zarar", 1);
-    fs::create_directories(path("bin"));
-    std::ofstream(path("bin/xdg-open")) << "#!/bin/sh\necho \"$@\" >> \"" << path("opened.txt") << "\"\n";
-    fs::permissions(path("bin/xdg-open"), fs::perms::owner_all);
     const size_t from = srv.output.size();
-    run_client("", {"BKM_PLATFORM=sdl", "DISPLAY=" + x.display, "SDL_AUDIODRIVER=dummy",
-                    "PATH=" + path("bin") + ":" + std::getenv("PATH")},
-               port);
-    const std::string wid = window();
+    run_window_client();
     ASSERT_FALSE(wid.empty()) << log();
-    xdo({"windowfocus", "--sync", wid});
-
-    // A spectator who joins once the player is in game and sees what he does.
-    TestClient watcher;
-    int id = -1;
-    const auto watch = [&] {
-        if (watcher.host) tcl_poll(&watcher);
-    };
-    // A message that begins with `head` among those the watcher received
-    // since the mark (set before each action).
-    size_t mark = 0;
-    const auto seen = [&](std::vector<uint8_t> head) {
-        for (size_t i = mark; i < watcher.messages.size(); i++) {
-            const std::vector<uint8_t> &m = watcher.messages[i];
-            if (m.size() >= head.size() && std::equal(head.begin(), head.end(), m.begin())) return true;
-        }
-        return false;
-    };
-    Shot s;
-    const auto shows = [&](const std::function<bool()> &pred, const std::string &name) {
-        return tpr_wait_until(
-            [&] {
-                watch();
-                return screen(&s, wid, name) && pred();
-            },
-            30000);
-    };
-    const auto watched = [&](const std::function<bool()> &pred) {
-        return tpr_wait_until(
-            [&] {
-                watch();
-                return pred();
-            },
-            30000);
-    };
-    // A key (or button) held down until `done`, then let go.
-    const auto hold = [&](const char *key, const std::function<bool()> &done) {
-        xdo({"keydown", key});
-        const bool ok = done();
-        xdo({"keyup", key});
-        return ok;
-    };
-    const auto press_button = [&](const char *button, const std::function<bool()> &done) {
-        xdo({"mousedown", button});
-        const bool ok = done();
-        xdo({"mouseup", button});
-        return ok;
-    };
-    // Where the watcher last saw him, from the world updates (24 bytes a slot).
-    const auto seen_at = [&](Vec3 *at) {
-        for (auto m = watcher.messages.rbegin(); m != watcher.messages.rend(); ++m)
-            if ((*m)[0] == MSG_WORLD_UPDATE && m->size() >= 1 + 24 * (size_t)(id + 1)) {
-                const uint8_t *p = m->data() + 1 + 24 * id;
-                *at = Vec3{le_get_f32(p), le_get_f32(p + 4), le_get_f32(p + 8)};
-                return true;
-            }
-        return false;
-    };
-
-    // The name, typed into its box.
-    ASSERT_TRUE(shows([&] { return s.colour(200, 440, 300, 470, 0xFFFF00) > 30; }, "x_name")) << log();
-    expect_name_screen(s);
-    xdo({"type", "--delay", "120", "Walker"});
-    xdo({"key", "Return"});
-    // The team menu; 1 takes the first team and the weapon menu shows its guns.
-    ASSERT_TRUE(shows([&] { return s.team(0, H / 2, W / 2, H, 0) > 2000; }, "x_team")) << log();
-    expect_team_menu(s);
-    ASSERT_TRUE(hold("1", [&] {
-        return shows([&] { return s.team(0, H / 2, W / 2, H, 0) < 200 && s.colours() > 50; }, "x_weapon");
-    })) << log();
-    EXPECT_GT(s.colour(0, (int32_t)(0.9f * H), W, (int32_t)(0.9f * H) + 14, 0xFF0000), 30); // "Press 1".."3"
-    // 1 takes the rifle: in game, the sky above the ground, the health below.
-    ASSERT_TRUE(hold("1", [&] {
-        return shows(
-            [&] {
-                const uint32_t sky = s.at(W / 2, 5);
-                return s.colour(0, 0, W, 40, sky) > W * 25 && s.colour(0, H - 40, W, H, sky) < W * 10;
-            },
-            "x_game");
-    })) << log();
+    // The name, typed into its box; 1 takes the first team, then 1 the
+    // rifle: in game, the sky above the ground, the health below.
+    ASSERT_NO_FATAL_FAILURE(join_through_menus("1", "1", "x"));
     EXPECT_GT(s.colour(W / 2 - 90, H - 40, W / 2, H, 0xFFFFFF), 30); // health 100
     EXPECT_GT(s.colour(W - 200, H - 40, W - 40, H, 0xFFFF00), 30);    // the rifle's 10-50
 
-    ASSERT_TRUE(connect_and_download(&watcher));
-    ASSERT_TRUE(tcl_join(&watcher, TEAM_SPECTATOR, WEAPON_SEMI, "Watcher"));
-    for (const std::vector<uint8_t> &m : watcher.messages)
-        if (m.size() > 12 && m[0] == MSG_PLAYER_INFO && tcl_name_at(m, 12) == "Walker") id = m[1];
-    ASSERT_GE(id, 0);
+    // A spectator who joins once the player is in game and sees what he does.
+    ASSERT_TRUE(join_watcher("Walker"));
     const uint8_t me = (uint8_t)id;
 
     // Walking: W held for a second carries him forward.
@@ -265,17 +119,9 @@ TEST_F(ClientWindow, PlayedAsAPersonWould)
     EXPECT_GT(s.team((int32_t)(0.19f * W), rows - 70, W / 2, rows - 20, 0), 100); // team 0's score line
 
     // Quitting: Escape asks in red at a third of the height, "y" answers.
-    EXPECT_TRUE(hold("Escape", [&] { return shows([&] { return s.colour(0, H / 3, W, H / 3 + 30, 0xFF0000) > 100; }, "x_quit"); }));
-    int code = -1;
-    hold("y", [&] {
-        code = wait_client(30000);
-        return true;
-    });
-    EXPECT_EQ(code, 0) << log();
-    EXPECT_NE(tpr_slurp(path("opened.txt")).find("file://" + path("news.html")), std::string::npos) << log();
+    quit_with_yes("x_quit");
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_CONNECTED, 0, "127.0.0.1"), E2E_WAIT_MS, from));
     EXPECT_TRUE(tsv_wait_output(&srv, e2e_text(LANG_PLAYER_LEFT, "Walker"), E2E_WAIT_MS, from));
-    tcl_abort(&watcher);
 }
 
 // The error box without a window manager: it takes Return and Escape as
