@@ -103,7 +103,14 @@ enum LangId {
     LANG_MAP_INVALID = 95,        // %s what is wrong with the columns
     LANG_MAP_CHANGE_CANCELLED = 96, // %s map name, %s reason
     LANG_BAD_PORT = 97,           // %s the setting's value as written
-    LANG_COUNT = 98,
+    LANG_MAP_MISSING = 98,        // %s the file's path
+    LANG_MAP_BAD_NAME = 99,
+    LANG_PLAYER_JOINED_TEAM = 100, // %d player id, %s name, %s team
+    LANG_HOST_CREATE_FAILED = 101, // %d port, %s the system's reason
+    LANG_BAD_LANGUAGE = 102,      // %s the setting's value as written
+    LANG_SETTINGS_MISSING = 103,  // %s the settings file's path
+    LANG_LANGUAGE_FILE_FAILED = 104, // %s the path tried
+    LANG_COUNT = 105,
 };
 
 // The printf conversions that callers pass for a string, in order, e.g. "%s%s%s"
