@@ -18,6 +18,7 @@ static int con_ended = 0;
 static int con_atexit_set = 0;
 static int con_raw_wanted = 0; // con_init ran: take the terminal whenever it is ours
 static int con_line_open = 0;  // echoed characters wait for their newline
+static int con_tty = 0;        // standard input is a terminal (as of con_init)
 
 static void con_on_signal(int) { con_stop_requested = 1; }
 
@@ -68,6 +69,14 @@ static void con_on_stop(int)
     errno = saved_errno;
 }
 
+// Ctrl-\ or a hang-up end the process at once: the mode goes back first.
+static void con_on_end(int sig)
+{
+    con_put_back();
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
 static void con_set_raw()
 {
     if (con_mode_saved || !con_own_terminal() || tcgetattr(STDIN_FILENO, &con_saved_mode) != 0)
@@ -109,11 +118,15 @@ void con_init()
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
-    if (isatty(STDIN_FILENO)) {
+    con_tty = isatty(STDIN_FILENO);
+    if (con_tty) {
         struct sigaction stop = {};
         stop.sa_handler = con_on_stop;
         sigemptyset(&stop.sa_mask);
         sigaction(SIGTSTP, &stop, nullptr);
+        stop.sa_handler = con_on_end;
+        sigaction(SIGQUIT, &stop, nullptr);
+        sigaction(SIGHUP, &stop, nullptr);
     }
     con_raw_wanted = 1;
     con_set_raw();
@@ -141,7 +154,7 @@ int con_key_waiting()
         return 0;
     // In the background the console is not read (the terminal would stop
     // the process); back in the foreground the terminal is taken again.
-    if (isatty(STDIN_FILENO)) {
+    if (con_tty) {
         if (!con_own_terminal())
             return 0;
         if (con_raw_wanted && !con_mode_saved)

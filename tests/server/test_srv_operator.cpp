@@ -266,6 +266,7 @@ TEST_F(ServerE2E, ABackgroundedServerKeepsServingAndTheTerminalKeepsItsMode)
     ASSERT_TRUE(sh.wait_for([&] { return sh.server_state() == 0 || sh.server_state() == 'Z'; }, E2E_WAIT_MS))
         << sh.out;
     EXPECT_TRUE(sh.wait_for([&] { return canonical(sh.lflag()); }, E2E_WAIT_MS)) << sh.out;
+
     sh.server = -1;
 }
 
