@@ -91,7 +91,9 @@ int srv_mapfile_init()
     srv_mapfile_buf = (uint8_t *)malloc((size_t)MAP_IMAGE_MAX_BYTES + 1);
     if (!srv_mapfile_buf)
         return 0;
-    memset(srv_mapfile_buf, 0, (size_t)MAP_IMAGE_MAX_BYTES + 1); // fault the pages in now
+    // Fault the pages in now. Not zeros: a zeroing of fresh memory may be
+    // turned into calloc, which leaves the pages untouched.
+    memset(srv_mapfile_buf, 0xFF, (size_t)MAP_IMAGE_MAX_BYTES + 1);
     return 1;
 }
 
