@@ -26,7 +26,13 @@ const char *lang_signature(int id)
     case LANG_MAP_UNREADABLE:
     case LANG_MAP_INVALID:
     case LANG_BAD_PORT:
-    case LANG_ERR_BAD_ADDRESS: return "%s";
+    case LANG_ERR_BAD_ADDRESS:
+    case LANG_MAP_MISSING:
+    case LANG_BAD_LANGUAGE:
+    case LANG_SETTINGS_MISSING:
+    case LANG_LANGUAGE_FILE_FAILED: return "%s";
+    case LANG_PLAYER_JOINED_TEAM: return "%d%s%s";
+    case LANG_HOST_CREATE_FAILED: return "%d%s";
     case LANG_FOG_SET: return "%d%d%d";
     case LANG_MAP_CHANGE_SCHEDULED: return "%s%d";
     case LANG_VOTES_NEEDED:

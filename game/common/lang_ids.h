@@ -105,7 +105,14 @@ enum LangId {
     LANG_BAD_PORT = 97,           // %s the setting's value as written
     LANG_SOUND_OFF = 98,         // client, on standard error: no sound device at start
     LANG_ERR_BAD_ADDRESS = 99,   // %s the address text as given
-    LANG_COUNT = 100,
+    LANG_MAP_MISSING = 100,        // %s the file's path
+    LANG_MAP_BAD_NAME = 101,
+    LANG_PLAYER_JOINED_TEAM = 102, // %d player id, %s name, %s team
+    LANG_HOST_CREATE_FAILED = 103, // %d port, %s the system's reason
+    LANG_BAD_LANGUAGE = 104,      // %s the setting's value as written
+    LANG_SETTINGS_MISSING = 105,  // %s the settings file's path
+    LANG_LANGUAGE_FILE_FAILED = 106, // %s the path tried
+    LANG_COUNT = 107,
 };
 
 // The printf conversions that callers pass for a string, in order, e.g. "%s%s%s"

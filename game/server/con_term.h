@@ -10,14 +10,23 @@
 // A closed input counts as ended. Makes standard output line buffered.
 void con_prepare();
 // Puts a terminal on standard input into non-canonical, no-echo mode and
-// arranges its restoration at exit. Harmless for pipes and closed input.
-// Also makes standard output line buffered.
+// arranges its restoration at exit, on Ctrl-Z and on SIGINT/SIGTERM (through
+// the main loop's shutdown). Only while the process is in the terminal's
+// foreground: a server started with '&' leaves the terminal alone and keeps
+// running. Harmless for pipes and closed input. Also makes standard output
+// line buffered.
 void con_init();
-// Restores the terminal mode saved by con_init (idempotent).
+// Restores the terminal mode saved by con_init (idempotent); the terminal is
+// not taken again.
 void con_restore();
 // 1 when a character can be read now without blocking (the `_kbhit` test);
-// 0 when none is waiting or the input has ended.
+// 0 when none is waiting, the input has ended, or the terminal's foreground
+// is another process group. Takes the terminal (as con_init) once the process
+// is back in the foreground.
 int con_key_waiting();
+// Before a message line: ends a line the operator has begun typing, so the
+// message starts on a line of its own.
+void con_begin_line();
 // Reads one waiting character and echoes it (`_getche`); carriage return and
 // line feed both come back as 13, DEL as Backspace 8. Returns -1 when the
 // input has ended (from then on con_key_waiting stays 0).

@@ -13,6 +13,7 @@
 #include "common/lang.h"
 #include "common/lang_ids.h"
 #include "common/protocol.h"
+#include "server/con_term.h"
 #include "server/srv_access.h"
 #include "server/srv_log.h"
 #include "server/srv_mapfile.h"
@@ -77,7 +78,8 @@ static const char *srv_after_literal(const char *line, const char *literal)
 
 static void srv_print_only(const char *text)
 {
-    printf("\n%s\n", text);
+    con_begin_line();
+    printf("%s\n", text);
     fflush(stdout);
 }
 
@@ -115,20 +117,26 @@ int srv_command_map(const char *name)
 {
     if (!name)
         return 0;
-    if (strcmp(name, "reset") != 0)
-        snprintf(srv_map_name, sizeof srv_map_name, "%s", name);
-    FILE *f = srv_mapfile_open(srv_map_name);
-    if (!f) {
-        srv_print_only(lang_get(LANG_MAP_NOT_FOUND));
-        return 0;
-    }
+    const char *wanted = strcmp(name, "reset") == 0 ? srv_map_name : name;
     // Read and checked now, once: a map that cannot be used is never
     // announced, and nothing is left due to be retried.
     char why[SRV_MAPFILE_WHY];
-    if (srv_mapfile_check(f, why, sizeof why) != SRV_MAPFILE_OK) {
-        srv_console_printf(lang_get(LANG_MAP_REFUSED), srv_map_name, why);
+    int result = SRV_MAPFILE_OK;
+    FILE *f = srv_mapfile_open(wanted, why, sizeof why, &result);
+    if (f)
+        result = srv_mapfile_check(f, why, sizeof why);
+    if (result != SRV_MAPFILE_OK) {
+        srv_console_printf(lang_get(LANG_MAP_REFUSED), wanted, why);
+        // With nothing pending, the typed name is the current one all the
+        // same (the next registration and "map reset" use it). A change
+        // already announced stays as announced, and a name that leads out of
+        // vxl/ is never kept.
+        if (srv_map_change_time == 0 && result != SRV_MAPFILE_BAD_NAME && wanted != srv_map_name)
+            snprintf(srv_map_name, sizeof srv_map_name, "%s", wanted);
         return 0;
     }
+    if (wanted != srv_map_name)
+        snprintf(srv_map_name, sizeof srv_map_name, "%s", wanted);
     srv_map_change_time = srv_last_second + 10;
     char text[SRV_LOG_LINE];
     snprintf(text, sizeof text, lang_get(LANG_MAP_CHANGE_SCHEDULED), srv_map_name, 10);

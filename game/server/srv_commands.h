@@ -28,12 +28,13 @@ void srv_command_admin(int player);
 // Stores the fog colour, prints it on the console and sends MSG_FOG_COLOUR
 // (blue, green, red) to all.
 void srv_command_fog(uint8_t red, uint8_t green, uint8_t blue);
-// "map NAME": a new current map name ("reset" keeps the current one); when
-// its file opens and holds a usable map the change is scheduled 10 s after
-// the last whole second and announced. A file that does not open prints the
-// not-found text; one that is refused (too large, unreadable, not a map)
-// prints the map's name and the reason, and nothing is scheduled. Returns 1
-// when scheduled.
+// "map NAME" ("reset": the current name): when its file opens and holds a
+// usable map, NAME becomes the current name and the change is scheduled 10 s
+// after the last whole second and announced. Otherwise one line names the
+// map and the reason (a name leading out of vxl/, missing, unreadable, too
+// large, not a map) and nothing is scheduled; NAME still becomes the current
+// name when no change is pending and it stays inside vxl/, while a change
+// already announced stays as it was. Returns 1 when scheduled.
 int srv_command_map(const char *name);
 
 // Bounded readers of the command forms (sscanf's "%s" and "%i" without its

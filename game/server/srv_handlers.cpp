@@ -14,6 +14,7 @@
 #include "server/srv_rules.h"
 #include "server/srv_commands.h"
 #include "server/srv_grenade.h"
+#include "server/srv_join.h"
 #include "server/srv_net.h"
 #include "server/srv_send.h"
 #include "server/srv_settings.h"
@@ -379,8 +380,11 @@ void srv_on_change_team(ENetEvent *event)
         return;
     if (m.team != TEAM_BLUE && m.team != TEAM_GREEN && m.team != TEAM_SPECTATOR)
         return;
+    int changed = p->team != m.team;
     srv_kill_for_change(p->id, KILL_TEAM_CHANGE);
     player_set_team(p, m.team);
+    if (changed)
+        srv_say_team_join(p->id);
 }
 
 void srv_on_change_weapon(ENetEvent *event)

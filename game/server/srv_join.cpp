@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/lang.h"
+#include "common/lang_ids.h"
 #include "common/map_query.h"
 #include "common/map_store.h"
 #include "common/mode_objective.h"
@@ -224,6 +226,16 @@ static void srv_join_point(const PlayerRecord *p, Vec3 *point)
     map_random_point_in_rect(point, &r);
 }
 
+void srv_say_team_join(int player)
+{
+    const PlayerRecord *p = player_get(player);
+    if (!p || !p->present)
+        return;
+    const char *team = p->team == TEAM_BLUE || p->team == TEAM_GREEN ? srv_settings.team_name[p->team]
+                                                                      : srv_spectator_name;
+    srv_console_printf(lang_get(LANG_PLAYER_JOINED_TEAM), player, p->name, team);
+}
+
 void srv_on_join(ENetEvent *event)
 {
     int id = srv_peer_player_id(event);
@@ -276,6 +288,7 @@ void srv_on_join(ENetEvent *event)
         player_respawn(p, &point);
     }
     srv_send_spawn(id, &point, 1);
+    srv_say_team_join(id);
 
     if (first_join && p->peer) {
         char dotted[16];

@@ -6,6 +6,10 @@
 
 typedef struct _ENetEvent ENetEvent;
 
+// The notice players get when the player joins a team ("Name joined Team"),
+// on the console and in the log with the player's id, which the kick, ban
+// and admin commands take.
+void srv_say_team_join(int player);
 // The map transfer to one player, or to all connected players with -1 (a
 // new map: a transfer that has not begun yet is replaced by this one). The
 // map is taken as it stands now and compressed off the game thread; when

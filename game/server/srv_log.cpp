@@ -1,6 +1,7 @@
 // Log files and console messages.
 #include "server/srv_log.h"
 
+#include "server/con_term.h"
 #include "server/sys_host.h"
 
 #include <cerrno>
@@ -105,7 +106,8 @@ void srv_console_print(const char *text)
 {
     if (!text)
         text = "";
-    printf("\n%s\n", text);
+    con_begin_line();
+    printf("%s\n", text);
     fflush(stdout);
     if (srv_settings.logging == 1)
         srv_log_info(srv_log, "%s", text);

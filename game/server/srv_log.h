@@ -45,7 +45,7 @@ void srv_log_fatal(ServerLog *log, const char *format, ...) __attribute__((forma
 // "tag format" formatted into 1,024 bytes, cut to 1,022 characters, then a
 // newline. Dropped when the tag and the format together exceed 1,024.
 void srv_log_write(ServerLog *log, const char *tag, const char *format, va_list args);
-// Prints "\n%s\n" on the console and, with logging on, logs the text as an
+// Prints the text as one line on the console and, with logging on, logs the text as an
 // INFO line (the text is never used as a format).
 void srv_console_print(const char *text);
 // srv_console_print of a formatted text (at most SRV_LOG_LINE - 1 characters).

@@ -2,8 +2,11 @@
 #include "server/srv_main.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <enet/enet.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -53,6 +56,36 @@ int srv_run()
     return srv_main_loop();
 }
 
+// Loads the language file of "server:language" from the program's folder.
+// 0 after a line that says why the server cannot start: a server without
+// its texts would print nothing but empty lines. Such a line is worded in
+// English from its language file when that one loads.
+static int srv_load_language(const char *dir)
+{
+    const ServerSettings &s = srv_settings;
+    char path[SRV_PATH_MAX + 64];
+    int language = s.language_ok ? s.language : 0;
+    snprintf(path, sizeof path, "%s/languages/BkmLang-%s.bin", dir, lang_codes[language]);
+    int loaded = lang_load_file(path);
+    if (loaded && s.language_ok)
+        return 1;
+    if (!s.language_ok) {
+        srv_console_printf(lang_get_or(LANG_BAD_LANGUAGE, "The setting server:language = \"%s\" is not a language (a "
+                                                          "whole number from 0 to 5). The server does not start."),
+                           s.language_text);
+        return 0;
+    }
+    if (language != 0) {
+        char english[SRV_PATH_MAX + 64];
+        snprintf(english, sizeof english, "%s/languages/BkmLang-%s.bin", dir, lang_codes[0]);
+        lang_load_file(english);
+    }
+    srv_console_printf(lang_get_or(LANG_LANGUAGE_FILE_FAILED,
+                                   "Could not load the language file %s. The server does not start."),
+                       path);
+    return 0;
+}
+
 int srv_init()
 {
     srv_read_config();
@@ -60,13 +93,23 @@ int srv_init()
         srv_log = srv_log_open(&srv_log_main);
     if (srv_settings.perflogging == 1)
         srv_perf = srv_log_open(&srv_log_perf);
-    lang_load("BkmLang", srv_settings.language);
+    // The settings file is where the server was started; everything else
+    // (languages, maps, lists) is beside the program, wherever it is started.
+    char dir[SRV_PATH_MAX];
+    if (!sys_program_dir(dir, sizeof dir) || chdir(dir) != 0) {
+        srv_console_print(lang_get_or(LANG_ERR_PROGRAM_PATH, "Could not find the program's folder."));
+        return -1;
+    }
+    if (!srv_load_language(dir))
+        return -1;
     if (!srv_settings.port_ok) {
         srv_console_printf(lang_get_or(LANG_BAD_PORT, "The setting server:port = \"%s\" is not a port (a whole "
                                                       "number from 1 to 65535). The server does not start."),
                            srv_settings.port_text);
         return -1;
     }
+    if (srv_settings.file_missing)
+        srv_console_printf(lang_get(LANG_SETTINGS_MISSING), srv_config_path);
     if (srv_settings.interactive != 1)
         return srv_setup_from_config() < 0 ? -1 : 0;
     return srv_setup_interactive() < 0 ? -2 : 0;
@@ -79,7 +122,13 @@ int srv_setup_from_config()
     if (s.has_map) {
         memcpy(srv_map_name, s.map, sizeof srv_map_name);
         srv_map_name[sizeof srv_map_name - 1] = 0;
-        file = srv_mapfile_open(srv_map_name);
+        char why[SRV_MAPFILE_WHY];
+        int result = SRV_MAPFILE_OK;
+        file = srv_mapfile_open(srv_map_name, why, sizeof why, &result);
+        // Named with the reason, so the generated map in its place is no
+        // surprise; "gen" before any map was generated is the usual start.
+        if (!file && !(result == SRV_MAPFILE_MISSING && strcmp(srv_map_name, "gen") == 0))
+            srv_console_printf(lang_get(LANG_MAP_REFUSED), srv_map_name, why);
     } else {
         snprintf(srv_map_name, sizeof srv_map_name, "gen");
     }
@@ -117,9 +166,11 @@ int srv_setup_interactive()
         snprintf(srv_map_name, sizeof srv_map_name, "%s", name);
         if (strcmp(name, "gen") == 0)
             break;
-        file = srv_mapfile_open(name);
+        char why[SRV_MAPFILE_WHY];
+        file = srv_mapfile_open(name, why, sizeof why);
         if (file)
             break;
+        srv_console_printf(lang_get(LANG_MAP_REFUSED), name, why);
     }
     // 2. Game mode.
     int mode = -1;
@@ -202,10 +253,27 @@ static int srv_generate_map()
     srv_map_file_path("gen", path, sizeof path);
     if (!map_save(path))
         srv_log_info(srv_log, "cannot save the generated map as %s", path);
-    if (srv_mapfile_load(srv_mapfile_open("gen"), nullptr, 0) == SRV_MAPFILE_OK)
+    if (srv_mapfile_load(srv_mapfile_open("gen", nullptr, 0), nullptr, 0) == SRV_MAPFILE_OK)
         return 1;
     // The saved copy is unusable: index the map built in memory instead.
     return map_index_columns();
+}
+
+// Why the game host could not be made: the port is tried once more with a
+// plain socket, since ENet keeps no reason; errno as it was when that bind
+// succeeds after all.
+static int srv_bind_error(uint16_t port, int fallback)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return errno ? errno : fallback;
+    struct sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    a.sin_port = htons(port);
+    int err = bind(fd, (struct sockaddr *)&a, sizeof a) == 0 ? fallback : errno;
+    close(fd);
+    return err ? err : EADDRINUSE;
 }
 
 int srv_start(FILE *map_file, int mode_flag, const char *server_name)
@@ -221,6 +289,7 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
         return -1;
     }
     map_edit_set_scratch(srv_work_area, SRV_WORK_AREA_SIZE);
+    srv_mapfile_init();
     srv_reset_players();
 
     // A configured map that is refused is named with the reason, so the
@@ -256,10 +325,6 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     if (enet_initialize() != 0)
         return -2;
 
-    char dir[SRV_PATH_MAX];
-    if (!sys_program_dir(dir, sizeof dir) || chdir(dir) != 0)
-        return -1;
-
     if (srv_player_count == 0)
         srv_player_count = 1;
     else if (srv_player_count > PLAYER_MAX)
@@ -272,7 +337,8 @@ int srv_start(FILE *map_file, int mode_flag, const char *server_name)
     // alone decide who plays).
     srv_host = enet_host_create(&address, srv_guard_peer_count(srv_player_count), 1, 0, 0);
     if (!srv_host) {
-        srv_console_print(lang_get(LANG_ERR_HOST_CREATE));
+        int err = srv_bind_error(address.port, errno);
+        srv_console_printf(lang_get(LANG_HOST_CREATE_FAILED), (int)address.port, strerror(err));
         con_pause();
         return -3;
     }
@@ -352,15 +418,18 @@ void srv_service_clients()
 static void srv_change_map()
 {
     srv_master_register();
-    FILE *file = srv_mapfile_open(srv_map_name);
-    if (!file) {
+    char why[SRV_MAPFILE_WHY];
+    int result = SRV_MAPFILE_OK;
+    FILE *file = srv_mapfile_open(srv_map_name, why, sizeof why, &result);
+    if (!file && result == SRV_MAPFILE_MISSING) {
         srv_console_print(lang_get(LANG_MAP_CHANGE_FAILED));
         return; // still due: tried again next second, which costs an open
     }
-    // A file that opens but is refused would be refused again each second
-    // (a whole read each time): the change is called off instead.
-    char why[SRV_MAPFILE_WHY];
-    if (srv_mapfile_load(file, why, sizeof why) != SRV_MAPFILE_OK) {
+    // A file that is refused would be refused again each second (a whole
+    // read each time): the change is called off instead.
+    if (file)
+        result = srv_mapfile_load(file, why, sizeof why);
+    if (result != SRV_MAPFILE_OK) {
         srv_map_change_time = 0;
         srv_console_printf(lang_get(LANG_MAP_CHANGE_CANCELLED), srv_map_name, why);
         return;
@@ -444,8 +513,41 @@ int srv_main_loop()
     return 0;
 }
 
+// Longest wait at shutdown for the players' connections to close.
+#define SRV_QUIT_WAIT_MS 1000u
+
+// Tells every peer of the game host that the server goes, and services the
+// host until each has closed (or the wait is over), so that the notices are
+// on the wire before the host is destroyed: a player sees the server gone at
+// once instead of a time-out a minute later.
+static void srv_disconnect_all()
+{
+    if (!srv_host)
+        return;
+    for (size_t i = 0; i < srv_host->peerCount; i++)
+        if (srv_host->peers[i].state != ENET_PEER_STATE_DISCONNECTED)
+            enet_peer_disconnect(&srv_host->peers[i], 0);
+    uint32_t start = enet_time_get();
+    for (;;) {
+        int open = 0;
+        for (size_t i = 0; i < srv_host->peerCount; i++)
+            open += srv_host->peers[i].state != ENET_PEER_STATE_DISCONNECTED &&
+                    srv_host->peers[i].state != ENET_PEER_STATE_ZOMBIE;
+        if (!open || enet_time_get() - start >= SRV_QUIT_WAIT_MS)
+            break;
+        ENetEvent event;
+        int r = enet_host_service(srv_host, &event, 10);
+        if (r < 0)
+            break;
+        if (r > 0 && event.type == ENET_EVENT_TYPE_RECEIVE)
+            enet_packet_destroy(event.packet);
+    }
+    enet_host_flush(srv_host);
+}
+
 void srv_shutdown()
 {
+    srv_disconnect_all();
     map_edit_set_scratch(nullptr, 0);
     free(srv_work_area);
     srv_work_area = nullptr;
@@ -454,6 +556,7 @@ void srv_shutdown()
     for (int i = 0; i < PLAYER_MAX; i++)
         srv_pending_discard(i);
     srv_mapzip_shutdown();
+    srv_mapfile_shutdown();
     if (srv_host)
         enet_host_destroy(srv_host);
     srv_host = nullptr;

@@ -6,7 +6,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
+
 #include "common/cfg.h"
+#include "common/lang.h"
 
 ServerSettings srv_settings;
 char srv_config_path[SRV_PATH_MAX] = "server_config.ini";
@@ -31,9 +34,9 @@ static void srv_cfg_report(const char *text, const char *caption)
 
 static int srv_clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// 1 with the value when text is a whole decimal number 1..65535, blanks
+// 1 with the value when text is a whole decimal number lo..hi, blanks
 // around it allowed; 0 otherwise.
-static int srv_parse_port(const char *text, uint16_t *port)
+static int srv_parse_whole(const char *text, long lo, long hi, long *out)
 {
     if (!text)
         return 0;
@@ -43,14 +46,14 @@ static int srv_parse_port(const char *text, uint16_t *port)
     int digits = 0;
     for (; *text >= '0' && *text <= '9'; text++, digits++) {
         v = v * 10 + (*text - '0');
-        if (v > 65535)
+        if (v > hi)
             return 0;
     }
     while (*text == ' ' || *text == '\t')
         text++;
-    if (digits == 0 || *text || v < 1)
+    if (digits == 0 || *text || v < lo)
         return 0;
-    *port = (uint16_t)v;
+    *out = v;
     return 1;
 }
 
@@ -60,6 +63,7 @@ void srv_settings_defaults()
     memset(&s, 0, sizeof s);
     s.port = SRV_DEFAULT_PORT;
     s.port_ok = 1;
+    s.language_ok = 1;
     srv_copy_text(s.logfilename, sizeof s.logfilename, "bkm_server_log.txt");
     srv_copy_text(s.perffilename, sizeof s.perffilename, "bkm_server_perf.dat");
     srv_log_default_folder(s.logfolder, sizeof s.logfolder);
@@ -106,15 +110,22 @@ int srv_read_config()
     cfg_set_report(srv_cfg_report);
     ConfigDict *d = nullptr;
     cfg_load(srv_config_path, &d);
+    srv_settings.file_missing = access(srv_config_path, F_OK) != 0;
     ServerSettings &s = srv_settings;
     if (d) {
+        long v = 0;
         if (const char *port = cfg_get_string(d, "server:port", nullptr)) {
             srv_copy_text(s.port_text, sizeof s.port_text, port);
-            s.port_ok = srv_parse_port(port, &s.port);
+            s.port_ok = srv_parse_whole(port, 1, 65535, &v);
+            if (s.port_ok)
+                s.port = (uint16_t)v;
         }
-        s.language = cfg_get_int(d, "server:language", 0);
-        if (s.language < 0)
-            s.language = 0; // a negative index would address outside the code table
+        // A language outside the table would leave every line empty.
+        if (const char *language = cfg_get_string(d, "server:language", nullptr)) {
+            srv_copy_text(s.language_text, sizeof s.language_text, language);
+            s.language_ok = srv_parse_whole(language, 0, LANG_LANGUAGES - 1, &v);
+            s.language = s.language_ok ? (int)v : 0;
+        }
         s.interactive = cfg_get_int(d, "server:interactive", 0);
         s.logging = cfg_get_int(d, "server:logging", 0);
         srv_copy_text(s.logfilename, sizeof s.logfilename,

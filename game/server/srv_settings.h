@@ -8,7 +8,10 @@ struct ServerSettings {
     uint16_t port;                    // 1..65535 when port_ok
     int port_ok;                      // 0: "server:port" is not a port; the server must not start
     char port_text[32];               // "server:port" as written (cut), for the refusal
-    int language;
+    int language;                     // 0..LANG_LANGUAGES-1 when language_ok
+    int language_ok;                  // 0: "server:language" is not a language; the server must not start
+    char language_text[32];           // "server:language" as written (cut), for the refusal
+    int file_missing;                 // the settings file does not exist: every value is a default
     int interactive;
     int logging;
     char logfilename[SRV_PATH_MAX];
@@ -47,7 +50,9 @@ void srv_settings_defaults();
 // switches are on (a log whose path cannot be made is switched off, with a
 // console warning). Returns 1. A "server:port" that is not a whole number
 // 1..65535 leaves port_ok 0 (the caller refuses to start: any port it bound
-// instead would be one nobody is told).
+// instead would be one nobody is told); a "server:language" that is not a
+// whole number 0..5 leaves language_ok 0 (likewise). A file that does not
+// exist sets file_missing, for the caller to say once it can print.
 int srv_read_config();
 // The spectator team's name, besides the two team names.
 extern const char *const srv_spectator_name;

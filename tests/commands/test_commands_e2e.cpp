@@ -178,7 +178,8 @@ TEST_F(CommandsE2E, FogGoesToAllAndToLaterJoinersAndBadLinesAreNamed)
     std::string unknown = e2e_text(39);
     EXPECT_TRUE(type_and_wait("fog 1 2 300", unknown));
     EXPECT_TRUE(type_and_wait("hello", unknown));
-    EXPECT_TRUE(type_and_wait("map nosuchmap", e2e_text(41)));
+    EXPECT_TRUE(type_and_wait("map nosuchmap", e2e_text(LANG_MAP_REFUSED, "nosuchmap",
+                                                        e2e_text(LANG_MAP_MISSING, "vxl/nosuchmap.vxl").c_str())));
     tcl_service(&a, 200);
     EXPECT_EQ(tcl_messages(&a, 27).size(), 1u);
     for (TestClient *t : {&a, &b, &c})
@@ -339,6 +340,89 @@ TEST_F(CommandsE2E, AMapRefusedAtItsChangeIsCalledOffAndAMissingOneIsTriedUntilI
     tsv_write_file(srv.dir + "/vxl/third.vxl", valid);
     EXPECT_TRUE(wait_all({&a}, [&] { return a.map_transfers == 2 && a.map_done; }, E2E_WAIT_MS));
     EXPECT_NE(srv.output.find(e2e_text(LANG_MAP_CHANGED), from), std::string::npos);
+    tcl_close(&a);
+    EXPECT_EQ(quit(), 0);
+}
+
+// An announced change is the one that comes: a map refused or missing,
+// typed within the 10 s, is named and changes nothing, and newcomers after
+// the change get the announced world.
+TEST_F(CommandsE2E, ARefusedOrMissingMapTypedWhileAChangeIsPendingLeavesTheAnnouncedOne)
+{
+    make_folder();
+    const std::string pend = tsv_read_file(srv.dir + "/vxl/hills.vxl");
+    const std::string half = pend.substr(0, pend.size() / 2);
+    tsv_write_file(srv.dir + "/vxl/pend.vxl", pend);
+    tsv_write_file(srv.dir + "/vxl/bad.vxl", half);
+    write_config({});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a;
+    ASSERT_TRUE(join_from(&a, "127.0.0.111", "Watcher"));
+    const size_t from = srv.output.size();
+    const std::string note = e2e_text(LANG_MAP_CHANGE_SCHEDULED, "pend", 10);
+    ASSERT_TRUE(type_and_wait("map pend", note));
+    EXPECT_TRUE(type_and_wait("map bad", e2e_text(LANG_MAP_REFUSED, "bad", invalid_reason(half).c_str())));
+    EXPECT_TRUE(type_and_wait("map nosuch", e2e_text(LANG_MAP_REFUSED, "nosuch",
+                                                     e2e_text(LANG_MAP_MISSING, "vxl/nosuch.vxl").c_str())));
+    ASSERT_TRUE(wait_all({&a}, [&] { return a.map_transfers == 2 && a.map_done; }, 15000)) << srv.output.substr(from);
+    const std::string said = srv.output.substr(from);
+    EXPECT_NE(said.find(e2e_text(LANG_MAP_CHANGED)), std::string::npos) << said;
+    for (int id : {LANG_MAP_CHANGE_FAILED, LANG_MAP_CHANGE_CANCELLED})
+        EXPECT_EQ(said.find(text_head(id)), std::string::npos) << id << said;
+    EXPECT_EQ(system_lines(&a), std::vector<std::string>{note});
+    EXPECT_TRUE(e2e_same_world(a.map_image, pend));
+    TestClient late;
+    ASSERT_TRUE(join_from(&late, "127.0.0.112", "Late"));
+    EXPECT_TRUE(e2e_same_world(late.map_image, pend));
+    tcl_close(&a);
+    tcl_close(&late);
+    EXPECT_EQ(quit(), 0);
+}
+
+// Map names that lead out of vxl/ are refused, typed or in the settings,
+// though the file they name is there and is a good map.
+TEST_F(CommandsE2E, MapNamesThatLeaveTheMapFolderAreRefused)
+{
+    make_folder();
+    tsv_write_file(srv.dir + "/outside.vxl", tsv_read_file(srv.dir + "/vxl/hills.vxl"));
+    const std::string bad_name = e2e_text(LANG_MAP_BAD_NAME);
+    write_config({}, true, "../outside");
+    ASSERT_TRUE(start()) << srv.output;
+    const size_t refused = srv.output.find(e2e_text(LANG_MAP_REFUSED, "../outside", bad_name.c_str()));
+    EXPECT_NE(refused, std::string::npos) << srv.output;
+    EXPECT_LT(refused, srv.output.find(e2e_text(LANG_GENERATING_MAP))) << srv.output;
+    const size_t from = srv.output.size();
+    for (const char *name : {"../outside", "/work/outside", "vxl/../../outside"})
+        EXPECT_TRUE(type_and_wait(std::string("map ") + name, e2e_text(LANG_MAP_REFUSED, name, bad_name.c_str())));
+    // None of them became the current name: "map reset" reloads the map played.
+    EXPECT_TRUE(type_and_wait("map reset", e2e_text(LANG_MAP_CHANGE_SCHEDULED, "gen", 10)));
+    EXPECT_EQ(count_of(srv.output.substr(from), text_head(LANG_MAP_CHANGE_SCHEDULED)), 1u) << srv.output.substr(from);
+    EXPECT_EQ(quit(), 0);
+}
+
+// A join is on the console and in the log with the player's id and team,
+// and that id is what kick takes; a team change is said the same way.
+TEST_F(CommandsE2E, AJoinIsNamedWithTheIdThatTheCommandsTake)
+{
+    make_folder();
+    write_config({"logging = 1", "logfolder = " + srv.dir, "logfilename = main.log", "team2name = Reds"});
+    ASSERT_TRUE(start()) << srv.output;
+    TestClient a, b;
+    ASSERT_TRUE(join_from(&a, "127.0.0.121", "Ann"));
+    ASSERT_TRUE(join_from(&b, "127.0.0.122", "Bob"));
+    const std::string ann = e2e_text(LANG_PLAYER_JOINED_TEAM, 0, "Ann", "Team 1");
+    const std::string bob = e2e_text(LANG_PLAYER_JOINED_TEAM, 1, "Bob", "Team 1");
+    ASSERT_TRUE(tsv_wait_output(&srv, bob, E2E_WAIT_MS)) << srv.output;
+    EXPECT_NE(srv.output.find(ann), std::string::npos) << srv.output;
+    tcl_send(&b, {29, 1, 1}); // to the second team
+    const std::string moved = e2e_text(LANG_PLAYER_JOINED_TEAM, 1, "Bob", "Reds");
+    EXPECT_TRUE(wait_all({&a, &b}, [&] { return srv.output.find(moved) != std::string::npos; }, E2E_WAIT_MS))
+        << srv.output;
+    ASSERT_TRUE(type_and_wait("kick 1", e2e_text(LANG_PLAYER_KICKED, "Bob")));
+    const std::string log = tsv_read_file(srv.dir + "/main.log");
+    for (const std::string &line : {ann, bob, moved})
+        EXPECT_NE(log.find("[INFO] " + line + "\n"), std::string::npos) << line << "\n" << log;
+    tcl_abort(&b);
     tcl_close(&a);
     EXPECT_EQ(quit(), 0);
 }

@@ -3,8 +3,11 @@
 // whatever would be sent is dropped).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +21,7 @@
 #include "common/map_store.h"
 #include "common/protocol.h"
 #include "server/srv_commands.h"
+#include "server/srv_mapfile.h"
 #include "server/srv_name.h"
 #include "server/srv_settings.h"
 #include "server/srv_state.h"
@@ -246,20 +250,29 @@ TEST_F(Commands, ConsoleKickAdminAndIgnoredIds)
 
 TEST_F(Commands, ConsoleFogStoresTheColourAndRefusesNonBytes)
 {
-    EXPECT_EQ(console("fog 10 20 30"), "\n" + fmt(32, 10, 20, 30) + "\n");
+    EXPECT_EQ(console("fog 10 20 30"), fmt(32, 10, 20, 30) + "\n");
     EXPECT_EQ(srv_settings.fog_r, 10);
     EXPECT_EQ(srv_settings.fog_g, 20);
     EXPECT_EQ(srv_settings.fog_b, 30);
     const char *bad[] = {"fog 10 20 300", "fog -1 0 0", "fog 1 2", "fog"};
     for (const char *b : bad) {
-        EXPECT_EQ(console(b), "\n" + std::string(lang_get(39)) + "\n") << b;
+        EXPECT_EQ(console(b), std::string(lang_get(39)) + "\n") << b;
         EXPECT_EQ(srv_settings.fog_b, 30) << b;
     }
 }
 
+// The refusal line of a map command, as the language file words it.
+static std::string refused_line(const char *name, int reason_id, const char *detail)
+{
+    char why[512], line[1024];
+    snprintf(why, sizeof why, lang_get(reason_id), detail);
+    snprintf(line, sizeof line, lang_get(LANG_MAP_REFUSED), name, why);
+    return std::string(line) + "\n";
+}
+
 TEST_F(Commands, ConsoleMapSchedulesOnlyAnExistingFileAndResetRetriesTheName)
 {
-    std::string not_found = "\n" + std::string(lang_get(41)) + "\n";
+    std::string not_found = refused_line("nowhere", LANG_MAP_MISSING, "vxl/nowhere.vxl");
     EXPECT_EQ(console("map nowhere"), not_found);
     EXPECT_STREQ(srv_map_name, "nowhere");
     EXPECT_EQ(srv_map_change_time, 0);
@@ -273,7 +286,7 @@ TEST_F(Commands, ConsoleMapSchedulesOnlyAnExistingFileAndResetRetriesTheName)
     char why[256], refused[512];
     snprintf(why, sizeof why, lang_get(LANG_MAP_INVALID), "column runs past the end of the image");
     snprintf(refused, sizeof refused, lang_get(LANG_MAP_REFUSED), "nowhere", why);
-    EXPECT_EQ(out, "\n" + std::string(refused) + "\n");
+    EXPECT_EQ(out, std::string(refused) + "\n");
     EXPECT_EQ(srv_map_change_time, 0);
     EXPECT_STREQ(srv_map_name, "nowhere");
 
@@ -284,12 +297,114 @@ TEST_F(Commands, ConsoleMapSchedulesOnlyAnExistingFileAndResetRetriesTheName)
     EXPECT_EQ(srv_map_change_time, 1010);
 }
 
+// A change already announced is the one that comes: a refused or missing
+// name typed meanwhile is named and dropped, never made current. With
+// nothing pending, a missing name still becomes current (for "map reset").
+TEST_F(Commands, ARefusedMapWhileAChangeIsPendingLeavesTheAnnouncedOne)
+{
+    map_make_flat(40, 0x7F336699u);
+    ASSERT_EQ(map_save("vxl/pend.vxl"), 1);
+    std::ofstream("vxl/bad.vxl") << "x";
+    ASSERT_NE(console("map pend").find("pend"), std::string::npos);
+    ASSERT_EQ(srv_map_change_time, 1010);
+    srv_last_second = 1004;
+    struct Case {
+        const char *line, *name;
+        int reason;
+        const char *detail;
+    } cases[] = {
+        {"map bad", "bad", LANG_MAP_INVALID, "column runs past the end of the image"},
+        {"map nosuch", "nosuch", LANG_MAP_MISSING, "vxl/nosuch.vxl"},
+        {"map ../pend", "../pend", LANG_MAP_BAD_NAME, ""},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(console(c.line), refused_line(c.name, c.reason, c.detail)) << c.line;
+        EXPECT_STREQ(srv_map_name, "pend") << c.line;
+        EXPECT_EQ(srv_map_change_time, 1010) << c.line;
+    }
+    // "map reset" while pending checks the announced map and announces it again.
+    EXPECT_NE(console("map reset").find("pend"), std::string::npos);
+    EXPECT_EQ(srv_map_change_time, 1014);
+
+    srv_map_change_time = 0; // the change has come
+    console("map nosuch");
+    EXPECT_STREQ(srv_map_name, "nosuch");
+}
+
+// Names that would lead out of vxl/ are refused before any file is touched,
+// whatever lies there; sub-folders of vxl/ are fine.
+TEST_F(Commands, MapNamesThatLeaveTheMapFolderAreRefused)
+{
+    map_make_flat(40, 0x7F336699u);
+    ASSERT_EQ(map_save("outside.vxl"), 1); // beside vxl/, as a server folder would hold it
+    fs::create_directories("vxl/sub");
+    ASSERT_EQ(map_save("vxl/sub/inner.vxl"), 1);
+    const char *bad[] = {"../outside", "/tmp/x", "sub/../../outside", "..", "sub/..", "a/../b"};
+    for (const char *name : bad) {
+        EXPECT_EQ(srv_mapfile_name_ok(name), 0) << name;
+        EXPECT_EQ(console((std::string("map ") + name).c_str()), refused_line(name, LANG_MAP_BAD_NAME, "")) << name;
+        EXPECT_EQ(srv_map_change_time, 0) << name;
+        EXPECT_STREQ(srv_map_name, "gen") << name;
+    }
+    const char *good[] = {"sub/inner", "..x", "x..", "a.b", "sub/.hidden"};
+    for (const char *name : good)
+        EXPECT_EQ(srv_mapfile_name_ok(name), 1) << name;
+    EXPECT_NE(console("map sub/inner").find("sub/inner"), std::string::npos);
+    EXPECT_EQ(srv_map_change_time, 1010);
+}
+
+// A file that exists but may not be read is named with the system's reason,
+// not as missing. Root reads whatever the bits say, so the open is tried by
+// a child process that has given up root for an unprivileged user.
+TEST_F(Commands, AMapFileWithoutReadPermissionIsNamedWithTheReason)
+{
+    map_make_flat(40, 0x7F336699u);
+    ASSERT_EQ(map_save("vxl/noperm.vxl"), 1);
+    ASSERT_EQ(chmod("vxl/noperm.vxl", 0), 0);
+    int pipe_fd[2];
+    ASSERT_EQ(pipe(pipe_fd), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(pipe_fd[0]);
+        // 65534: "nobody" on common systems; any unprivileged id will do.
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        if (geteuid() == 0)
+            _exit(3);
+        char why[SRV_MAPFILE_WHY];
+        int result = 0;
+        FILE *f = srv_mapfile_open("noperm", why, sizeof why, &result);
+        char line[1024];
+        snprintf(line, sizeof line, "%d %s", result, why);
+        if (f)
+            fclose(f);
+        ssize_t w = write(pipe_fd[1], line, strlen(line));
+        _exit(w > 0 ? 0 : 4);
+    }
+    close(pipe_fd[1]);
+    std::string got;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(pipe_fd[0], buf, sizeof buf)) > 0)
+        got.append(buf, (size_t)n);
+    close(pipe_fd[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 3)
+        GTEST_SKIP() << "cannot give up root here (setuid to 65534 refused): the permission case needs an "
+                        "unprivileged user";
+    char why[512];
+    snprintf(why, sizeof why, lang_get(LANG_MAP_UNREADABLE), strerror(EACCES));
+    EXPECT_EQ(got, std::to_string(SRV_MAPFILE_UNREADABLE) + " " + why);
+}
+
 TEST_F(Commands, ConsoleQuitAndUnknownLines)
 {
     int r = 0;
     console("quit", &r);
     EXPECT_EQ(r, -1);
-    std::string unknown = "\n" + std::string(lang_get(39)) + "\n";
+    std::string unknown = std::string(lang_get(39)) + "\n";
     const char *lines[] = {"quit now", "kick", "kick x", "bann 2", "hello", "map"};
     for (const char *l : lines) {
         EXPECT_EQ(console(l, &r), unknown) << l;

@@ -29,6 +29,27 @@ template <typename... A> std::string e2e_text(int id, A... args)
 }
 inline std::string e2e_text(int id) { return lang_get(id); }
 
+// Whether a downloaded map image is the world of a map file: the file loaded
+// here as the server loads it and saved again, compared in layout; only the
+// colours each load gives the completed border voxels (with their random
+// jitter) may differ.
+inline bool e2e_same_world(const std::vector<uint8_t> &image, const std::string &file)
+{
+    if (!map_load_image((const uint8_t *)file.data(), file.size()))
+        return false;
+    std::string again_path = std::string(BKM_E2E_ROOT) + "/again." + std::to_string(getpid());
+    if (!map_save(again_path.c_str()))
+        return false;
+    const std::string again = tsv_read_file(again_path);
+    std::remove(again_path.c_str());
+    if (image.size() != again.size())
+        return false;
+    size_t differ = 0;
+    for (size_t i = 0; i < image.size(); i++)
+        differ += image[i] != (uint8_t)again[i];
+    return differ < image.size() / 1000;
+}
+
 class ServerE2E : public ::testing::Test {
 protected:
     TestServer srv;

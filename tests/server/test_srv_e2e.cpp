@@ -425,20 +425,6 @@ TEST_F(ServerE2E, ZeroPlayersGiveOneSlotAndAnyOtherModeWordIsTerritoryControl)
     EXPECT_EQ(quit(), 0);
 }
 
-TEST_F(ServerE2E, APortInUseFailsTheSetUpFromTheSettings)
-{
-    make_folder();
-    write_config({});
-    ASSERT_TRUE(start()) << srv.output;
-    TestServer second;
-    second.dir = srv.dir;
-    ASSERT_TRUE(tsv_start(&second));
-    EXPECT_EQ(tsv_wait_exit(&second, E2E_START_MS), -1) << second.output;
-    EXPECT_NE(second.output.find(e2e_text(20)), std::string::npos);
-    tsv_stop(&second);
-    EXPECT_EQ(quit(), 0);
-}
-
 // A newcomer gets a team player's info with its real fields, a spectator's
 // with team 255 and every loadout field zero, then the state with his own id;
 // a spectator is announced at (256, 256, ground z of that column).

@@ -67,6 +67,7 @@ TEST(ServerSettings, CapLimitAndPlayerValuesAreClampedAndDefaultsHold)
     EXPECT_EQ(srv_settings.fog_b, 127);
     EXPECT_EQ(srv_settings.team_b[0], 196);
     EXPECT_EQ(srv_settings.team_g[1], 196);
+    EXPECT_EQ(srv_settings.file_missing, 1);
 
     write_config(dir / "cfg.ini", "map = gen\nbfog = 300\ngfog = -4\nlanguage = -2\n");
     snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "cfg.ini").c_str());
@@ -75,6 +76,31 @@ TEST(ServerSettings, CapLimitAndPlayerValuesAreClampedAndDefaultsHold)
     EXPECT_STREQ(srv_settings.map, "gen");
     EXPECT_EQ(srv_settings.fog_b, 255);
     EXPECT_EQ(srv_settings.fog_g, 0);
+    EXPECT_EQ(srv_settings.language_ok, 0); // refused at start, not taken as English
+    EXPECT_EQ(srv_settings.file_missing, 0);
+}
+
+// A language is an index into the six language codes; anything else would
+// leave every text empty, and is refused like a port that is not one.
+TEST(ServerSettings, LanguageIsAWholeNumberFromZeroToFive)
+{
+    struct Case { const char *value; int ok; int language; };
+    const Case cases[] = {{"0", 1, 0},  {"5", 1, 5},   {" 3 ", 1, 3}, {"6", 0, 0},  {"9", 0, 0},
+                          {"-1", 0, 0}, {"abc", 0, 0}, {"", 0, 0},    {"1x", 0, 0}, {"99999999999", 0, 0}};
+    fs::path dir = fresh_dir("language");
+    snprintf(srv_config_path, sizeof srv_config_path, "%s", (dir / "cfg.ini").c_str());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.value);
+        write_config(dir / "cfg.ini", std::string("language = ") + c.value + "\n");
+        srv_read_config();
+        EXPECT_EQ(srv_settings.language_ok, c.ok);
+        if (c.ok) {
+            EXPECT_EQ(srv_settings.language, c.language);
+        }
+    }
+    write_config(dir / "cfg.ini", "name = x\n");
+    srv_read_config();
+    EXPECT_EQ(srv_settings.language_ok, 1);
     EXPECT_EQ(srv_settings.language, 0);
 }
 

@@ -108,7 +108,7 @@ bool tsv_start(TestServer *s, const std::vector<std::string> &args)
         // Nothing of the test process (its ENet sockets) leaks into the server.
         for (int fd = 3; fd < 1024; fd++)
             close(fd);
-        if (chdir(s->dir.c_str()) != 0)
+        if (chdir((s->work_dir.empty() ? s->dir : s->work_dir).c_str()) != 0)
             _exit(127);
         std::vector<char *> argv;
         std::string prog = s->dir + "/server";

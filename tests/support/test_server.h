@@ -17,6 +17,7 @@ struct TestServer {
     std::string output;   // everything it printed so far
     int exit_code = -1000;
     bool no_input = false; // start with standard input closed, not a pipe
+    std::string work_dir; // the folder it is started in; empty: dir
 };
 
 // A free UDP port on 127.0.0.1 (bound and released).
@@ -31,7 +32,8 @@ void tsv_write_config(const std::string &dir, const std::vector<std::string> &li
 void tsv_write_file(const std::string &path, const std::string &text);
 std::string tsv_read_file(const std::string &path);
 bool tsv_file_exists(const std::string &path);
-// Starts dir/server in dir. Returns true when the process started.
+// Starts dir/server in work_dir (dir when empty). Returns true when the
+// process started.
 bool tsv_start(TestServer *s, const std::vector<std::string> &args = {});
 // Reads output until it contains `text` (from byte `from` on) or timeout.
 bool tsv_wait_output(TestServer *s, const std::string &text, int timeout_ms, size_t from = 0);

@@ -24,5 +24,15 @@ head -c 20000000 /dev/zero > "$dir/big.vxl"
 "$tool" check "$dir/big.vxl" > "$dir/out.txt"; [ $? = 1 ] || fail "oversized accepted"
 grep -q "^file: $dir/big.vxl, 20000000 bytes$" "$dir/out.txt" || fail "size of the oversized file: $(head -1 "$dir/out.txt")"
 "$tool" check "$dir/none.vxl" 2>/dev/null; [ $? = 1 ] || fail "missing file accepted"
+# Refused by its size or kind before any read: a 4 GiB file (sparse, so it
+# costs no disk), a device that never ends, a folder, a pipe without writer.
+truncate -s 4G "$dir/huge.vxl"
+timeout 5 "$tool" check "$dir/huge.vxl" > "$dir/out.txt"; [ $? = 1 ] || fail "4 GiB file not refused at once"
+grep -q "^file: $dir/huge.vxl, 4294967296 bytes$" "$dir/out.txt" || fail "size of the 4 GiB file"
+mkfifo "$dir/pipe.vxl"
+for f in /dev/zero "$dir" "$dir/pipe.vxl"; do
+  timeout 5 "$tool" check "$f" 2> "$dir/err.txt" >/dev/null; [ $? = 1 ] || fail "$f not refused at once"
+  grep -q "not a regular file" "$dir/err.txt" || fail "reason for $f: $(cat "$dir/err.txt")"
+done
 "$tool" bogus 2>/dev/null; [ $? = 2 ] || fail "usage"
 echo ok

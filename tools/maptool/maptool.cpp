@@ -1,4 +1,8 @@
 // maptool: writes simple VXL maps and checks a VXL file's invariants.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -48,23 +52,39 @@ static int arg_int(int argc, char **argv, int i, const char *name, long long lo,
 }
 
 // Reads and loads FILE into the store. 0 on success, 1 (after a message) when
-// it cannot be read or is not a valid map.
+// it cannot be read or is not a valid map. Only a regular file is read, and
+// one larger than a map is refused by its size, unread: a device such as
+// /dev/zero would never end, and a huge file would take seconds for nothing.
 static int load(const char *path, std::vector<uint8_t> &img)
 {
-    FILE *f = std::fopen(path, "rb");
+    // Non-blocking: a pipe without a writer would hold the open forever.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    FILE *f = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (!f) {
-        std::fprintf(stderr, "%s: cannot open\n", path);
+        std::fprintf(stderr, "%s: cannot open (%s)\n", path, std::strerror(errno));
+        if (fd >= 0) close(fd);
         return 1;
     }
-    // Bytes past the image limit are counted, not kept: the size printed is
-    // the file's own.
-    uint8_t buf[1 << 16];
-    size_t n;
-    unsigned long long total = 0;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-        total += n;
-        if (img.size() <= (size_t)MAP_IMAGE_MAX_BYTES) img.insert(img.end(), buf, buf + n);
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "%s: not a regular file\n", path);
+        std::fclose(f);
+        return 1;
     }
+    unsigned long long total = (unsigned long long)st.st_size;
+    if (total > (unsigned long long)MAP_IMAGE_MAX_BYTES) {
+        std::fclose(f);
+        std::printf("file: %s, %llu bytes\n", path, total);
+        std::printf("invalid: larger than a map (at most %u bytes)\n", (unsigned)MAP_IMAGE_MAX_BYTES);
+        return 1;
+    }
+    // One byte past the limit tells a file that grew since fstat.
+    img.resize((size_t)MAP_IMAGE_MAX_BYTES + 1);
+    size_t n = 0, got;
+    while (n < img.size() && (got = std::fread(img.data() + n, 1, img.size() - n, f)) > 0)
+        n += got;
+    img.resize(n);
+    total = n;
     int err = std::ferror(f);
     std::fclose(f);
     if (err) {
