@@ -208,8 +208,8 @@ TEST_F(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
                to_map.size(), to_map[to_map.size() / 2], to_map.back());
     GapStats g = fleet_gap_stats(&f, 0);
     printf("%s\n", fleet_summary(&f).c_str());
-    printf("world updates at the legal bots: %ld gaps, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", g.count,
-           g.p50_ms, g.p99_ms, g.max_ms);
+    printf("world updates at the legal bots: %ld gaps, p50 %.1f ms, p95 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+           g.count, g.p50_ms, g.p95_ms, g.p99_ms, g.max_ms);
     printf("server memory: %ld kB after %d s, %ld kB at the end (peak %ld kB); cpu %.1f%% of one core\n",
            rss_early, std::min(10, seconds / 2), rss_end, rss_peak, cpu_share * 100.0);
     EXPECT_GT(g.count, (long)(kSlots - kHostile) * seconds * 8);
@@ -249,9 +249,11 @@ TEST_F(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     // joins and rejoins included.
     const std::string ticks = srv.output.substr(at, srv.output.find('\n', at) - at);
     printf("server %s\n", ticks.c_str());
-    const double period_p50 = tick_figure(ticks, "period p50"), period_p99 = tick_figure(ticks, "p99");
+    const double period_p50 = tick_figure(ticks, "period p50"), period_p99 = tick_figure(ticks, "p99"),
+                 period_max = tick_figure(ticks, "max");
     ASSERT_GT(period_p50, 0.0) << ticks;
     ASSERT_GT(period_p99, 0.0) << ticks;
+    ASSERT_GT(period_max, 0.0) << ticks;
     // The loop keeps near its 60 a second in the middle of the run: a busy
     // machine wakes it a few milliseconds late (about 20 ms a tick when every
     // core is taken), a stalled or coarse loop far more.
@@ -259,8 +261,12 @@ TEST_F(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     EXPECT_LE(period_p50, 1000.0 / 30.0);
     // World updates every 0.1 s, each sent on the first tick past it: late by
     // at most the tick period the server reports (and a little scheduling).
+    // One stall of the machine delays the update of every bot at once, so it
+    // weighs 28 times as much among the gaps as among the ticks: the tick p99
+    // bounds the gaps' p95, the longest tick their p99.
     EXPECT_LE(g.p50_ms, 100.0 + period_p50 + 3.0);
-    EXPECT_LE(g.p99_ms, 100.0 + 2 * period_p99 + 5.0);
+    EXPECT_LE(g.p95_ms, 100.0 + 2 * period_p99 + 5.0);
+    EXPECT_LE(g.p99_ms, 100.0 + period_max + period_p99 + 5.0);
     EXPECT_EQ(srv.output.find("AddressSanitizer"), std::string::npos) << srv.output;
     EXPECT_EQ(srv.output.find("runtime error"), std::string::npos) << srv.output;
     EXPECT_EQ(srv.output.find("LeakSanitizer"), std::string::npos) << srv.output;

@@ -245,12 +245,13 @@ GapStats fleet_gap_stats(const Fleet *f, int hostile)
     for (const auto &b : f->bots)
         if ((hostile < 0 || b->s.hostile == hostile) && (hostile != 0 || b->phase == BOT_PLAYING))
             all.insert(all.end(), b->update_gaps_us.begin(), b->update_gaps_us.end());
-    GapStats g = {(long)all.size(), 0, 0, 0};
+    GapStats g = {(long)all.size(), 0, 0, 0, 0};
     if (all.empty())
         return g;
     std::sort(all.begin(), all.end());
     auto at = [&](double q) { return all[std::min(all.size() - 1, (size_t)(q * (double)(all.size() - 1) + 0.5))] / 1000.0; };
     g.p50_ms = at(0.50);
+    g.p95_ms = at(0.95);
     g.p99_ms = at(0.99);
     g.max_ms = all.back() / 1000.0;
     return g;
