@@ -26,17 +26,8 @@ int net_client_connect(uint32_t host, uint16_t port)
     }
     net_client_host = h;
     net_server_peer = p;
-    // ENet thins out unreliable packets while round trips grow, as they do
-    // during the map download, and takes seconds to recover: the world
-    // updates sent meanwhile would be lost, leaving the other players where
-    // their records were made. The game's traffic is small: never thin it.
-    enet_peer_throttle_configure(p, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
     enet_peer_timeout(p, NET_TIMEOUT_LIMIT, NET_TIMEOUT_MIN_MS, NET_TIMEOUT_MAX_MS);
-    // ENet reports the connection before it confirms the server's answer;
-    // the confirmation would wait for the next service. The server resets a
-    // handshake left unconfirmed for 3 s, and the client would wait on the
-    // loading screen for a map that never comes.
-    enet_host_flush(h);
+    net_client_connected(h, p);
     return 1;
 }
 

@@ -56,6 +56,21 @@ int net_connect_wait(ENetHost **host, ENetPeer **peer, const char *hostname, uin
     return 1;
 }
 
+void net_client_connected(ENetHost *host, ENetPeer *peer)
+{
+    if (!host || !peer) return;
+    // ENet thins out unreliable packets while round trips grow, as they do
+    // during the map download, and takes seconds to recover: the world
+    // updates and corrections sent meanwhile would be lost, leaving the other
+    // players where their records were made. The game's traffic is small:
+    // never thin it. The setting reaches the server's end of the link too.
+    enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
+    // ENet reports the connection before it confirms the server's answer;
+    // the confirmation would wait for the next service. The server resets a
+    // handshake left unconfirmed for 3 s.
+    enet_host_flush(host);
+}
+
 void net_disconnect(ENetHost *host, ENetPeer *peer)
 {
     if (!host || !peer) return;

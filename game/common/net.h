@@ -24,6 +24,10 @@ int net_connect(ENetHost **host, ENetPeer **peer, const char *hostname, uint32_t
 // After a failure the host (when created) is still the caller's to destroy.
 int net_connect_wait(ENetHost **host, ENetPeer **peer, const char *hostname, uint32_t address, uint16_t port,
                      uint32_t connect_data, int channel_limit);
+// Sets up a game client's connection to the server once ENet reports it:
+// no thinning of unreliable packets at either end, and the handshake's
+// confirmation sent at once. Null arguments do nothing.
+void net_client_connected(ENetHost *host, ENetPeer *peer);
 // Disconnects politely, waiting up to 2,500 ms per service call for the
 // confirmation (packets received meanwhile are destroyed); without one the
 // peer is reset. Never fails; null arguments do nothing.

@@ -274,6 +274,8 @@ void script_tick(uint32_t now)
         // A shot is the frame that the commands before it made: the ones
         // after it, due or not, wait until that frame has been presented, so
         // that they reach the game just as they would without the shot.
+        // Their delays count from the moment that frame was saved, so a slow
+        // frame does not bunch them into one pump.
         if (script_shot_count > 0 && now - script_shot_asked <= SCRIPT_SHOT_WAIT) return;
         const ScriptCommand *c = &script_cmds[script_next];
         const uint32_t due = script_base + c->delay;
@@ -305,6 +307,7 @@ void script_tick(uint32_t now)
 
 void script_after_present(const uint8_t *pixels, int32_t pitch, int32_t width, int32_t height)
 {
+    if (script_shot_count > 0) script_base = plat_millis();
     for (int32_t i = 0; i < script_shot_count; i++) {
         const char *path = script_text + script_shots[i];
         if (png_write_file(path, pixels, pitch, width, height)) plat_log("shot %s", path);

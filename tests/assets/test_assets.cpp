@@ -4,6 +4,8 @@
 // the way the client poses and lights them, and generation is repeatable.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -627,7 +629,8 @@ TEST(Controls, FileHoldsTheClientsDefaultBindingsWithComments)
 
 TEST(Generator, TwoRunsGiveIdenticalBytes)
 {
-    std::string dir = std::string(testing::TempDir()) + "assetgen_again";
+    // Its own folder: other runs of the suite on the machine run this too.
+    std::string dir = std::string(testing::TempDir()) + "assetgen_again." + std::to_string(getpid());
     std::string cmd = std::string("rm -rf '") + dir + "' && '" + BKM_ASSETGEN + "' '" + dir + "' '" + BKM_ASSET_FONT +
                       "' > /dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);

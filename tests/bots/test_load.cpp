@@ -82,7 +82,31 @@ std::string text(int id, int arg)
     return buf;
 }
 
-TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
+// A figure from the server's tick statistics line ("period p50 16.67 ..."),
+// -1 when it is missing.
+double tick_figure(const std::string &line, const std::string &name)
+{
+    const size_t at = line.find(name + " ");
+    return at == std::string::npos ? -1.0 : std::atof(line.c_str() + at + name.size() + 1);
+}
+
+// The fleet and the server are the fixture's, so that every way out of the
+// test (a failed assertion included) frees the one and stops the other; an
+// abort of the whole process ends the server through its watchdog.
+class Load : public ::testing::Test {
+protected:
+    TestServer srv;
+    Fleet f;
+    TestClient checker;
+    void TearDown() override
+    {
+        tcl_abort(&checker);
+        fleet_close(&f);
+        tsv_stop(&srv);
+    }
+};
+
+TEST_F(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
 {
     int seconds = 60;
     if (const char *e = getenv("BKM_LOAD_SECONDS"))
@@ -90,7 +114,6 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     tcl_enet_init();
     ASSERT_TRUE(lang_load("BkmLang", 0));
     std::filesystem::create_directories(BKM_E2E_ROOT);
-    TestServer srv;
     srv.dir = tsv_make_dir(BKM_E2E_ROOT, "load", BKM_SERVER_BIN, BKM_DIST_DIR);
     uint16_t port = tsv_free_port();
     // No map key: the server generates one.
@@ -104,7 +127,6 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     setenv("ASAN_OPTIONS", asan.c_str(), 1);
     ASSERT_TRUE(tsv_wait_output(&srv, text(LANG_SERVER_STARTED, port), 120000)) << srv.output;
 
-    Fleet f;
     f.cfg.port = port;
     f.cfg.seed = 2024;
     fleet_add(&f, kSlots, kHostile);
@@ -186,21 +208,17 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
                to_map.size(), to_map[to_map.size() / 2], to_map.back());
     GapStats g = fleet_gap_stats(&f, 0);
     printf("%s\n", fleet_summary(&f).c_str());
-    printf("world updates at the legal bots: %ld gaps, p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", g.count,
-           g.p50_ms, g.p99_ms, g.max_ms);
+    printf("world updates at the legal bots: %ld gaps, p50 %.1f ms, p95 %.1f ms, p99 %.1f ms, max %.1f ms\n",
+           g.count, g.p50_ms, g.p95_ms, g.p99_ms, g.max_ms);
     printf("server memory: %ld kB after %d s, %ld kB at the end (peak %ld kB); cpu %.1f%% of one core\n",
            rss_early, std::min(10, seconds / 2), rss_end, rss_peak, cpu_share * 100.0);
     EXPECT_GT(g.count, (long)(kSlots - kHostile) * seconds * 8);
-    // Every 0.1 s, late by at most a tick (and a little scheduling).
     EXPECT_GE(g.p50_ms, 95.0);
-    EXPECT_LE(g.p50_ms, 100.0 + 1000.0 / 60.0 + 3.0);
-    EXPECT_LE(g.p99_ms, 100.0 + 2 * 1000.0 / 60.0 + 5.0);
     EXPECT_LT(rss_end - rss_early, 16 * 1024) << "memory grew";
 
     // The server's map at the end: a newcomer downloads it, and it must be
     // a well-formed map that survives a save and a load.
     fleet_close_bot(&f, kHostile); // a legal bot leaves to make room
-    TestClient checker;
     ASSERT_TRUE(tcl_connect_from(&checker, "127.0.0.200", port, 2, 5000));
     ASSERT_TRUE(pump_until(&f, &srv, [&] {
         tcl_poll(&checker);
@@ -213,7 +231,7 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     ASSERT_TRUE(map_load_image(checker.map_image.data(), checker.map_image.size()));
     std::string saved = srv.dir + "/end_of_load.vxl";
     ASSERT_TRUE(map_save(saved.c_str()));
-    FILE *file = fopen(saved.c_str(), "rb");
+    FILE *file = fopen(saved.c_str(), "rb"); // map_read_file closes it
     ASSERT_TRUE(file && map_read_file(file) && map_index_columns());
     char msg[256] = "";
     MapStats stats;
@@ -229,11 +247,29 @@ TEST(Load, ThirtyTwoBotsPlayAMinuteAndTheServerHolds)
     ASSERT_NE(at, std::string::npos) << srv.output.substr(mark);
     // Its longest tick period is the longest gap between ticks of the run,
     // joins and rejoins included.
-    printf("server %s\n", srv.output.substr(at, srv.output.find('\n', at) - at).c_str());
+    const std::string ticks = srv.output.substr(at, srv.output.find('\n', at) - at);
+    printf("server %s\n", ticks.c_str());
+    const double period_p50 = tick_figure(ticks, "period p50"), period_p99 = tick_figure(ticks, "p99"),
+                 period_max = tick_figure(ticks, "max");
+    ASSERT_GT(period_p50, 0.0) << ticks;
+    ASSERT_GT(period_p99, 0.0) << ticks;
+    ASSERT_GT(period_max, 0.0) << ticks;
+    // The loop keeps near its 60 a second in the middle of the run: a busy
+    // machine wakes it a few milliseconds late (about 20 ms a tick when every
+    // core is taken), a stalled or coarse loop far more.
+    EXPECT_GE(period_p50, 1000.0 / 60.0 - 0.2);
+    EXPECT_LE(period_p50, 1000.0 / 30.0);
+    // World updates every 0.1 s, each sent on the first tick past it: late by
+    // at most the tick period the server reports (and a little scheduling).
+    // One stall of the machine delays the update of every bot at once, so it
+    // weighs 28 times as much among the gaps as among the ticks: the tick p99
+    // bounds the gaps' p95, the longest tick their p99.
+    EXPECT_LE(g.p50_ms, 100.0 + period_p50 + 3.0);
+    EXPECT_LE(g.p95_ms, 100.0 + 2 * period_p99 + 5.0);
+    EXPECT_LE(g.p99_ms, 100.0 + period_max + period_p99 + 5.0);
     EXPECT_EQ(srv.output.find("AddressSanitizer"), std::string::npos) << srv.output;
     EXPECT_EQ(srv.output.find("runtime error"), std::string::npos) << srv.output;
     EXPECT_EQ(srv.output.find("LeakSanitizer"), std::string::npos) << srv.output;
-    tsv_stop(&srv);
 }
 
 } // namespace

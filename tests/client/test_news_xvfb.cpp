@@ -37,8 +37,13 @@ TEST_F(NewsXvfb, QuittingOpensTheNewsPage)
     const std::string asked = dir + "/asked.txt", stub = dir + "/bin/xdg-open";
     tsv_write_file(stub, "#!/bin/sh\necho \"$@\" >> " + asked + "\n");
     chmod(stub.c_str(), 0755);
-    tsv_write_file(dir + "/script.txt", "0 focus 1\n0 screen 2 60000\n300 press 3\n0 screen 4 10000\n"
-                                        "500 press ESCAPE\n500 press Y\n");
+    // Keys are held as a person holds them, until what they do has happened:
+    // 3 (spectate) until the game shows, Escape until a frame has read it
+    // (the shot is saved after the frame that followed the key), Y until the
+    // program ends. A slow frame on a busy machine cannot swallow them.
+    tsv_write_file(dir + "/script.txt", "0 focus 1\n0 screen 2 60000\n300 key 3 down\n0 screen 4 10000\n0 key 3 up\n"
+                                        "500 key ESCAPE down\n0 shot " + dir + "/asking.png\n100 key ESCAPE up\n"
+                                        "500 key Y down\n");
     const char *path = std::getenv("PATH");
     pid_t pid = tpr_spawn({dir + "/client", "\"bkm://16777343:" + std::to_string(port) + "\""},
                           {"DISPLAY=" + xvfb.display, "BKM_PLATFORM=sdl", "BKM_MESSAGEBOX=log",

@@ -35,11 +35,17 @@ protected:
     }
 
     // A client that downloaded the map and joined; its spawn position in *at.
+    // Those already in keep being serviced meanwhile, as real clients are.
     void enter(TestClient *c, int team, int weapon, const char *name, Vec3 *at = nullptr)
     {
         all.push_back(c);
-        ASSERT_TRUE(connect_and_download(c));
-        ASSERT_TRUE(tcl_join(c, team, weapon, name));
+        ASSERT_TRUE(tcl_connect_begin(c, nullptr, port));
+        ASSERT_TRUE(tgm_wait_all(all, [c] { return c->connected || c->disconnected; }, 3000) && c->connected);
+        ASSERT_TRUE(tgm_wait_all(all, [c] { return (c->map_done && c->have_state) || c->disconnected; },
+                                 E2E_WAIT_MS) &&
+                    c->map_done && c->have_state);
+        tcl_join_request(c, team, weapon, name);
+        ASSERT_TRUE(tgm_wait_all(all, [c] { return c->spawned || c->disconnected; }, E2E_WAIT_MS) && c->spawned);
         if (at) {
             ASSERT_TRUE(tgm_spawn_position(c, at));
         }
@@ -292,6 +298,30 @@ TEST_F(RulesE2E, PositionsAreCorrectedKeysRelayedAndFloodersKicked)
         if (m[1] == (uint8_t)a.own_id)
             relayed++;
     EXPECT_EQ(relayed, 11u);
+}
+
+// A client left unserviced for seconds (a stalled frame on a busy machine)
+// while another enters: its acknowledgements come late, round trips jump,
+// and still the next correction reaches it, as no end of its link thins out
+// unreliable packets.
+TEST_F(RulesE2E, ACorrectionReachesAClientThatStalledWhileAnotherEntered)
+{
+    serve();
+    TestClient &a = cl[0], &b = cl[1];
+    Vec3 at;
+    enter(&a, 0, 0, "Stalled", &at);
+    ASSERT_TRUE(connect_and_download(&b));
+    ASSERT_TRUE(tcl_join(&b, 0, 0, "Newcomer"));
+    all.push_back(&b);
+    tcl_service(&b, 4000);
+    settle(300);
+    tgm_send(&a, msg_write_position, PositionMsg{{at.x + 3.5f, at.y, at.z}});
+    ASSERT_TRUE(tgm_wait_all(all, [&] { return tgm_count(&a, MSG_POSITION) >= 1; }, E2E_WAIT_MS));
+    PositionMsg back;
+    auto pos = tcl_messages(&a, MSG_POSITION);
+    ASSERT_EQ(msg_decode_position(pos[0].data(), pos[0].size(), &back), MSG_OK);
+    EXPECT_NEAR(back.pos.x, at.x, 0.01f);
+    EXPECT_NEAR(back.pos.y, at.y, 0.01f);
 }
 
 TEST_F(RulesE2E, ChatGoesToTheTeamOrToAllAndCommandsStayWithTheServer)

@@ -9,6 +9,7 @@
 #include "common/byteio.h"
 #include "common/lang_ids.h"
 #include "common/protocol.h"
+#include "support/test_process.h"
 
 static int reason_of_refusal(TestClient *c, uint16_t port, uint32_t data = 2)
 {
@@ -470,4 +471,51 @@ TEST_F(ServerE2E, ExistingPlayersOfATeamAndSpectatorsAndTheSpectatorSpawn)
     tcl_close(&s);
     tcl_close(&n);
     EXPECT_EQ(quit(), 0);
+}
+
+// Whether a process is gone: no such process, or a zombie left for init.
+static bool process_gone(pid_t pid)
+{
+    if (kill(pid, 0) != 0)
+        return true;
+    const std::string stat = tsv_read_file("/proc/" + std::to_string(pid) + "/stat");
+    const size_t paren = stat.rfind(')');
+    return paren == std::string::npos || (paren + 2 < stat.size() && stat[paren + 2] == 'Z');
+}
+
+// A test process that dies at once (an abort, a sanitizer's report, a kill)
+// takes the programs it started with it: no server is left as an orphan.
+TEST_F(ServerE2E, ProgramsEndWithTheTestProcessThatStartedThemWhenItIsKilled)
+{
+    make_folder();
+    write_config({});
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t test = fork();
+    ASSERT_GE(test, 0);
+    if (test == 0) {
+        // The dying test: starts the server and another program, tells their
+        // ids, and is killed without a chance to stop them.
+        close(fds[0]);
+        TestServer s;
+        s.dir = srv.dir;
+        const bool up = tsv_start(&s) && tsv_wait_output(&s, e2e_text(LANG_SERVER_STARTED, (int)port), E2E_START_MS);
+        const int32_t ids[2] = {up ? (int32_t)s.pid : -1, (int32_t)tpr_spawn({"sleep", "600"}, {}, "")};
+        if (write(fds[1], ids, sizeof ids) != (ssize_t)sizeof ids)
+            _exit(1);
+        kill(getpid(), SIGKILL);
+    }
+    close(fds[1]);
+    int32_t ids[2] = {-1, -1};
+    const ssize_t got = read(fds[0], ids, sizeof ids);
+    close(fds[0]);
+    int status = 0;
+    waitpid(test, &status, 0);
+    ASSERT_EQ(got, (ssize_t)sizeof ids);
+    ASSERT_GT(ids[0], 0) << "the server did not start";
+    ASSERT_GT(ids[1], 0);
+    for (const int32_t id : ids) {
+        EXPECT_TRUE(tpr_wait_until([id] { return process_gone(id); }, 10000)) << id;
+        kill(id, SIGKILL); // an orphan of a failed check does not outlive the test either
+    }
 }

@@ -27,6 +27,7 @@ struct TestClient {
     int map_chunks = 0;
     std::vector<int> chunk_lengths;
     bool map_done = false;         // all announced bytes received and expanded
+    bool expand_map = true;        // false: done without expanding (a caller that never reads it)
     std::vector<uint8_t> map_image;// the expanded columns
     long map_columns = -1;         // columns found in the image, -1 malformed
     int map_transfers = 0;         // MSG_MAP_BEGIN seen so far

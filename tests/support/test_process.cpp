@@ -1,5 +1,6 @@
 #include "support/test_process.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,10 +30,20 @@ bool tpr_on_path(const char *prog)
     return false;
 }
 
+void tpr_end_with_parent(pid_t parent)
+{
+    // The signal follows the death of the thread that forked; tests start
+    // programs from their main thread. A parent already gone is caught too.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(125);
+}
+
 pid_t tpr_spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env, const std::string &out)
 {
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
+        tpr_end_with_parent(parent);
         for (const std::string &e : env) putenv(strdup(e.c_str()));
         const std::string target = out.empty() ? "/dev/null" : out;
         if (!freopen(target.c_str(), "w", stdout)) _exit(126);

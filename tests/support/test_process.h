@@ -12,9 +12,13 @@
 
 // 1 when the program is found on the PATH.
 bool tpr_on_path(const char *prog);
+// In a child just forked from `parent`: the child is killed when the test
+// process ends, however it ends (an abort included), so no program a test
+// started outlives it.
+void tpr_end_with_parent(pid_t parent);
 // Starts argv with the extra environment ("NAME=value"), standard output to
 // `out` (standard error kept), or both to /dev/null when `out` is "".
-// Returns the process id.
+// Returns the process id. The program ends with the test process.
 pid_t tpr_spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env, const std::string &out);
 // The exit code, -2 when it ended by a signal, or -1 after killing it when
 // it outlives timeout_ms.

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "support/test_client.h"
+#include "support/test_process.h"
 
 namespace fs = std::filesystem;
 
@@ -96,10 +97,12 @@ bool tsv_start(TestServer *s, const std::vector<std::string> &args)
     int in_pipe[2], out_pipe[2];
     if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0)
         return false;
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0)
         return false;
     if (pid == 0) {
+        tpr_end_with_parent(parent);
         dup2(in_pipe[0], 0);
         if (s->no_input)
             close(0);

@@ -35,6 +35,9 @@ static bool fleet_connect_start(Fleet *f, FleetBot *b)
         bind_addr.port = 0;
         bind = &bind_addr;
     }
+    // Bots never read the map: expanding its 16 MiB in the one loop that
+    // times every bot's world updates would delay all of them.
+    b->c.expand_map = b->keep_map;
     b->c.host = enet_host_create(bind, 1, 1, 0, 0);
     if (!b->c.host)
         return false;
@@ -78,11 +81,14 @@ static void fleet_send(FleetBot *b, const BotMessage &m)
         enet_packet_destroy(p);
 }
 
-static void fleet_pump_bot(Fleet *f, FleetBot *b, int64_t now_us)
+static void fleet_pump_bot(Fleet *f, FleetBot *b)
 {
     if (b->phase == BOT_REFUSED || b->phase == BOT_GONE || !b->c.host)
         return;
     tcl_poll(&b->c);
+    // What the poll took from the socket is stamped now, not at the start of
+    // the pass: the bots before this one may have taken a while.
+    const int64_t now_us = fleet_now_us();
     for (const auto &m : b->c.messages) {
         bot_on_message(&b->s, m.data(), m.size());
         if (!m.empty() && m[0] == MSG_WORLD_UPDATE) {
@@ -146,9 +152,8 @@ static void fleet_pump_bot(Fleet *f, FleetBot *b, int64_t now_us)
 
 void fleet_pump(Fleet *f)
 {
-    int64_t now = fleet_now_us();
     for (auto &b : f->bots)
-        fleet_pump_bot(f, b.get(), now);
+        fleet_pump_bot(f, b.get());
 }
 
 void fleet_run_for(Fleet *f, int ms)
@@ -240,12 +245,13 @@ GapStats fleet_gap_stats(const Fleet *f, int hostile)
     for (const auto &b : f->bots)
         if ((hostile < 0 || b->s.hostile == hostile) && (hostile != 0 || b->phase == BOT_PLAYING))
             all.insert(all.end(), b->update_gaps_us.begin(), b->update_gaps_us.end());
-    GapStats g = {(long)all.size(), 0, 0, 0};
+    GapStats g = {(long)all.size(), 0, 0, 0, 0};
     if (all.empty())
         return g;
     std::sort(all.begin(), all.end());
     auto at = [&](double q) { return all[std::min(all.size() - 1, (size_t)(q * (double)(all.size() - 1) + 0.5))] / 1000.0; };
     g.p50_ms = at(0.50);
+    g.p95_ms = at(0.95);
     g.p99_ms = at(0.99);
     g.max_ms = all.back() / 1000.0;
     return g;

@@ -75,7 +75,7 @@ void fleet_close(Fleet *f);
 
 struct GapStats {
     long count;
-    double p50_ms, p99_ms, max_ms;
+    double p50_ms, p95_ms, p99_ms, max_ms;
 };
 // World-update gaps recorded while measuring, over legal bots that are
 // still playing (hostile 0), hostile ones (1) or all (-1).
