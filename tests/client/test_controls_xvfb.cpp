@@ -316,9 +316,20 @@ TEST_F(ControlsWalk, EveryControlOnceAndEachGunAfterAReloadAndARespawn)
         ASSERT_GT(fl, 0.1f);
         const auto along = [&](const Vec3 &p) { return ((p.x - start.x) * f.x + (p.y - start.y) * f.y) / fl; };
         const auto across = [&](const Vec3 &p) { return ((p.x - start.x) * -f.y + (p.y - start.y) * f.x) / fl; };
+        // Up is toward z 0: a jump lifts him, crouching lowers him by 0.9.
+        const auto reached = [&](float dz) {
+            return watched([&] {
+                for (const Vec3 &p : track())
+                    if (dz < 0.0f ? p.z < start.z + dz : p.z > start.z + dz) return true;
+                return false;
+            });
+        };
         mark = watcher.messages.size();
         EXPECT_TRUE(hold(mv.key, [&] {
             if (!watched([&] { return move_key(mv.bit, true); })) return false;
+            // Held until a world update shows him low: a busy machine may
+            // deliver the key's down and up within one update.
+            if (mv.bit == KEY_CROUCH) return reached(0.5f);
             Vec3 at;
             if (mv.along != 0.0f) return watched([&] { return seen_at(&at) && along(at) * mv.along > 1.0f; });
             if (mv.across == 0.0f) return true;
@@ -331,21 +342,10 @@ TEST_F(ControlsWalk, EveryControlOnceAndEachGunAfterAReloadAndARespawn)
             EXPECT_LT(std::fabs(along(at) - along(from)), 0.5f) << "not sideways";
             return true;
         })) << recent();
-        // Up is toward z 0: a jump lifts him, crouching lowers him by 0.9.
-        const auto reached = [&](float dz) {
-            return watched([&] {
-                for (const Vec3 &p : track())
-                    if (dz < 0.0f ? p.z < start.z + dz : p.z > start.z + dz) return true;
-                return false;
-            });
-        };
         if (mv.bit == KEY_JUMP) {
             EXPECT_TRUE(reached(-0.3f));
         } else {
             EXPECT_TRUE(watched([&] { return move_key(mv.bit, false); }));
-        }
-        if (mv.bit == KEY_CROUCH) {
-            EXPECT_TRUE(reached(0.5f));
         }
     }
     EXPECT_LT(sideways[0] * sideways[1], 0.0f) << "A and D go the same way";
