@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -221,3 +222,24 @@ TEST_F(PlatXvfbMouse, MotionIsTheSameInAWindowAndInFullScreen)
 }
 
 } // namespace
+
+// Tests start their displays in parallel from numbers that may coincide:
+// servers started at the same moment on one number must not end up sharing
+// it (the loser's server exits, and its test would draw on the other's).
+TEST(XvfbStart, DisplaysStartedAtOnceAreEachTheirOwn)
+{
+    if (!tpr_on_path("Xvfb")) GTEST_SKIP() << "Xvfb missing";
+    TestXvfb xs[8];
+    bool ok[8] = {};
+    std::vector<std::thread> starts;
+    for (int i = 0; i < 8; i++) starts.emplace_back([&, i] { ok[i] = txv_start(&xs[i], "64x64x24"); });
+    for (std::thread &t : starts) t.join();
+    for (int i = 0; i < 8; i++) {
+        ASSERT_TRUE(ok[i]) << i;
+        for (int j = 0; j < i; j++) EXPECT_NE(xs[i].display, xs[j].display);
+        // The display's lock names this test's own server, which still runs.
+        const std::string lock = "/tmp/.X" + xs[i].display.substr(1) + "-lock";
+        EXPECT_EQ(std::atol(tpr_slurp(lock).c_str()), (long)xs[i].pid) << xs[i].display;
+    }
+    for (TestXvfb &x : xs) txv_stop(&x);
+}

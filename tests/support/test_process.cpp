@@ -97,17 +97,23 @@ bool txv_start(TestXvfb *x, const std::string &screen)
         const std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
         if (access(lock.c_str(), F_OK) == 0 || access(sock.c_str(), F_OK) == 0) continue;
         const pid_t pid = tpr_spawn({"Xvfb", ":" + std::to_string(n), "-screen", "0", screen, "-nolisten", "tcp"}, {}, "");
+        // Another test may have taken the same free number a moment before:
+        // the display is ours only when the lock names our server, else our
+        // server exits and the socket there is the other test's.
+        const auto ours = [&] { return std::atol(tpr_slurp(lock).c_str()) == (long)pid; };
+        bool exited = false;
         const bool up = tpr_wait_until(
             [&] {
                 int status;
-                return access(sock.c_str(), F_OK) == 0 || waitpid(pid, &status, WNOHANG) == pid;
+                if (waitpid(pid, &status, WNOHANG) == pid) return exited = true;
+                return access(sock.c_str(), F_OK) == 0 && ours();
             },
             10000);
         int status;
-        if (up && access(sock.c_str(), F_OK) == 0 && waitpid(pid, &status, WNOHANG) == 0) {
+        if (up && !exited && waitpid(pid, &status, WNOHANG) == 0 && ours()) {
             x->pid = pid;
             x->display = ":" + std::to_string(n);
-        } else {
+        } else if (!exited) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
         }
