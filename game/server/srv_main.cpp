@@ -60,13 +60,18 @@ int srv_run()
 // 0 after a line that says why the server cannot start: a server without
 // its texts would print nothing but empty lines. Such a line is worded in
 // English from its language file when that one loads.
+static int srv_load_language_file(const char *dir, int language, char *path, size_t size)
+{
+    snprintf(path, size, "%s/languages/BkmLang-%s.bin", dir, lang_codes[language]);
+    return lang_load_file(path);
+}
+
 static int srv_load_language(const char *dir)
 {
     const ServerSettings &s = srv_settings;
     char path[SRV_PATH_MAX + 64];
     int language = s.language_ok ? s.language : 0;
-    snprintf(path, sizeof path, "%s/languages/BkmLang-%s.bin", dir, lang_codes[language]);
-    int loaded = lang_load_file(path);
+    int loaded = srv_load_language_file(dir, language, path, sizeof path);
     if (loaded && s.language_ok)
         return 1;
     if (!s.language_ok) {
@@ -77,8 +82,7 @@ static int srv_load_language(const char *dir)
     }
     if (language != 0) {
         char english[SRV_PATH_MAX + 64];
-        snprintf(english, sizeof english, "%s/languages/BkmLang-%s.bin", dir, lang_codes[0]);
-        lang_load_file(english);
+        srv_load_language_file(dir, 0, english, sizeof english);
     }
     srv_console_printf(lang_get_or(LANG_LANGUAGE_FILE_FAILED,
                                    "Could not load the language file %s. The server does not start."),
